@@ -1,0 +1,40 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+BUILD ?= build
+FUZZ_BUILD ?= build-fuzz
+JOBS ?= 2
+FUZZ_SECONDS ?= 30
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DZORVEL_WERROR=ON
+
+.PHONY: all deps build demo run test bench fuzz format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS)
+
+demo: build
+	@$(BUILD)/zorvel-tool build-game demo $(BUILD)/demo
+
+run: demo
+	$(BUILD)/zorvel $(BUILD)/demo
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+bench: demo
+	@bench/run.sh $(BUILD)
+
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DZORVEL_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j$(JOBS)
+	@fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+format:
+	@find src tools tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(FUZZ_BUILD)

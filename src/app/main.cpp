@@ -1,0 +1,203 @@
+// zorvel [OPTIONS] [GAME_DIR]: plays a game in a window, or headless for tests and automation.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "core/engine.h"
+#include "platform/files.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/ini_store.h"
+#include "platform/png_writer.h"
+#include "platform/sdl/sdl_platform.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitLocked = 1;
+constexpr int kExitUsage = 2;
+
+struct Options {
+  bool headless = false;
+  std::string eventsFile;
+  std::optional<uint32_t> runMs;
+  std::string screenshot;
+  std::string dumpState;
+  std::string configDir;
+  std::string saveDir;
+  std::string gameDir = ".";
+};
+
+void Usage(FILE* to) {
+  std::fprintf(to,
+               "usage: zorvel [OPTIONS] [GAME_DIR]\n"
+               "  --headless          no window, no sound device, virtual clock\n"
+               "  --events FILE       timed input, one event a line: MS VERB ARGS\n"
+               "  --run-ms N          stop a headless run after N ms of game time\n"
+               "  --screenshot FILE   at exit, write the game area as an 800x600 PNG\n"
+               "  --dump-state FILE   at exit, write the engine state as JSON\n"
+               "  --config-dir DIR    where settings live (default ~/.config/zorvel)\n"
+               "  --save-dir DIR      where save files live (default GAME_DIR)\n");
+}
+
+bool ParseArgs(int argc, char** argv, Options& o) {
+  bool haveGame = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "zorvel: %s needs a value\n", a.c_str());
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    if (a == "--headless") {
+      o.headless = true;
+    } else if (a == "--events") {
+      if (!value(o.eventsFile)) return false;
+    } else if (a == "--run-ms") {
+      std::string v;
+      if (!value(v)) return false;
+      char* end = nullptr;
+      const unsigned long ms = std::strtoul(v.c_str(), &end, 10);
+      if (v.empty() || *end != 0 || v[0] == '-' || ms > 0xFFFFFFF0ul) {
+        std::fprintf(stderr, "zorvel: --run-ms needs a number of milliseconds\n");
+        return false;
+      }
+      o.runMs = static_cast<uint32_t>(ms);
+    } else if (a == "--screenshot") {
+      if (!value(o.screenshot)) return false;
+    } else if (a == "--dump-state") {
+      if (!value(o.dumpState)) return false;
+    } else if (a == "--config-dir") {
+      if (!value(o.configDir)) return false;
+    } else if (a == "--save-dir") {
+      if (!value(o.saveDir)) return false;
+    } else if (a == "--help" || a == "-h") {
+      Usage(stdout);
+      std::exit(kExitOk);
+    } else if (!a.empty() && a[0] == '-') {
+      std::fprintf(stderr, "zorvel: unknown option %s\n", a.c_str());
+      return false;
+    } else if (haveGame) {
+      std::fprintf(stderr, "zorvel: more than one game directory given\n");
+      return false;
+    } else {
+      o.gameDir = a;
+      haveGame = true;
+    }
+  }
+  return true;
+}
+
+std::string DefaultConfigDir() {
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+    return std::string(xdg) + "/zorvel";
+  }
+  if (const char* home = std::getenv("HOME"); home && *home) {
+    return std::string(home) + "/.config/zorvel";
+  }
+  return ".zorvel";
+}
+
+// One engine at a time per settings directory: a second start ends at once.
+bool TakeInstanceLock(const std::string& configDir, int& fd) {
+  fd = -1;
+  if (!zorvel::MakeDirectories(configDir)) {
+    std::fprintf(stderr, "zorvel: cannot create %s; running without the instance lock\n",
+                 configDir.c_str());
+    return true;
+  }
+  const std::string path = configDir + "/ZORVELENGINE.lock";
+  fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    std::fprintf(stderr, "zorvel: cannot open %s; running without the instance lock\n",
+                 path.c_str());
+    return true;
+  }
+  return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  if (zorvel::WriteFileAtomic(path, text.data(), text.size())) return true;
+  std::fprintf(stderr, "zorvel: cannot write %s\n", path.c_str());
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!ParseArgs(argc, argv, o)) {
+    Usage(stderr);
+    return kExitUsage;
+  }
+  struct stat st {};
+  if (::stat(o.gameDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    std::fprintf(stderr, "zorvel: %s is not a directory\n", o.gameDir.c_str());
+    return kExitUsage;
+  }
+  std::vector<zorvel::TimedEvent> events;
+  if (!o.eventsFile.empty()) {
+    const auto bytes = zorvel::ReadWholeFile(o.eventsFile);
+    std::string error;
+    if (!bytes) {
+      std::fprintf(stderr, "zorvel: cannot read %s\n", o.eventsFile.c_str());
+      return kExitUsage;
+    }
+    if (!zorvel::ParseEvents(std::string(bytes->begin(), bytes->end()), events, error)) {
+      std::fprintf(stderr, "zorvel: %s: %s\n", o.eventsFile.c_str(), error.c_str());
+      return kExitUsage;
+    }
+  }
+  if (o.configDir.empty()) o.configDir = DefaultConfigDir();
+
+  int lockFd = -1;
+  if (!TakeInstanceLock(o.configDir, lockFd)) return kExitLocked;
+
+  zorvel::IniSettingsStore store(o.configDir);
+  zorvel::EngineOptions engineOptions;
+  engineOptions.gameDir = o.gameDir;
+  engineOptions.saveDir = o.saveDir.empty() ? o.gameDir : o.saveDir;
+
+  std::unique_ptr<zorvel::Platform> platform;
+  zorvel::HeadlessPlatform* headless = nullptr;
+  if (o.headless) {
+    auto h = std::make_unique<zorvel::HeadlessPlatform>(store);
+    h->AddEvents(events);
+    h->SetRunMs(o.runMs);
+    headless = h.get();
+    platform = std::move(h);
+    engineOptions.randomSeed = 0;  // the virtual clock starts at 0 seconds
+  } else {
+    auto sdl = std::make_unique<zorvel::SdlPlatform>(store);
+    std::string error;
+    if (!sdl->Init(error)) {
+      std::fprintf(stderr, "zorvel: cannot open a window: %s\n", error.c_str());
+      return kExitUsage;
+    }
+    if (!events.empty()) {
+      std::fprintf(stderr, "zorvel: --events is only used with --headless\n");
+    }
+    platform = std::move(sdl);
+    engineOptions.randomSeed = static_cast<uint32_t>(std::time(nullptr));
+  }
+
+  zorvel::Engine engine(*platform, engineOptions);
+  if (headless) {
+    headless->SetDumpHandler(
+        [&engine](const std::string& path) { WriteText(path, engine.DumpState(0)); });
+  }
+  const int code = engine.Run();
+  if (!o.screenshot.empty()) zorvel::WritePng(o.screenshot, engine.GameArea());
+  if (!o.dumpState.empty()) WriteText(o.dumpState, engine.DumpState(code));
+  if (lockFd >= 0) ::close(lockFd);
+  return code;
+}

@@ -1,0 +1,317 @@
+#include "core/engine.h"
+
+#include <cstring>
+
+#include "platform/files.h"
+#include "text/sjis.h"
+
+namespace zorvel {
+
+namespace {
+
+// Message texts, Shift-JIS.
+constexpr char kNoGameData[] =
+    "\x83\x51\x81\x5B\x83\x80\x83\x66\x81\x5B\x83\x5E\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF"
+    "\x82\xDC\x82\xB9\x82\xF1\x81\x42";  // ゲームデータを読み込めません。
+constexpr char kErrorCaption[] = "Error!";
+constexpr char kQuitQuestion[] =
+    "\x83\x51\x81\x5B\x83\x80\x82\xF0\x8F\x49\x97\xB9\x82\xB5\x82\xDC\x82\xB7\x82\xA9\x81\x48";
+// ゲームを終了しますか？
+constexpr char kConfirmCaption[] = "\x8A\x6D\x94\x46";  // 確認
+
+// Tool bar captions, Shift-JIS: 終了 読込 記録 設定.
+constexpr const char* kToolbarCaptions[] = {"\x8F\x49\x97\xB9", "\x93\xC7\x8D\x9E",
+                                            "\x8B\x4C\x98\x5E", "\x90\xDD\x92\xE8"};
+
+// The key and section that count finished games, whatever the game configures.
+constexpr char kClearKeyPath[] = "Software\\Brinmoor";
+constexpr char kClearSection[] = "tova";
+constexpr int kGameClearedFlag = 999;
+
+}  // namespace
+
+Engine::Engine(Platform& platform, EngineOptions options)
+    : platform_(platform),
+      options_(std::move(options)),
+      state_(std::make_unique<EngineState>()),
+      s_(*state_),
+      archives_(options_.gameDir),
+      loader_(archives_, s_),
+      expressions_(s_.vars, random_, devLog_, [this] { UpdateToolbar(); }),
+      commands_(s_, *this),
+      interpreter_(s_, loader_, expressions_, commands_, *this),
+      flow_(s_, loader_, interpreter_, expressions_, *this),
+      screen_(platform),
+      text_(s_) {
+  flow_.Register(commands_);
+  loader_.SetUnlockHook([this](const std::string& name) { recollection_.UnlockScene(name); });
+}
+
+Engine::~Engine() = default;
+
+void Engine::Start() {
+  random_.Seed(options_.randomSeed);
+  s_.vars.S.fill(0);
+  hasWaveDevice_ = platform_.HasAudioOutput();
+
+  if (!archives_.ScriptArchivePresent()) {
+    LogMessage("no vx_data.kpz in " + options_.gameDir);
+    Ask(kNoGameData, kErrorCaption, MessageBoxKind::kError);
+    s_.quitFlag = true;
+    return;
+  }
+
+  archives_.OpenScriptArchives();
+  // The game configuration.
+  if (loader_.LoadScript("_config", kLoadConfig)) {
+    std::vector<std::string> problems;
+    config_ = ParseConfig(loader_.ConfigText(), &problems);
+    for (const std::string& p : problems) LogMessage("_config: " + p);
+  }
+
+  settingsWhere_ = LocateSettings(config_.MAKER_REG, config_.GAME_ID);
+  if (!settingsWhere_.valid) {
+    LogMessage("settings location \"" + SjisToUtf8(config_.MAKER_REG) + "\" [" +
+               SjisToUtf8(config_.GAME_ID) +
+               "] would leave the settings directory; settings are not read or written");
+  }
+  cdDir_ = ReadCdDir(platform_.Settings(), settingsWhere_);
+  platform_.SetTitle(SjisToUtf8(config_.TITLE));
+  ReadSettingsIntoState();
+
+  screen_.CreateSurfaces();
+  screen_.PresentScreen();
+
+  archives_.OpenArchives(config_, cdDir_);
+
+  screen_.LoadSystemPictures();
+  screen_.BuildWindowBackground(settings_, config_.TXW_SIZE_X, config_.TXW_SIZE_Y);
+
+  ResetWaits();
+
+  s_.vars.E.Clear();
+  s_.vars.F.Clear();
+  s_.vars.seen.Clear();
+  s_.vars.unlocked.Clear();
+  s_.vars.V.fill(0);
+  s_.vars.reserved.fill(0);
+
+  s_.vars.S[kClearCount] = settings_.Clear;
+  globalData_.LoadGlobalData();
+
+  s_.historyLen = 0;
+  s_.historyLines = 0;
+  std::memset(s_.history, 0, sizeof s_.history);
+
+  auto& S = s_.vars.S;
+  S[kSavePermission] = 3;
+  S[5] = 0;
+  S[8] = 8;
+  UpdateToolbar();
+
+  S[20] = 250;
+  S[21] = 550;
+  S[kLastAutoLevel] = 5;
+  S[32] = 520;
+  S[33] = 30;
+  S[kTextColour] = kWhite;
+  SetTextColour();
+
+  s_.windowOpen = false;
+  screen_.ForgetLayerNames();
+  effects_.Reset("INIT");
+
+  s_.textWindowOn = false;
+  S[kNovelMode] = 0;
+  s_.questionKind = 0;
+  s_.backlogOpen = false;
+  S[kRecording] = S[kRecording2] = S[kRecording3] = 0;
+  backlog_.ResetPageCounter();
+  s_.animating = false;
+  s_.closeRequest = 0;
+
+  std::memset(s_.stringVars, 0, sizeof s_.stringVars);
+  CopyField(s_.stringVars[0], kStringVarSize, settings_.PlayerName);
+  CopyField(s_.stringVars[1], kStringVarSize, settings_.PlayerName2);
+
+  S[31] = 0;
+  s_.startPending = true;
+
+  objects_.InitObjects();
+  gallery_.CreatePictureList();
+  gallery_.ReadConfiguration("VIEW_1");
+  recollection_.ReadRecollectionList();
+  cursors_.LoadCursors();
+}
+
+void Engine::ReadSettingsIntoState() {
+  int width = 0;
+  int height = 0;
+  platform_.DesktopSize(width, height);
+  settings_ = ReadSettings(platform_.Settings(), settingsWhere_, config_, width, height);
+  auto& S = s_.vars.S;
+  S[kNameChanged] = (settings_.PlayerName != config_.DEFAULT_NAME ||
+                     settings_.PlayerName2 != config_.DEFAULT_NAME2)
+                        ? 1
+                        : 0;
+  S[kDatePanel] = settings_.DatePanel;
+  S[kWindowStyle] = settings_.TXWStyle;
+  const int32_t gv[10] = {settings_.GV00, settings_.GV01, settings_.GV02, settings_.GV03,
+                          settings_.GV04, settings_.GV05, settings_.GV06, settings_.GV07,
+                          settings_.GV08, settings_.GV09};
+  std::copy(std::begin(gv), std::end(gv), s_.vars.G.begin());
+}
+
+void Engine::StartMainScript() {
+  if (s_.quitFlag) {
+    CloseWindow();
+    return;
+  }
+  screen_.screenSurface.Fill(0, 0, 0);
+  screen_.PresentScreen();
+  s_.callDepth = 0;
+  CopyField(s_.scriptName, kNameSize, "main");
+  loader_.LoadScript("main", kLoadStory);
+  sound_.CreateSoundOutput();
+}
+
+bool Engine::Ask(const char* sjisText, const char* sjisCaption, MessageBoxKind kind) {
+  ShownMessageBox box;
+  box.text = SjisToUtf8(sjisText);
+  box.caption = SjisToUtf8(sjisCaption);
+  box.ok = platform_.ShowMessageBox(box.text, box.caption, kind) == MessageBoxAnswer::kOk;
+  messageBoxes_.push_back(box);
+  return box.ok;
+}
+
+void Engine::CloseWindow() {
+  if (RequestClose()) closed_ = true;
+}
+
+bool Engine::RequestClose() {
+  if (closed_) return true;
+  if (s_.quitFlag) {
+    closed_ = true;
+    return true;
+  }
+  globalData_.SyncGlobalData();
+  if (s_.animating) {
+    s_.closeRequest = 2;
+    return false;
+  }
+  if (s_.busy) return false;
+  s_.interpreterOn = false;
+  const bool ok = Ask(kQuitQuestion, kConfirmCaption, MessageBoxKind::kOkCancel);
+  if (ok) s_.closeRequest = 1;
+  s_.interpreterOn = true;
+  if (ok) closed_ = true;
+  return ok;
+}
+
+void Engine::AskQuitAfterAnimation() {
+  s_.interpreterOn = false;
+  screen_.previousSurface = screen_.screenSurface;
+  if (Ask(kQuitQuestion, kConfirmCaption, MessageBoxKind::kOkCancel)) s_.quitFlag = true;
+  screen_.screenSurface = screen_.previousSurface;
+  screen_.PresentScreen();
+  s_.interpreterOn = true;
+}
+
+void Engine::Shutdown() { sound_.StopMusic(); }
+
+void Engine::ResetWaits() {
+  s_.charDelay = 1;
+  s_.finishPage = false;
+  s_.waitKind = 0;
+  s_.waitTicks = 0;
+  s_.interactionMode = 0;
+  s_.textRow = 0;
+  s_.textColumn = 0;
+}
+
+void Engine::UpdateToolbar() {
+  // 終了, 読込, 記録, 設定 in tool bar order.
+  std::vector<bool> enabled(4, false);
+  if (!s_.toolbarLocked) {
+    enabled[0] = true;
+    enabled[3] = true;
+    bool load = enabled[1];
+    bool save = enabled[2];
+    switch (s_.vars.S[kSavePermission]) {
+      case 0:
+        load = save = true;
+        break;
+      case 1:
+        load = true;
+        save = false;
+        break;
+      case 2:
+      case 3:
+        load = save = false;
+        break;
+      default:
+        break;
+    }
+    if (s_.vars.S[kSaveAllowed] == 0) save = false;
+    if (effects_.BackgroundAnimationRunning()) {
+      enabled[3] = false;
+      load = save = false;
+    }
+    enabled[1] = load;
+    enabled[2] = save;
+  }
+  std::vector<std::string> captions;
+  for (const char* c : kToolbarCaptions) captions.push_back(SjisToUtf8(c));
+  platform_.SetToolbar(captions, enabled);
+}
+
+void Engine::OutputChar(const char* bytes, int advance) { text_.OutputChar(bytes, advance); }
+
+void Engine::OpenTextPage() {
+  text_.OpenTextPage();
+  SetTextColour();
+}
+
+void Engine::PlaySystemSound(const char* name) {
+  if (!Skipping()) sound_.PlaySystemSound(name);
+}
+
+void Engine::StopSkip() {
+  s_.vars.S[kSkipLamp] = 0;
+  s_.vars.S[kAutoLamp] = 0;
+  if (s_.textWindowOn && s_.screenMode == 0) quickBar_.DrawQuickBar();
+  s_.skipMode = 0;
+}
+
+void Engine::BreakSkipAndAuto(int force) {
+  if (settings_.BreakonSelect == 0 && force == 0) return;
+  StopSkip();
+  s_.vars.S[kAutoLevel] = 0;
+  if (s_.screenMode == 0) quickBar_.DrawQuickBar();
+}
+
+void Engine::CountFinishedGame() {
+  SettingsStore& store = platform_.Settings();
+  int32_t count = 0;
+  if (const auto text = store.Read(kClearKeyPath, kClearSection, "Clear")) {
+    count = ParseStoredInteger(*text).value_or(0);
+  }
+  count += 1;
+  if (!store.Write(kClearKeyPath, kClearSection, "Clear", std::to_string(count))) {
+    LogMessage("could not record the finished game in the settings store");
+  }
+  s_.vars.S[kClearCount] = count;
+  s_.vars.E.Set(kGameClearedFlag);
+  globalData_.SyncGlobalData();
+}
+
+const Surface& Engine::GameArea() const {
+  return s_.screenMode == 1 ? screen_.sceneSurface : screen_.screenSurface;
+}
+
+void Engine::PBPaint() {
+  screen_.Paint(s_.screenMode == 1);
+  sound_.ApplyVolumes();
+}
+
+}  // namespace zorvel

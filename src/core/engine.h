@@ -1,0 +1,146 @@
+// The one engine object: owns the game state, the archives, the configuration, the settings
+// and every subsystem for the life of the process, and drives them from the idle pass, the
+// 55 ms timer and input.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/sound.h"
+#include "core/engine_state.h"
+#include "extras/extras.h"
+#include "graphics/effects.h"
+#include "graphics/screen.h"
+#include "platform/platform.h"
+#include "resources/archive_set.h"
+#include "resources/game_config.h"
+#include "resources/settings.h"
+#include "save/global_data.h"
+#include "script/commands.h"
+#include "script/expressions.h"
+#include "script/flow_commands.h"
+#include "script/interpreter.h"
+#include "text/message_text.h"
+#include "ui/player_ui.h"
+
+namespace zorvel {
+
+struct EngineOptions {
+  std::string gameDir = ".";
+  std::string saveDir;  // empty: the game directory
+  uint32_t randomSeed = 0;
+  bool seedGiven = false;
+};
+
+struct ShownMessageBox {
+  std::string text;  // UTF-8
+  std::string caption;
+  bool ok = true;
+};
+
+class Engine : public ScriptHost {
+ public:
+  static constexpr uint32_t kTimerInterval = 55;
+  static constexpr uint32_t kIdlePassMs = 20;
+
+  Engine(Platform& platform, EngineOptions options);
+  ~Engine() override;
+
+  // Start-up, then idle passes and timer ticks until the window closes or the platform stops
+  // the run; then Shutdown. Returns the process exit code.
+  int Run();
+
+  // Start-up sequence of the main window.
+  void Start();
+  void StartMainScript();
+  // Every attempt to close the window; true when the close is allowed.
+  bool RequestClose() override;
+  void Shutdown();
+
+  void AppIdle();
+  void Timer1Timer();
+  void PBPaint();
+  void HandleEvent(const InputEvent& event);
+  void PBMouseDown(MouseButton button, int x, int y);
+
+  void ResetWaits() override;
+  void UpdateToolbar();
+
+  // State as JSON (texts in UTF-8), as --dump-state and the `dump` event write it.
+  std::string DumpState(int exitCode) const;
+  const Surface& GameArea() const;
+
+  EngineState& State() { return *state_; }
+  const EngineState& State() const { return *state_; }
+  const GameConfig& Config() const { return config_; }
+  const Settings& CurrentSettings() const { return settings_; }
+  const DeveloperLog& DevLog() const { return devLog_; }
+  const std::vector<ShownMessageBox>& MessageBoxes() const { return messageBoxes_; }
+  bool Closed() const { return closed_; }
+  Interpreter& Interp() { return interpreter_; }
+  Expressions& Expr() { return expressions_; }
+
+  // ScriptHost.
+  void OutputChar(const char* bytes, int advance) override;
+  void OpenTextPage() override;
+  void AutoWaitTicks() override;
+  void RecordBacklogPage() override { backlog_.RecordBacklogPage(); }
+  void StepBacklogPageBack() override { backlog_.StepPageCounterBack(); }
+  void PlaySystemSound(const char* name) override;
+  bool Skipping() const override { return state_->skipMode != 0; }
+  bool WholeLinesAtOnce() const override { return settings_.Delay != 0; }
+  void StopSkip() override;
+  void BreakSkipAndAuto(int force) override;
+  void AskQuitAfterAnimation() override;
+  bool EffectsCut() const override { return Skipping() && settings_.EFX_CUT != 0; }
+  void CountFinishedGame() override;
+  void ResetEffects(const char* how) override { effects_.Reset(how); }
+  void RedrawQuickButtons() override { quickBar_.DrawQuickBar(); }
+
+ private:
+  void ReadSettingsIntoState();
+  void CloseWindow();
+  bool Ask(const char* sjisText, const char* sjisCaption, MessageBoxKind kind);
+  void SleepUntil(uint32_t deadline);
+
+  Platform& platform_;
+  EngineOptions options_;
+  std::unique_ptr<EngineState> state_;
+  EngineState& s_;
+
+  ArchiveSet archives_;
+  ScriptLoader loader_;
+  GameConfig config_;
+  Settings settings_;
+  SettingsLocation settingsWhere_;
+  std::string cdDir_ = "NULL";
+
+  RandomGenerator random_;
+  DeveloperLog devLog_;
+  Expressions expressions_;
+  CommandTable commands_;
+  Interpreter interpreter_;
+  FlowCommands flow_;
+
+  Screen screen_;
+  MessageText text_;
+  Sound sound_;
+  Effects effects_;
+  Objects objects_;
+  GlobalData globalData_;
+  Gallery gallery_;
+  Recollection recollection_;
+  Backlog backlog_;
+  QuickBar quickBar_;
+  Cursors cursors_;
+
+  bool hasWaveDevice_ = false;
+  bool closed_ = false;
+  bool mouseMoved_ = false;
+  int mouseX_ = 0;
+  int mouseY_ = 0;
+  std::vector<ShownMessageBox> messageBoxes_;
+};
+
+}  // namespace zorvel

@@ -1,0 +1,142 @@
+#include <algorithm>
+
+#include "core/engine.h"
+
+namespace zorvel {
+
+namespace {
+
+// Signed distance between two wrapping millisecond counters.
+int32_t Since(uint32_t now, uint32_t then) { return static_cast<int32_t>(now - then); }
+
+}  // namespace
+
+int Engine::Run() {
+  Start();
+  uint32_t nextTick = platform_.Ticks() + kTimerInterval;
+  InputEvent event;
+  while (!closed_ && !platform_.ShouldStop()) {
+    while (!closed_ && platform_.PollEvent(event)) HandleEvent(event);
+    if (closed_) break;
+    const uint32_t now = platform_.Ticks();
+    if (Since(now, nextTick) >= 0) {
+      Timer1Timer();
+      // Keep the average at 55 ms; after a long stall start afresh instead of catching up.
+      nextTick += kTimerInterval;
+      if (Since(now, nextTick) >= 0) nextTick = now + kTimerInterval;
+    }
+    AppIdle();
+  }
+  Shutdown();
+  return 0;
+}
+
+void Engine::SleepUntil(uint32_t deadline) {
+  const int32_t left = Since(deadline, platform_.Ticks());
+  if (left > 0) platform_.Sleep(static_cast<uint32_t>(left));
+}
+
+void Engine::AppIdle() {
+  s_.idleCount += 1;
+  const uint32_t t0 = platform_.Ticks();
+  if (s_.clickGuard != 0) s_.clickGuard -= 1;
+
+  // Nothing more can happen until input arrives: the script has ended, or it waits for a click.
+  const bool scriptEnded = s_.needLine && (s_.scriptPos >= s_.scriptSize || s_.scriptPos < 0) &&
+                           s_.callDepth == 0;
+  const bool waitsForClick = (s_.waitKind != 0 && s_.vars.S[kAutoLevel] == 0 &&
+                              s_.skipMode == 0) ||
+                             s_.sleepCount < 0;
+  platform_.NoteIdleWithoutWork(!s_.startPending && s_.waitTicks == 0 &&
+                                (scriptEnded || waitsForClick || !s_.interpreterOn));
+
+  const bool modal = s_.backlogOpen || s_.questionKind != 0;
+  if (!modal) {
+    bool animate = true;
+    if (s_.screenMode == 6) {
+      // The gallery viewer's pass comes with the gallery.
+    } else if (s_.screenMode == 0) {
+      if (s_.startPending) {
+        StartMainScript();
+        s_.startPending = false;
+        animate = false;
+      } else if (!s_.busy) {
+        random_.Next();
+        if (s_.quitFlag) CloseWindow();
+        if (s_.skipMode != 0) {
+          if (s_.waitKind == 1 || s_.waitKind == 4 || s_.waitKind == 5) OpenTextPage();
+          s_.waitKind = 0;
+        }
+        if (s_.interactionMode == 0 && s_.waitTicks == 0 && s_.waitKind == 0 &&
+            !s_.waitVoiceEnd) {
+          if (s_.sleepCount != 0) {
+            if (s_.sleepCount > 0) s_.sleepCount -= 1;
+          } else if (s_.interpreterOn) {
+            interpreter_.Step();
+            const int32_t level = s_.vars.S[kAutoLevel];
+            if (level != 0) {
+              SleepUntil(t0 + static_cast<uint32_t>(4 * std::clamp(level, 0, 24) + 15));
+              return;
+            }
+          }
+        }
+      } else {
+        animate = false;
+      }
+    }
+    if (animate && effects_.BackgroundAnimationRunning()) {
+      effects_.BackgroundAnimationPass(s_.idleCount);
+    }
+  }
+  SleepUntil(t0 + kIdlePassMs);
+}
+
+void Engine::Timer1Timer() {
+  sound_.RefillStream();
+  if (sound_.TickMovie()) return;
+  effects_.EffectTick();
+  if (s_.screenMode == 8) return;  // the recollection screen's tick comes with that screen
+  if (s_.backlogOpen || s_.busy || s_.screenMode != 0) return;
+  if (s_.interactionMode != 0 && s_.questionKind == 0) return;  // click-map timeout: later
+
+  const bool soundPlaying = sound_.VoiceOrEffectPlaying();
+  if (!soundPlaying) s_.waitVoiceEnd = false;
+  if (s_.waitTicks != 0) {
+    s_.waitTicks -= 1;
+    return;
+  }
+  if (mouseMoved_) {
+    quickBar_.ResetHighlight();
+    mouseMoved_ = false;
+  }
+  if (s_.pendingCountdown > 0) {
+    s_.pendingCountdown -= 1;
+    if (s_.pendingCountdown == 0) sound_.StartMusic(s_.pendingMusic);
+  }
+  if (s_.waitKind == 0 || s_.busy || s_.screenMode != 0) return;
+
+  if (s_.vars.S[kAutoLevel] == 0) {
+    if (s_.waitKind != 5) effects_.AnimateClickWait();
+    return;
+  }
+  // The auto mode never moves on while a voice or a one-shot effect plays.
+  if (s_.autoWait != 0) {
+    s_.autoWait -= 1;
+    if (s_.autoWait == 0 && soundPlaying) s_.autoWait = 1;
+  } else if (soundPlaying) {
+    s_.autoWait = 1;
+  }
+  if (s_.autoWait != 0) return;
+  if ((s_.waitKind == 1 || s_.waitKind == 4 || s_.waitKind == 5) && s_.textWindowOn) {
+    OpenTextPage();
+  }
+  s_.waitKind = 0;
+}
+
+void Engine::AutoWaitTicks() {
+  // Levels of 25 or more would make the divisor zero or negative.
+  const int32_t level = std::clamp(s_.vars.S[kAutoLevel], -1000, 24);
+  s_.autoWait = s_.pageChars / (25 - level) + 2 * level + 2;
+}
+
+}  // namespace zorvel

@@ -1,0 +1,176 @@
+#include <cstring>
+
+#include "core/engine.h"
+#include "core/json_writer.h"
+#include "text/sjis.h"
+
+namespace zorvel {
+
+namespace {
+
+std::string Text(const char* field, size_t size) {
+  return SjisToUtf8(std::string(field, strnlen(field, size)));
+}
+
+template <size_t Bits>
+void BitList(JsonWriter& j, const char* key, const BitSet<Bits>& bits) {
+  j.BeginArray(key);
+  for (size_t i = 0; i < Bits; ++i) {
+    if (bits.Test(static_cast<int64_t>(i))) j.Number(static_cast<int64_t>(i));
+  }
+  j.EndArray();
+}
+
+template <size_t N>
+void NonZeroMap(JsonWriter& j, const char* key, const std::array<int32_t, N>& values) {
+  j.BeginObject(key);
+  for (size_t i = 0; i < N; ++i) {
+    if (values[i] != 0) j.Number(std::to_string(i).c_str(), values[i]);
+  }
+  j.EndObject();
+}
+
+}  // namespace
+
+std::string Engine::DumpState(int exitCode) const {
+  const EngineState& s = s_;
+  JsonWriter j;
+  j.BeginObject();
+  j.Number("exitCode", exitCode);
+  j.BeginArray("messageBoxes");
+  for (const ShownMessageBox& box : messageBoxes_) {
+    j.BeginObject()
+        .String("text", box.text)
+        .String("caption", box.caption)
+        .String("answer", box.ok ? "ok" : "cancel")
+        .EndObject();
+  }
+  j.EndArray();
+
+  const int depth = std::clamp(s.callDepth, 0, kMaxCallDepth);
+  j.BeginObject("script")
+      .String("name", Text(s.scriptName, kNameSize))
+      .String("loaded", Text(s.loadedScriptName, kNameSize))
+      .Number("pos", s.scriptPos)
+      .Number("lineStart", s.lineStart)
+      .Bool("needLine", s.needLine)
+      .Bool("interpreterOn", s.interpreterOn)
+      .Number("callDepth", s.callDepth);
+  j.BeginArray("callNames");
+  for (int i = 0; i < depth; ++i) j.String(Text(s.callNames[i], kNameSize));
+  j.EndArray();
+  j.BeginArray("callReturns");
+  for (int i = 0; i < depth; ++i) j.Number(s.callReturns[i]);
+  j.EndArray();
+  j.EndObject();
+
+  j.BeginObject("waits")
+      .Number("waitKind", s.waitKind)
+      .Number("waitTicks", s.waitTicks)
+      .Number("sleepCount", s.sleepCount)
+      .Number("autoWait", s.autoWait)
+      .Number("charDelay", s.charDelay)
+      .Bool("waitVoiceEnd", s.waitVoiceEnd)
+      .EndObject();
+
+  j.BeginObject("modes")
+      .Number("screenMode", s.screenMode)
+      .Number("interactionMode", s.interactionMode)
+      .Bool("backlogOpen", s.backlogOpen)
+      .Number("questionKind", s.questionKind)
+      .Number("skipMode", s.skipMode)
+      .Bool("textWindowOn", s.textWindowOn)
+      .Bool("busy", s.busy)
+      .Bool("animating", s.animating)
+      .Bool("panicActive", s.panicActive)
+      .Number("replayOrigin", s.replayOrigin)
+      .EndObject();
+
+  j.BeginObject("vars");
+  BitList(j, "F", s.vars.F);
+  BitList(j, "E", s.vars.E);
+  BitList(j, "T", s.vars.T);
+  BitList(j, "readMarks", s.vars.readMarks);
+  BitList(j, "seen", s.vars.seen);
+  BitList(j, "unlocked", s.vars.unlocked);
+  NonZeroMap(j, "V", s.vars.V);
+  NonZeroMap(j, "S", s.vars.S);
+  j.BeginArray("G");
+  for (const int32_t g : s.vars.G) j.Number(g);
+  j.EndArray();
+  j.BeginArray("strings");
+  for (const auto& str : s.stringVars) j.String(Text(str, kStringVarSize));
+  j.EndArray();
+  j.EndObject();
+
+  j.BeginObject("text");
+  j.BeginArray("page");
+  for (const auto& row : s.pageText) {
+    std::string cells;
+    for (const char c : row) {
+      if (c != 0) cells.push_back(c);
+    }
+    j.String(SjisToUtf8(cells));
+  }
+  j.EndArray();
+  j.Number("row", s.textRow)
+      .Number("column", s.textColumn)
+      .String("speaker", Text(s.speakerName, sizeof s.speakerName))
+      .String("titleText", Text(s.titleText, sizeof s.titleText));
+  j.EndObject();
+
+  j.BeginArray("history");
+  const int lines = std::clamp(s.historyLines, 0, kHistoryCommitted);
+  for (int i = 0; i < lines; ++i) {
+    j.String(Text(s.history + i * kHistorySlotSize, kHistorySlotSize));
+  }
+  j.EndArray();
+
+  j.BeginObject("layers")
+      .String("background", "")
+      .BeginArray("characters")
+      .EndArray()
+      .String("overlay", "")
+      .EndObject();
+  j.BeginObject("sound")
+      .Number("music", s.vars.S[5])
+      .String("lastVoice", Text(s.lastVoice, sizeof s.lastVoice))
+      .String("loop", "")
+      .EndObject();
+
+  j.BeginObject("config");
+  for (const ConfigKey& k : ConfigKeys()) {
+    if (k.text) {
+      j.String(k.name, SjisToUtf8(config_.*k.text));
+    } else {
+      j.Number(k.name, config_.*k.number);
+    }
+  }
+  j.EndObject();
+  j.BeginArray("speakers");
+  for (int n = 0; n < kSpeakerEntries; ++n) {
+    const SpeakerColour& sp = config_.speakers[n];
+    if (!sp.defined) continue;
+    j.BeginObject()
+        .Number("n", n)
+        .String("name", SjisToUtf8(sp.name))
+        .Number("r", sp.r)
+        .Number("g", sp.g)
+        .Number("b", sp.b)
+        .EndObject();
+  }
+  j.EndArray();
+  j.BeginObject("settings");
+  for (const SettingKey& k : SettingKeys()) {
+    if (k.text) {
+      j.String(k.name, SjisToUtf8(settings_.*k.text));
+    } else {
+      j.Number(k.name, settings_.*k.number);
+    }
+  }
+  j.EndObject();
+  j.EndObject();
+  return j.Text() + "\n";
+}
+
+}  // namespace zorvel

@@ -1,0 +1,34 @@
+// A 24-bit picture: rows top to bottom, 3 bytes a pixel in the order blue, green, red, each
+// row padded to a multiple of 4 bytes, as the games' pictures and the screen are laid out.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace zorvel {
+
+class Surface {
+ public:
+  Surface() = default;
+  Surface(int width, int height) { Resize(width, height); }
+
+  void Resize(int width, int height);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  int Stride() const { return stride_; }
+  bool Empty() const { return width_ == 0 || height_ == 0; }
+
+  uint8_t* Row(int y) { return pixels_.data() + static_cast<size_t>(y) * stride_; }
+  const uint8_t* Row(int y) const { return pixels_.data() + static_cast<size_t>(y) * stride_; }
+
+  void Fill(uint8_t r, uint8_t g, uint8_t b);
+  void FillRect(int x, int y, int w, int h, uint8_t r, uint8_t g, uint8_t b);
+
+ private:
+  int width_ = 0;
+  int height_ = 0;
+  int stride_ = 0;
+  std::vector<uint8_t> pixels_;
+};
+
+}  // namespace zorvel

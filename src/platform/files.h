@@ -1,0 +1,27 @@
+// File and diagnostic helpers for engine code, which may not touch the C library's file or
+// output functions itself. Paths are UTF-8 POSIX paths.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorvel {
+
+bool FileExists(const std::string& path);
+std::optional<uint64_t> FileSize(const std::string& path);
+// Reads `size` bytes at `offset`; nullopt when the file cannot be opened or is too short.
+std::optional<std::vector<uint8_t>> ReadFileRange(const std::string& path, uint64_t offset,
+                                                  size_t size);
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
+// Writes to a temporary file in the same directory, fsyncs it and renames it over `path`;
+// on failure the old file is untouched and the temporary file removed.
+bool WriteFileAtomic(const std::string& path, const void* data, size_t size);
+bool MakeDirectories(const std::string& path);
+std::string JoinPath(const std::string& dir, const std::string& name);
+
+// Messages for the player or developer on stderr ("zorvel: ..." prefix).
+void LogMessage(const std::string& message);
+
+}  // namespace zorvel

@@ -1,0 +1,241 @@
+#include "platform/headless/headless_platform.h"
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+#include "platform/files.h"
+#include "platform/png_writer.h"
+
+namespace zorvel {
+
+namespace {
+
+bool ParseKey(const std::string& name, Key& key, char& ch) {
+  static const struct {
+    const char* name;
+    Key key;
+    char ch;
+  } kNamed[] = {
+      {"Enter", Key::kEnter, '\r'},   {"Space", Key::kSpace, ' '},
+      {"Escape", Key::kEscape, 27},   {"Tab", Key::kTab, '\t'},
+      {"Backspace", Key::kBackspace, '\b'}, {"Up", Key::kUp, 0},
+      {"Down", Key::kDown, 0},        {"Left", Key::kLeft, 0},
+      {"Right", Key::kRight, 0},      {"Shift", Key::kShift, 0},
+      {"Ctrl", Key::kCtrl, 0},
+  };
+  for (const auto& k : kNamed) {
+    if (name == k.name) {
+      key = k.key;
+      ch = k.ch;
+      return true;
+    }
+  }
+  if (name.size() >= 2 && name[0] == 'F') {
+    int n = 0;
+    for (size_t i = 1; i < name.size(); ++i) {
+      if (name[i] < '0' || name[i] > '9') return false;
+      n = n * 10 + (name[i] - '0');
+    }
+    if (n < 1 || n > 12) return false;
+    key = static_cast<Key>(static_cast<int>(Key::kF1) + n - 1);
+    ch = 0;
+    return true;
+  }
+  if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0]))) {
+    key = Key::kCharacter;
+    ch = name[0];
+    return true;
+  }
+  return false;
+}
+
+bool ParseButton(const std::string& word, MouseButton& button) {
+  if (word == "left") {
+    button = MouseButton::kLeft;
+  } else if (word == "right") {
+    button = MouseButton::kRight;
+  } else if (word == "middle") {
+    button = MouseButton::kMiddle;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool ParseInt(const std::string& word, int64_t& value) {
+  if (word.empty()) return false;
+  size_t i = word[0] == '-' ? 1 : 0;
+  if (i == word.size()) return false;
+  value = 0;
+  for (; i < word.size(); ++i) {
+    if (word[i] < '0' || word[i] > '9' || value > 100000000) return false;
+    value = value * 10 + (word[i] - '0');
+  }
+  if (word[0] == '-') value = -value;
+  return true;
+}
+
+}  // namespace
+
+bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::string& error) {
+  std::istringstream lines(text);
+  std::string line;
+  int number = 0;
+  while (std::getline(lines, line)) {
+    ++number;
+    if (const size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
+    std::istringstream words(line);
+    std::vector<std::string> w;
+    for (std::string word; words >> word;) w.push_back(word);
+    if (w.empty()) continue;
+    auto fail = [&](const std::string& why) {
+      error = "events line " + std::to_string(number) + ": " + why;
+      return false;
+    };
+    int64_t ms = 0;
+    if (!ParseInt(w[0], ms) || ms < 0) return fail("time must be a number of milliseconds");
+    if (w.size() < 2) return fail("missing verb");
+    const std::string& verb = w[1];
+    TimedEvent e;
+    e.ms = static_cast<uint32_t>(ms);
+    InputEvent& in = e.input;
+    auto xy = [&](size_t at) {
+      int64_t x = 0;
+      int64_t y = 0;
+      if (w.size() <= at + 1 || !ParseInt(w[at], x) || !ParseInt(w[at + 1], y)) return false;
+      in.x = static_cast<int>(std::clamp<int64_t>(x, 0, 799));
+      in.y = static_cast<int>(std::clamp<int64_t>(y, 0, 599));
+      return true;
+    };
+    if (verb == "click") {
+      if (!xy(2)) return fail("click needs X Y");
+      if (w.size() > 4 && !ParseButton(w[4], in.button)) return fail("unknown button " + w[4]);
+      in.kind = InputEvent::Kind::kMouseDown;
+      out.push_back(e);
+      e.input.kind = InputEvent::Kind::kMouseUp;
+      out.push_back(e);
+      continue;
+    }
+    if (verb == "press" || verb == "release") {
+      if (!xy(2) || w.size() < 5 || !ParseButton(w[4], in.button)) {
+        return fail(verb + " needs X Y BUTTON");
+      }
+      in.kind = verb == "press" ? InputEvent::Kind::kMouseDown : InputEvent::Kind::kMouseUp;
+    } else if (verb == "move") {
+      if (!xy(2)) return fail("move needs X Y");
+      in.kind = InputEvent::Kind::kMouseMove;
+    } else if (verb == "wheel") {
+      int64_t delta = 0;
+      if (w.size() < 3 || !ParseInt(w[2], delta)) return fail("wheel needs DELTA");
+      in.kind = InputEvent::Kind::kWheel;
+      in.delta = static_cast<int>(delta);
+    } else if (verb == "key" || verb == "keydown" || verb == "keyup") {
+      if (w.size() < 3 || !ParseKey(w[2], in.key, in.ch)) {
+        return fail("unknown key " + (w.size() > 2 ? w[2] : std::string()));
+      }
+      if (verb != "keyup") {
+        in.kind = InputEvent::Kind::kKeyDown;
+        out.push_back(e);
+        if (in.ch != 0) {
+          e.input.kind = InputEvent::Kind::kKeyChar;
+          out.push_back(e);
+        }
+      }
+      if (verb != "keydown") {
+        e.input.kind = InputEvent::Kind::kKeyUp;
+        out.push_back(e);
+      }
+      continue;
+    } else if (verb == "close") {
+      in.kind = InputEvent::Kind::kClose;
+    } else if (verb == "msgbox") {
+      if (w.size() < 3 || (w[2] != "ok" && w[2] != "cancel")) return fail("msgbox needs ok or cancel");
+      e.verb = TimedEvent::Verb::kMessageBox;
+      e.answerOk = w[2] == "ok";
+    } else if (verb == "screenshot" || verb == "dump") {
+      if (w.size() < 3) return fail(verb + " needs FILE");
+      e.verb = verb == "dump" ? TimedEvent::Verb::kDump : TimedEvent::Verb::kScreenshot;
+      // The file name is the rest of the line, so it may contain blanks.
+      const size_t at = line.find(verb) + verb.size();
+      e.file = line.substr(line.find_first_not_of(" \t", at));
+      while (!e.file.empty() && (e.file.back() == ' ' || e.file.back() == '\t' ||
+                                 e.file.back() == '\r')) {
+        e.file.pop_back();
+      }
+    } else {
+      return fail("unknown verb " + verb);
+    }
+    out.push_back(e);
+  }
+  return true;
+}
+
+void HeadlessPlatform::AddEvent(const TimedEvent& event) { AddEvents({event}); }
+
+void HeadlessPlatform::AddEvents(const std::vector<TimedEvent>& events) {
+  for (const TimedEvent& e : events) {
+    if (e.verb == TimedEvent::Verb::kMessageBox) {
+      answers_.push_back(e);
+    } else {
+      events_.push_back(e);
+    }
+  }
+  auto byTime = [](const TimedEvent& a, const TimedEvent& b) { return a.ms < b.ms; };
+  std::stable_sort(events_.begin() + static_cast<ptrdiff_t>(next_), events_.end(), byTime);
+  std::stable_sort(answers_.begin(), answers_.end(), byTime);
+}
+
+bool HeadlessPlatform::PollEvent(InputEvent& event) {
+  while (next_ < events_.size() && events_[next_].ms <= now_) {
+    const TimedEvent& e = events_[next_++];
+    switch (e.verb) {
+      case TimedEvent::Verb::kInput:
+        event = e.input;
+        quietSince_.reset();
+        return true;
+      case TimedEvent::Verb::kScreenshot:
+        if (lastFrame_.Empty()) {
+          Surface black(800, 600);
+          WritePng(e.file, black);
+        } else {
+          WritePng(e.file, lastFrame_);
+        }
+        break;
+      case TimedEvent::Verb::kDump:
+        if (dumpHandler_) dumpHandler_(e.file);
+        break;
+      case TimedEvent::Verb::kMessageBox:
+        break;
+    }
+  }
+  return false;
+}
+
+MessageBoxAnswer HeadlessPlatform::ShowMessageBox(const std::string&, const std::string&,
+                                                  MessageBoxKind) {
+  for (auto it = answers_.begin(); it != answers_.end(); ++it) {
+    if (it->ms <= now_) {
+      const bool ok = it->answerOk;
+      answers_.erase(it);
+      return ok ? MessageBoxAnswer::kOk : MessageBoxAnswer::kCancel;
+    }
+  }
+  return MessageBoxAnswer::kOk;
+}
+
+void HeadlessPlatform::NoteIdleWithoutWork(bool idle) {
+  if (!idle) {
+    quietSince_.reset();
+  } else if (!quietSince_) {
+    quietSince_ = now_;
+  }
+}
+
+bool HeadlessPlatform::ShouldStop() {
+  if (runMs_) return now_ >= *runMs_;
+  if (now_ >= kMaxRunMs) return true;
+  return next_ >= events_.size() && quietSince_ && now_ - *quietSince_ >= kQuietMsBeforeStop;
+}
+
+}  // namespace zorvel

@@ -1,0 +1,89 @@
+// The platform for tests and automation: a virtual clock (a sleep advances time at once), timed
+// input from an events file or from test code, message boxes answered from a queue, and the
+// last presented game area kept for screenshots.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "graphics/surface.h"
+#include "platform/platform.h"
+
+namespace zorvel {
+
+struct TimedEvent {
+  enum class Verb { kInput, kMessageBox, kScreenshot, kDump };
+  uint32_t ms = 0;
+  Verb verb = Verb::kInput;
+  InputEvent input;
+  bool answerOk = true;  // kMessageBox
+  std::string file;      // kScreenshot, kDump
+};
+
+// Parses the events file format ("MS VERB ARGS", "#" comments). False with a message naming the
+// line on a bad line.
+bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::string& error);
+
+class HeadlessPlatform : public Platform {
+ public:
+  // Without a run limit a headless run ends once nothing is left to happen: no events remain
+  // and the game has waited for input for this long (or after kMaxRunMs in any case).
+  static constexpr uint32_t kQuietMsBeforeStop = 1000;
+  static constexpr uint32_t kMaxRunMs = 10 * 60 * 1000;
+
+  explicit HeadlessPlatform(SettingsStore& store) : store_(store) {}
+
+  void AddEvent(const TimedEvent& event);
+  void AddEvents(const std::vector<TimedEvent>& events);
+  void SetRunMs(std::optional<uint32_t> ms) { runMs_ = ms; }
+  void SetDumpHandler(std::function<void(const std::string&)> handler) {
+    dumpHandler_ = std::move(handler);
+  }
+  void SetDesktopSize(int width, int height) {
+    desktopWidth_ = width;
+    desktopHeight_ = height;
+  }
+
+  const Surface& LastFrame() const { return lastFrame_; }
+  const std::string& Title() const { return title_; }
+  const std::vector<bool>& ToolbarEnabled() const { return toolbarEnabled_; }
+
+  uint32_t Ticks() override { return now_; }
+  void Sleep(uint32_t ms) override { now_ += ms; }
+  bool PollEvent(InputEvent& event) override;
+  void Present(const Surface& gameArea) override { lastFrame_ = gameArea; }
+  void PresentRect(const Surface& gameArea, int, int, int, int) override { lastFrame_ = gameArea; }
+  void SetTitle(const std::string& utf8Title) override { title_ = utf8Title; }
+  MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption,
+                                  MessageBoxKind kind) override;
+  void SetToolbar(const std::vector<std::string>&, const std::vector<bool>& enabled) override {
+    toolbarEnabled_ = enabled;
+  }
+  bool HasAudioOutput() override { return false; }
+  void DesktopSize(int& width, int& height) override {
+    width = desktopWidth_;
+    height = desktopHeight_;
+  }
+  SettingsStore& Settings() override { return store_; }
+  bool ShouldStop() override;
+  void NoteIdleWithoutWork(bool idle) override;
+
+ private:
+  SettingsStore& store_;
+  uint32_t now_ = 0;
+  std::vector<TimedEvent> events_;  // sorted by time, stable
+  size_t next_ = 0;
+  std::vector<TimedEvent> answers_;  // message box answers, in time order
+  std::optional<uint32_t> runMs_;
+  std::optional<uint32_t> quietSince_;
+  std::function<void(const std::string&)> dumpHandler_;
+  Surface lastFrame_;
+  std::string title_;
+  std::vector<bool> toolbarEnabled_;
+  int desktopWidth_ = 1920;
+  int desktopHeight_ = 1080;
+};
+
+}  // namespace zorvel

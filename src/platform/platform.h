@@ -1,0 +1,116 @@
+// The engine's only window onto the outside world. Engine code never calls SDL, the C
+// library's file, clock or process functions directly; it asks an implementation of this
+// interface (sdl/ for players, headless/ for tests and automation).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorvel {
+
+class Surface;
+
+enum class MouseButton { kLeft, kRight, kMiddle };
+
+// Keys the engine reacts to, independent of the windowing system's key codes.
+enum class Key {
+  kNone,
+  kEnter,
+  kSpace,
+  kEscape,
+  kTab,
+  kBackspace,
+  kUp,
+  kDown,
+  kLeft,
+  kRight,
+  kShift,
+  kCtrl,
+  kF1,
+  kF2,
+  kF3,
+  kF4,
+  kF5,
+  kF6,
+  kF7,
+  kF8,
+  kF9,
+  kF10,
+  kF11,
+  kF12,
+  kCharacter,  // a letter or digit; InputEvent::ch holds it
+};
+
+struct InputEvent {
+  enum class Kind {
+    kMouseDown,
+    kMouseUp,
+    kMouseMove,
+    kWheel,
+    kKeyDown,
+    kKeyUp,
+    kKeyChar,  // a character key was typed (after kKeyDown); ch holds it
+    kClose,    // the window's close box
+    kToolbar,  // a tool-bar caption was clicked; toolbarIndex 0..3
+  };
+  Kind kind = Kind::kMouseMove;
+  int x = 0;  // game-area coordinates (0..799, 0..599)
+  int y = 0;
+  MouseButton button = MouseButton::kLeft;
+  int delta = 0;  // wheel: > 0 away from the player
+  Key key = Key::kNone;
+  char ch = 0;
+  int toolbarIndex = -1;
+};
+
+enum class MessageBoxKind { kOk, kOkCancel, kError };
+enum class MessageBoxAnswer { kOk, kCancel };
+
+// Registry-like persistent store: key path + section + value name -> text. Values are UTF-8.
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+  virtual std::optional<std::string> Read(const std::string& keyPath, const std::string& section,
+                                          const std::string& name) = 0;
+  // Returns false when the value could not be written (the old file is then untouched).
+  virtual bool Write(const std::string& keyPath, const std::string& section,
+                     const std::string& name, const std::string& value) = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Milliseconds since some fixed start; wraps like the system tick count.
+  virtual uint32_t Ticks() = 0;
+  virtual void Sleep(uint32_t ms) = 0;
+
+  // Next pending input event, if any. Never blocks.
+  virtual bool PollEvent(InputEvent& event) = 0;
+
+  // Shows the 800 x 600 game area (the whole surface, or only the given rectangle of it).
+  virtual void Present(const Surface& gameArea) = 0;
+  virtual void PresentRect(const Surface& gameArea, int x, int y, int w, int h) = 0;
+
+  virtual void SetTitle(const std::string& utf8Title) = 0;
+  virtual MessageBoxAnswer ShowMessageBox(const std::string& utf8Text,
+                                          const std::string& utf8Caption,
+                                          MessageBoxKind kind) = 0;
+  // Tool-bar captions (left to right) and which of them may be used.
+  virtual void SetToolbar(const std::vector<std::string>& utf8Captions,
+                          const std::vector<bool>& enabled) = 0;
+
+  virtual bool HasAudioOutput() = 0;
+  virtual void DesktopSize(int& width, int& height) = 0;
+  virtual SettingsStore& Settings() = 0;
+
+  // True once the run should end without a close request (headless: --run-ms reached or
+  // nothing left to happen).
+  virtual bool ShouldStop() { return false; }
+  // Told when the game has nothing left to do until input arrives (headless ends early then).
+  virtual void NoteIdleWithoutWork(bool) {}
+};
+
+}  // namespace zorvel

@@ -1,0 +1,603 @@
+#include "platform/sdl/sdl_platform.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+namespace zorvel {
+
+namespace {
+
+// Windows reports one wheel notch as 120; the engine was written against that scale.
+constexpr int kWheelNotch = 120;
+
+unsigned ButtonBit(MouseButton button) {
+  return 1u << static_cast<unsigned>(button);
+}
+
+std::optional<MouseButton> FromSdlButton(uint8_t button) {
+  switch (button) {
+    case SDL_BUTTON_LEFT:
+      return MouseButton::kLeft;
+    case SDL_BUTTON_RIGHT:
+      return MouseButton::kRight;
+    case SDL_BUTTON_MIDDLE:
+      return MouseButton::kMiddle;
+    default:
+      return std::nullopt;
+  }
+}
+
+// Letters come back upper-case, as a key (not the character it types) is meant.
+Key FromSdlKey(SDL_Keycode sym, char& ch) {
+  ch = 0;
+  if (sym >= SDLK_a && sym <= SDLK_z) {
+    ch = static_cast<char>('A' + (sym - SDLK_a));
+    return Key::kCharacter;
+  }
+  if (sym >= SDLK_0 && sym <= SDLK_9) {
+    ch = static_cast<char>(sym);
+    return Key::kCharacter;
+  }
+  if (sym >= SDLK_KP_1 && sym <= SDLK_KP_9) {
+    ch = static_cast<char>('1' + (sym - SDLK_KP_1));
+    return Key::kCharacter;
+  }
+  if (sym >= SDLK_F1 && sym <= SDLK_F12) {
+    return static_cast<Key>(static_cast<int>(Key::kF1) + (sym - SDLK_F1));
+  }
+  switch (sym) {
+    case SDLK_KP_0:
+      ch = '0';
+      return Key::kCharacter;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+      return Key::kEnter;
+    case SDLK_SPACE:
+      return Key::kSpace;
+    case SDLK_ESCAPE:
+      return Key::kEscape;
+    case SDLK_TAB:
+      return Key::kTab;
+    case SDLK_BACKSPACE:
+      return Key::kBackspace;
+    case SDLK_UP:
+      return Key::kUp;
+    case SDLK_DOWN:
+      return Key::kDown;
+    case SDLK_LEFT:
+      return Key::kLeft;
+    case SDLK_RIGHT:
+      return Key::kRight;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+      return Key::kShift;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+      return Key::kCtrl;
+    default:
+      return Key::kNone;
+  }
+}
+
+// Keys that type a control character. SDL's text input only reports printable text, so these
+// are made up from the key press.
+char ControlCharacter(Key key) {
+  switch (key) {
+    case Key::kEnter:
+      return '\r';
+    case Key::kBackspace:
+      return '\b';
+    case Key::kEscape:
+      return 27;
+    default:
+      return 0;
+  }
+}
+
+bool IsRedrawEvent(uint8_t windowEvent) {
+  switch (windowEvent) {
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_MAXIMIZED:
+    case SDL_WINDOWEVENT_RESTORED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Where the frame lands in a renderer output: as large as fits, centred, black bars around.
+SDL_Rect PictureRect(int outputWidth, int outputHeight) {
+  const double scale = std::min(static_cast<double>(outputWidth) / kFrameWidth,
+                                static_cast<double>(outputHeight) / kFrameHeight);
+  const int w = std::max(1, static_cast<int>(std::lround(kFrameWidth * scale)));
+  const int h = std::max(1, static_cast<int>(std::lround(kFrameHeight * scale)));
+  return SDL_Rect{(outputWidth - w) / 2, (outputHeight - h) / 2, w, h};
+}
+
+}  // namespace
+
+SdlPlatform::SdlPlatform(SettingsStore& store) : store_(store) {
+  frame_.Resize(kFrameWidth, kFrameHeight);
+}
+
+SdlPlatform::~SdlPlatform() {
+  if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+  if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+  if (window_ != nullptr) SDL_DestroyWindow(window_);
+  if (audioReady_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (videoReady_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+}
+
+bool SdlPlatform::InitVideo(std::string& error) {
+  if (videoReady_) return true;
+  // Closing the window is a request the engine may turn down (it can ask first), so SDL must
+  // not turn it into a quit of its own.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // Players read for minutes without touching anything; the screen saver may do its job.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // A windowed game gains nothing from switching the desktop compositor off.
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    error = std::string("cannot start the video system: ") + SDL_GetError();
+    return false;
+  }
+  videoReady_ = true;
+  return true;
+}
+
+UiFont& SdlPlatform::Font() {
+  if (!fontTried_) {
+    fontTried_ = true;
+    std::string error;
+    if (!font_.Load(error)) SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION, "%s", error.c_str());
+  }
+  return font_;
+}
+
+bool SdlPlatform::Init(std::string& error) {
+  if (window_ != nullptr) return true;
+  if (!InitVideo(error)) return false;
+
+  window_ = SDL_CreateWindow(title_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                             kFrameWidth, kFrameHeight, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+  if (window_ == nullptr) {
+    error = std::string("cannot open the window: ") + SDL_GetError();
+    return false;
+  }
+  SDL_SetWindowMinimumSize(window_, kFrameWidth / 4, kFrameHeight / 4);
+
+  // The picture is scaled to whatever size the player gives the window.
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  // No vsync: the engine paces itself and presents only when the picture changed.
+  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
+  if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  if (renderer_ == nullptr) {
+    error = std::string("cannot draw into the window: ") + SDL_GetError();
+    return false;
+  }
+  if (!CreateTexture(error)) return false;
+
+  toolbar_.Layout(Font());
+  toolbar_.Draw(frame_, Font());
+  Upload(frame_, 0, 0, 0, 0);
+  SDL_ShowWindow(window_);
+  SDL_StartTextInput();
+  Redraw();
+  return true;
+}
+
+bool SdlPlatform::CreateTexture(std::string& error) {
+  if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+  // BGR24 is an array format: bytes blue, green, red in memory, exactly the surface's layout.
+  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_BGR24, SDL_TEXTUREACCESS_STREAMING,
+                               kFrameWidth, kFrameHeight);
+  if (texture_ == nullptr) {
+    error = std::string("cannot create the screen texture: ") + SDL_GetError();
+    return false;
+  }
+  return true;
+}
+
+void SdlPlatform::SetFullScreen(bool fullScreen) {
+  if (window_ == nullptr) return;
+  SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  redrawPending_ = true;
+}
+
+bool SdlPlatform::IsFullScreen() const {
+  return window_ != nullptr && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
+}
+
+uint32_t SdlPlatform::Ticks() {
+  return SDL_GetTicks();
+}
+
+void SdlPlatform::Sleep(uint32_t ms) {
+  SDL_Delay(ms);
+}
+
+bool SdlPlatform::PollEvent(InputEvent& event) {
+  if (videoReady_) {
+    SDL_Event sdlEvent;
+    while (pending_.empty() && SDL_PollEvent(&sdlEvent)) Translate(sdlEvent);
+  }
+  if (pending_.empty()) {
+    // Exposes, resizes and tool-bar highlights are drawn once the queue is drained, so a burst
+    // of them costs one present.
+    if (redrawPending_) Redraw();
+    return false;
+  }
+  event = pending_.front();
+  pending_.pop_front();
+  return true;
+}
+
+void SdlPlatform::Translate(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_QUIT: {
+      InputEvent close;
+      close.kind = InputEvent::Kind::kClose;
+      pending_.push_back(close);
+      break;
+    }
+    case SDL_WINDOWEVENT:
+      if (window_ == nullptr || event.window.windowID != SDL_GetWindowID(window_)) break;
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+        InputEvent close;
+        close.kind = InputEvent::Kind::kClose;
+        pending_.push_back(close);
+      } else if (event.window.event == SDL_WINDOWEVENT_LEAVE) {
+        if (toolbar_.SetHot(-1)) DrawToolbar();
+      } else if (IsRedrawEvent(event.window.event)) {
+        redrawPending_ = true;
+      }
+      break;
+    case SDL_RENDER_DEVICE_RESET: {
+      std::string error;
+      if (!CreateTexture(error)) {
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "%s", error.c_str());
+        break;
+      }
+      Upload(frame_, 0, 0, 0, 0);
+      redrawPending_ = true;
+      break;
+    }
+    case SDL_RENDER_TARGETS_RESET:
+      Upload(frame_, 0, 0, 0, 0);
+      redrawPending_ = true;
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      TranslateMouseButton(event, event.type == SDL_MOUSEBUTTONDOWN);
+      break;
+    case SDL_MOUSEMOTION: {
+      const FramePoint point = WindowToFrame(event.motion.x, event.motion.y);
+      const bool onStrip = OnStrip(point);
+      if (toolbar_.SetHot(onStrip ? toolbar_.ButtonAt(point.x, point.y) : -1)) DrawToolbar();
+      // A drag that started in the game keeps reporting even over the strip.
+      if (!onStrip || gameButtons_ != 0) {
+        PushGameMouse(InputEvent::Kind::kMouseMove, point, MouseButton::kLeft, 0);
+      }
+      break;
+    }
+    case SDL_MOUSEWHEEL: {
+      int notches = event.wheel.y;
+      if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+      if (notches == 0 || window_ == nullptr) break;
+      int x = 0;
+      int y = 0;
+      SDL_GetMouseState(&x, &y);
+      const FramePoint point = WindowToFrame(x, y);
+      if (!OnStrip(point)) {
+        PushGameMouse(InputEvent::Kind::kWheel, point, MouseButton::kLeft, notches * kWheelNotch);
+      }
+      break;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+      TranslateKey(event, event.type == SDL_KEYDOWN);
+      break;
+    case SDL_TEXTINPUT:
+      // Printable ASCII only: the engine's character input is single-byte. Text arrives in the
+      // case the player typed it, layout and Caps Lock applied.
+      for (const char* p = event.text.text; *p != '\0'; ++p) {
+        if (*p < 0x20 || *p > 0x7E) continue;
+        InputEvent typed;
+        typed.kind = InputEvent::Kind::kKeyChar;
+        typed.ch = *p;
+        pending_.push_back(typed);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void SdlPlatform::TranslateMouseButton(const SDL_Event& event, bool down) {
+  const std::optional<MouseButton> button = FromSdlButton(event.button.button);
+  if (!button) return;
+  const FramePoint point = WindowToFrame(event.button.x, event.button.y);
+  const unsigned bit = ButtonBit(*button);
+
+  if (down) {
+    if (OnStrip(point)) {
+      // The strip is a control of its own: presses on it never reach the game.
+      if (*button == MouseButton::kLeft &&
+          toolbar_.SetPressed(toolbar_.ButtonAt(point.x, point.y))) {
+        DrawToolbar();
+      }
+      return;
+    }
+    gameButtons_ |= bit;
+    PushGameMouse(InputEvent::Kind::kMouseDown, point, *button, 0);
+    return;
+  }
+
+  // Like any button, a caption acts when released over the caption it was pressed on.
+  if (*button == MouseButton::kLeft && toolbar_.Pressed() >= 0) {
+    const int pressed = toolbar_.Pressed();
+    toolbar_.SetPressed(-1);
+    DrawToolbar();
+    if (OnStrip(point) && toolbar_.ButtonAt(point.x, point.y) == pressed &&
+        toolbar_.IsEnabled(pressed)) {
+      InputEvent click;
+      click.kind = InputEvent::Kind::kToolbar;
+      click.toolbarIndex = pressed;
+      pending_.push_back(click);
+    }
+  }
+  if ((gameButtons_ & bit) != 0) {
+    gameButtons_ &= ~bit;
+    PushGameMouse(InputEvent::Kind::kMouseUp, point, *button, 0);
+  }
+}
+
+void SdlPlatform::TranslateKey(const SDL_Event& event, bool down) {
+  InputEvent key;
+  key.kind = down ? InputEvent::Kind::kKeyDown : InputEvent::Kind::kKeyUp;
+  key.key = FromSdlKey(event.key.keysym.sym, key.ch);
+  if (key.key == Key::kNone) return;
+  pending_.push_back(key);
+  if (!down) return;
+  if (const char control = ControlCharacter(key.key); control != 0) {
+    InputEvent typed;
+    typed.kind = InputEvent::Kind::kKeyChar;
+    typed.ch = control;
+    pending_.push_back(typed);
+  }
+}
+
+void SdlPlatform::PushGameMouse(InputEvent::Kind kind, FramePoint point, MouseButton button,
+                                int delta) {
+  InputEvent mouse;
+  mouse.kind = kind;
+  mouse.x = std::clamp(point.x, 0, kGameWidth - 1);
+  mouse.y = std::clamp(point.y - kToolbarHeight, 0, kGameHeight - 1);
+  mouse.button = button;
+  mouse.delta = delta;
+  pending_.push_back(mouse);
+}
+
+SdlPlatform::FramePoint SdlPlatform::WindowToFrame(int windowX, int windowY) const {
+  int windowWidth = 0;
+  int windowHeight = 0;
+  int outputWidth = 0;
+  int outputHeight = 0;
+  if (window_ == nullptr || renderer_ == nullptr) return {};
+  SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
+  SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+  if (windowWidth <= 0 || windowHeight <= 0 || outputWidth <= 0 || outputHeight <= 0) return {};
+  // Window coordinates are in points; the renderer may have more pixels than that (high DPI).
+  const double px = (windowX + 0.5) * outputWidth / windowWidth;
+  const double py = (windowY + 0.5) * outputHeight / windowHeight;
+  const SDL_Rect picture = PictureRect(outputWidth, outputHeight);
+  return FramePoint{static_cast<int>(std::floor((px - picture.x) * kFrameWidth / picture.w)),
+                    static_cast<int>(std::floor((py - picture.y) * kFrameHeight / picture.h))};
+}
+
+bool SdlPlatform::OnStrip(FramePoint point) {
+  return point.x >= 0 && point.x < kFrameWidth && point.y >= 0 && point.y < kToolbarHeight;
+}
+
+void SdlPlatform::DrawToolbar() {
+  toolbar_.Draw(frame_, Font());
+  Upload(frame_, 0, 0, kFrameWidth, kToolbarHeight);
+  redrawPending_ = true;
+}
+
+void SdlPlatform::Upload(const Surface& frame, int x, int y, int w, int h) {
+  if (texture_ == nullptr) return;
+  if (w <= 0 || h <= 0) {
+    x = 0;
+    y = 0;
+    w = kFrameWidth;
+    h = kFrameHeight;
+  }
+  const SDL_Rect area{x, y, w, h};
+  SDL_UpdateTexture(texture_, &area, frame.Row(y) + x * 3, frame.Stride());
+}
+
+void SdlPlatform::Redraw() {
+  redrawPending_ = false;
+  if (renderer_ == nullptr || texture_ == nullptr) return;
+  int outputWidth = 0;
+  int outputHeight = 0;
+  SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  if (outputWidth > 0 && outputHeight > 0) {
+    const SDL_Rect picture = PictureRect(outputWidth, outputHeight);
+    SDL_RenderCopy(renderer_, texture_, nullptr, &picture);
+  }
+  SDL_RenderPresent(renderer_);
+}
+
+void SdlPlatform::CopyGameArea(const Surface& gameArea, int x, int y, int w, int h) {
+  // 64-bit ends: a caller's huge width or height must not wrap around.
+  const int x0 = std::max(x, 0);
+  const int y0 = std::max(y, 0);
+  const int x1 = static_cast<int>(std::min<int64_t>(
+      {static_cast<int64_t>(x) + w, kGameWidth, static_cast<int64_t>(gameArea.Width())}));
+  const int y1 = static_cast<int>(std::min<int64_t>(
+      {static_cast<int64_t>(y) + h, kGameHeight, static_cast<int64_t>(gameArea.Height())}));
+  if (x0 >= x1 || y0 >= y1) return;
+  for (int row = y0; row < y1; ++row) {
+    std::memcpy(frame_.Row(kToolbarHeight + row) + x0 * 3, gameArea.Row(row) + x0 * 3,
+                static_cast<size_t>(x1 - x0) * 3);
+  }
+  Upload(frame_, x0, kToolbarHeight + y0, x1 - x0, y1 - y0);
+  Redraw();
+}
+
+void SdlPlatform::Present(const Surface& gameArea) {
+  CopyGameArea(gameArea, 0, 0, kGameWidth, kGameHeight);
+}
+
+void SdlPlatform::PresentRect(const Surface& gameArea, int x, int y, int w, int h) {
+  CopyGameArea(gameArea, x, y, w, h);
+}
+
+void SdlPlatform::SetTitle(const std::string& utf8Title) {
+  // Re-encoded so a title from game data with broken UTF-8 reaches the window manager intact.
+  title_ = EncodeUtf8(DecodeUtf8(utf8Title));
+  if (window_ != nullptr) SDL_SetWindowTitle(window_, title_.c_str());
+}
+
+void SdlPlatform::SetToolbar(const std::vector<std::string>& utf8Captions,
+                             const std::vector<bool>& enabled) {
+  if (!toolbar_.Set(utf8Captions, enabled)) return;
+  toolbar_.Layout(Font());
+  if (window_ != nullptr) DrawToolbar();
+}
+
+MessageBoxAnswer SdlPlatform::ShowMessageBox(const std::string& utf8Text,
+                                             const std::string& utf8Caption, MessageBoxKind kind) {
+  const MessageBoxAnswer escapeAnswer =
+      kind == MessageBoxKind::kOkCancel ? MessageBoxAnswer::kCancel : MessageBoxAnswer::kOk;
+  if (window_ == nullptr) {
+    // Nowhere to draw (the window failed to open): at least the terminal hears about it, and
+    // a question gets the cautious answer.
+    std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
+    return escapeAnswer;
+  }
+
+  if ((SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0) SDL_RestoreWindow(window_);
+  SDL_RaiseWindow(window_);
+  // The box owns the mouse now; a half-finished click on the strip is forgotten.
+  toolbar_.SetHot(-1);
+  toolbar_.SetPressed(-1);
+  toolbar_.Draw(frame_, Font());
+
+  MessageBoxPanel panel(Font(), utf8Text, utf8Caption, kind);
+  Surface dimmed = frame_;
+  DimSurface(dimmed);
+  Surface shown;
+  const auto paint = [&] {
+    shown = dimmed;
+    panel.Draw(shown);
+    Upload(shown, 0, 0, 0, 0);
+    Redraw();
+  };
+  paint();
+
+  std::optional<MessageBoxAnswer> answer;
+  while (!answer) {
+    SDL_Event event;
+    // Sleeps in the windowing system's own wait; the timeout only bounds a lost wake-up.
+    if (SDL_WaitEventTimeout(&event, 1000) == 0) continue;
+    switch (event.type) {
+      case SDL_QUIT:
+        answer = MessageBoxAnswer::kCancel;
+        break;
+      case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+          answer = MessageBoxAnswer::kCancel;
+        } else if (IsRedrawEvent(event.window.event)) {
+          Redraw();
+        }
+        break;
+      case SDL_RENDER_DEVICE_RESET: {
+        std::string error;
+        if (CreateTexture(error)) paint();
+        break;
+      }
+      case SDL_RENDER_TARGETS_RESET:
+        paint();
+        break;
+      case SDL_MOUSEMOTION: {
+        const FramePoint point = WindowToFrame(event.motion.x, event.motion.y);
+        if (panel.SetHot(panel.ButtonAt(point.x, point.y))) paint();
+        break;
+      }
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP: {
+        if (event.button.button != SDL_BUTTON_LEFT) break;
+        const FramePoint point = WindowToFrame(event.button.x, event.button.y);
+        const int under = panel.ButtonAt(point.x, point.y);
+        panel.SetHot(under);
+        if (event.type == SDL_MOUSEBUTTONDOWN) {
+          panel.SetPressed(under);
+        } else {
+          // Only a press that began on the same button counts: the release of the click that
+          // opened the box must not answer it.
+          const int pressed = panel.Pressed();
+          panel.SetPressed(-1);
+          if (under >= 0 && under == pressed) answer = panel.AnswerOf(under);
+        }
+        if (!answer) paint();
+        break;
+      }
+      case SDL_KEYDOWN:
+        // Auto-repeat of the key that opened the box must not close it again.
+        if (event.key.repeat != 0) break;
+        if (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER) {
+          answer = MessageBoxAnswer::kOk;
+        } else if (event.key.keysym.sym == SDLK_ESCAPE) {
+          answer = escapeAnswer;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  Upload(frame_, 0, 0, 0, 0);
+  Redraw();
+  gameButtons_ = 0;
+  return *answer;
+}
+
+bool SdlPlatform::HasAudioOutput() {
+  // Asked once: opening the audio system is slow on some set-ups, and the answer matters only
+  // when the engine decides whether to play sound at all.
+  if (!audioTried_) {
+    audioTried_ = true;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+      audioReady_ = true;
+      audioOutput_ = SDL_GetNumAudioDevices(0) > 0;
+    }
+  }
+  return audioOutput_;
+}
+
+void SdlPlatform::DesktopSize(int& width, int& height) {
+  width = 1024;
+  height = 768;
+  std::string error;
+  if (!InitVideo(error)) return;
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+    width = mode.w;
+    height = mode.h;
+  }
+}
+
+}  // namespace zorvel

@@ -1,0 +1,97 @@
+// The player's platform: one resizable SDL window showing a tool bar strip above the 800 x 600
+// game area, scaled as a whole to fit the window. Everything the window shows lives in a
+// software frame (strip + game area) that is uploaded to one streaming texture, so exposes,
+// resizes and message boxes never need the engine to draw again.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "graphics/surface.h"
+#include "platform/platform.h"
+#include "platform/sdl/ui_font.h"
+#include "platform/sdl/ui_widgets.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+union SDL_Event;
+
+namespace zorvel {
+
+class SdlPlatform : public Platform {
+ public:
+  explicit SdlPlatform(SettingsStore& store);
+  ~SdlPlatform() override;
+  SdlPlatform(const SdlPlatform&) = delete;
+  SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+  // Opens the window. A missing Japanese font is only warned about; no window is an error.
+  bool Init(std::string& error);
+
+  // Borderless desktop-sized window versus the normal one; the picture keeps its aspect.
+  void SetFullScreen(bool fullScreen);
+  bool IsFullScreen() const;
+
+  uint32_t Ticks() override;
+  void Sleep(uint32_t ms) override;
+  bool PollEvent(InputEvent& event) override;
+  void Present(const Surface& gameArea) override;
+  void PresentRect(const Surface& gameArea, int x, int y, int w, int h) override;
+  void SetTitle(const std::string& utf8Title) override;
+  MessageBoxAnswer ShowMessageBox(const std::string& utf8Text, const std::string& utf8Caption,
+                                  MessageBoxKind kind) override;
+  void SetToolbar(const std::vector<std::string>& utf8Captions,
+                  const std::vector<bool>& enabled) override;
+  bool HasAudioOutput() override;
+  void DesktopSize(int& width, int& height) override;
+  SettingsStore& Settings() override { return store_; }
+
+ private:
+  struct FramePoint {
+    int x = 0;  // frame coordinates: strip on rows 0..23, game area below
+    int y = 0;
+  };
+
+  bool InitVideo(std::string& error);
+  UiFont& Font();
+  bool CreateTexture(std::string& error);
+
+  void Translate(const SDL_Event& event);
+  void TranslateMouseButton(const SDL_Event& event, bool down);
+  void TranslateKey(const SDL_Event& event, bool down);
+  void PushGameMouse(InputEvent::Kind kind, FramePoint point, MouseButton button, int delta);
+
+  FramePoint WindowToFrame(int windowX, int windowY) const;
+  static bool OnStrip(FramePoint point);
+
+  void DrawToolbar();
+  void CopyGameArea(const Surface& gameArea, int x, int y, int w, int h);
+  // Sends part of a frame to the texture (the whole frame when w or h is 0).
+  void Upload(const Surface& frame, int x, int y, int w, int h);
+  void Redraw();
+
+  SettingsStore& store_;
+  bool videoReady_ = false;
+  bool audioTried_ = false;
+  bool audioReady_ = false;
+  bool audioOutput_ = false;
+  bool fontTried_ = false;
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+
+  UiFont font_;
+  Toolbar toolbar_;
+  Surface frame_;  // what the window shows, kFrameWidth x kFrameHeight
+  std::string title_;
+
+  std::deque<InputEvent> pending_;
+  bool redrawPending_ = false;
+  unsigned gameButtons_ = 0;  // buttons pressed over the game area, so their release goes there
+};
+
+}  // namespace zorvel

@@ -1,0 +1,159 @@
+#include "resources/archive.h"
+
+#include <algorithm>
+
+#include "platform/files.h"
+#include "resources/byte_reader.h"
+#include "text/sjis.h"
+
+namespace zorvel {
+
+namespace {
+
+struct Geometry {
+  size_t header = 0;
+  size_t nameWidth = 0;
+  uint32_t count = 0;
+  size_t record() const { return nameWidth + 8; }
+};
+
+bool ReadGeometry(IndexLayout layout, std::span<const uint8_t> bytes, Geometry& g,
+                  std::vector<std::string>* problems) {
+  ByteReader r(bytes);
+  if (!r.U32le(g.count)) {
+    if (problems) problems->push_back("index header is truncated");
+    return false;
+  }
+  if (layout == IndexLayout::kA) {
+    g.header = kIndexHeaderA;
+    g.nameWidth = kLayoutANameWidth;
+    return true;
+  }
+  uint32_t width = 0;
+  if (!r.U32le(width)) {
+    if (problems) problems->push_back("index header is truncated");
+    return false;
+  }
+  if (width == 0 || width > kMaxNameWidth) {
+    if (problems) problems->push_back("name width " + std::to_string(width) + " is not usable");
+    return false;
+  }
+  g.header = kIndexHeaderB;
+  g.nameWidth = width;
+  return true;
+}
+
+}  // namespace
+
+size_t IndexTableBytes(IndexLayout layout, std::span<const uint8_t> headerBytes, uint64_t fileSize,
+                       std::vector<std::string>* problems) {
+  Geometry g;
+  if (!ReadGeometry(layout, headerBytes, g, problems)) return 0;
+  if (fileSize < g.header) return 0;
+  const uint64_t fits = (fileSize - g.header) / g.record();
+  const uint64_t count = std::min<uint64_t>(g.count, fits);
+  return static_cast<size_t>(count * g.record());
+}
+
+size_t IndexSize(IndexLayout layout, size_t count, uint32_t nameWidth) {
+  if (layout == IndexLayout::kA) return kIndexHeaderA + count * (kLayoutANameWidth + 8);
+  return kIndexHeaderB + count * (nameWidth + 8);
+}
+
+std::vector<ArchiveEntry> ParseIndex(IndexLayout layout, std::span<const uint8_t> indexBytes,
+                                     uint64_t fileSize, std::vector<std::string>* problems) {
+  std::vector<ArchiveEntry> entries;
+  Geometry g;
+  if (!ReadGeometry(layout, indexBytes, g, problems)) return entries;
+  ByteReader r(indexBytes);
+  r.Skip(g.header);
+  const size_t fitting = r.Remaining() / g.record();
+  if (g.count > fitting && problems) {
+    problems->push_back("index declares " + std::to_string(g.count) + " entries but holds only " +
+                        std::to_string(fitting));
+  }
+  const size_t count = std::min<size_t>(g.count, fitting);
+  entries.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    std::span<const uint8_t> name;
+    ArchiveEntry e;
+    r.Bytes(g.nameWidth, name);
+    r.U32le(e.offset);
+    r.U32le(e.size);
+    const auto end = std::find(name.begin(), name.end(), uint8_t{0});
+    e.name = UpperSjis(std::string(name.begin(), end));
+    if (static_cast<uint64_t>(e.offset) + e.size > fileSize) {
+      if (problems) {
+        problems->push_back("entry " + std::to_string(i) + " (" + SjisToUtf8(e.name) +
+                            ") reaches past the end of the file; refused");
+      }
+      continue;
+    }
+    entries.push_back(std::move(e));
+  }
+  return entries;
+}
+
+std::vector<uint8_t> BuildIndex(IndexLayout layout, const std::vector<ArchiveEntry>& entries,
+                                uint32_t nameWidth) {
+  const size_t width = layout == IndexLayout::kA ? kLayoutANameWidth : nameWidth;
+  std::vector<uint8_t> out;
+  out.reserve(IndexSize(layout, entries.size(), nameWidth));
+  auto put32 = [&out](uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  put32(static_cast<uint32_t>(entries.size()));
+  if (layout == IndexLayout::kB) put32(nameWidth);
+  for (const ArchiveEntry& e : entries) {
+    for (size_t i = 0; i < width; ++i) {
+      out.push_back(i + 1 < width && i < e.name.size() ? static_cast<uint8_t>(e.name[i]) : 0);
+    }
+    put32(e.offset);
+    put32(e.size);
+  }
+  return out;
+}
+
+bool ResourceArchive::Open(const std::string& path, IndexLayout layout) {
+  fileName_.clear();
+  entries_.clear();
+  const auto fileSize = FileSize(path);
+  if (!fileSize) return false;
+  const size_t headerSize = layout == IndexLayout::kA ? kIndexHeaderA : kIndexHeaderB;
+  std::vector<std::string> problems;
+  const auto header = ReadFileRange(path, 0, std::min<uint64_t>(headerSize, *fileSize));
+  if (!header) return false;
+  fileName_ = path;
+  const size_t table = IndexTableBytes(layout, *header, *fileSize, &problems);
+  if (const auto index = ReadFileRange(path, 0, headerSize + table);
+      index && header->size() == headerSize) {
+    entries_ = ParseIndex(layout, *index, *fileSize, &problems);
+  } else if (header->size() != headerSize) {
+    problems.push_back("index header is truncated");
+  }
+  for (const std::string& p : problems) LogMessage(path + ": " + p);
+  return true;
+}
+
+int ResourceArchive::Find(std::string_view name) const {
+  if (fileName_.empty()) return -1;
+  const std::string upper = UpperSjis(name);
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].name == upper) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool ResourceArchive::Read(int entry, std::vector<uint8_t>& out) const {
+  if (entry < 0 || static_cast<size_t>(entry) >= entries_.size()) return false;
+  const ArchiveEntry& e = entries_[static_cast<size_t>(entry)];
+  auto bytes = ReadFileRange(fileName_, e.offset, e.size);
+  if (!bytes) {
+    LogMessage(fileName_ + ": cannot read entry " + SjisToUtf8(e.name));
+    return false;
+  }
+  out = std::move(*bytes);
+  return true;
+}
+
+}  // namespace zorvel

@@ -1,0 +1,61 @@
+// Resource archives: an index at the start of the file, the entries' bytes after it. The
+// index is kept in memory; entry bytes are read on demand with one seek per read.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zorvel {
+
+// Layout A (script archives): 16-byte names. Layout B (all others): a declared name width.
+enum class IndexLayout { kA, kB };
+
+struct ArchiveEntry {
+  std::string name;  // Shift-JIS, upper-cased
+  uint32_t offset = 0;
+  uint32_t size = 0;
+};
+
+// Header bytes an index of either layout needs before its table can be sized.
+constexpr size_t kIndexHeaderA = 4;
+constexpr size_t kIndexHeaderB = 8;
+constexpr size_t kLayoutANameWidth = 16;
+// Widths beyond this are not names but damage; nothing real comes near it.
+constexpr uint32_t kMaxNameWidth = 1024;
+
+// Size of the entry table that the header announces, limited to what `fileSize` can hold;
+// 0 when the header itself is unusable. `headerBytes` holds the first bytes of the file.
+size_t IndexTableBytes(IndexLayout layout, std::span<const uint8_t> headerBytes, uint64_t fileSize,
+                       std::vector<std::string>* problems);
+
+// Parses an index from the file's first bytes (header and table). Entries that are cut off,
+// or whose bytes reach past `fileSize`, are refused one by one and described in `problems`.
+std::vector<ArchiveEntry> ParseIndex(IndexLayout layout, std::span<const uint8_t> indexBytes,
+                                     uint64_t fileSize, std::vector<std::string>* problems);
+
+// Serialises an index (names are written as given, cut to the field); the tools use it.
+std::vector<uint8_t> BuildIndex(IndexLayout layout, const std::vector<ArchiveEntry>& entries,
+                                uint32_t nameWidth);
+size_t IndexSize(IndexLayout layout, size_t count, uint32_t nameWidth);
+
+class ResourceArchive {
+ public:
+  // Opens `path` and reads its index; a missing or unreadable file leaves an empty archive.
+  bool Open(const std::string& path, IndexLayout layout);
+  // Upper-cases `name`; the first entry in index order with that name, or -1.
+  int Find(std::string_view name) const;
+  // The entry's bytes, read afresh from the file; empty on failure.
+  bool Read(int entry, std::vector<uint8_t>& out) const;
+
+  const std::string& FileName() const { return fileName_; }
+  const std::vector<ArchiveEntry>& Entries() const { return entries_; }
+  bool Found() const { return !fileName_.empty(); }
+
+ private:
+  std::string fileName_;
+  std::vector<ArchiveEntry> entries_;
+};
+
+}  // namespace zorvel

@@ -1,0 +1,98 @@
+#include "resources/archive_set.h"
+
+#include <cstring>
+
+#include "platform/files.h"
+#include "text/sjis.h"
+
+namespace zorvel {
+
+void ArchiveSet::OpenScriptArchives() {
+  script.Open(JoinPath(gameDir_, "vx_data.kpz"), IndexLayout::kA);
+  scriptPatch.Open(JoinPath(gameDir_, "vx_data2.kpz"), IndexLayout::kA);
+}
+
+bool ArchiveSet::ScriptArchivePresent() const {
+  return FileExists(JoinPath(gameDir_, "vx_data.kpz"));
+}
+
+void ArchiveSet::OpenB(ResourceArchive& archive, const std::string& fileName, bool cdFallback,
+                       const std::string& cdDir) {
+  std::string path = JoinPath(gameDir_, fileName);
+  if (!FileExists(path)) {
+    if (!cdFallback) return;
+    // The CD directory is a Windows path ending in a backslash, joined without a separator.
+    std::string dir = SjisToUtf8(cdDir);
+    for (char& c : dir) {
+      if (c == '\\') c = '/';
+    }
+    path = dir + fileName;
+    if (!FileExists(path)) return;
+  }
+  archive.Open(path, IndexLayout::kB);
+}
+
+void ArchiveSet::OpenArchives(const GameConfig& config, const std::string& cdDir) {
+  for (int k = 1; k <= 3; ++k) {
+    const std::string name = k == 1 ? "vx_gra.kpz" : "vx_gra" + std::to_string(k) + ".kpz";
+    OpenB(gra[k - 1], name, config.VXD_GRA >= k, cdDir);
+  }
+  OpenB(gjp, "vx_gjp.kpz", config.VXD_GJP != 0, cdDir);
+  for (int k = 1; k <= 5; ++k) {
+    OpenB(wav[k - 1], "vx_wav" + std::to_string(k) + ".kpz", config.VXD_WAV >= k, cdDir);
+  }
+  for (int k = 0; k <= 2; ++k) {
+    OpenB(se[k], "vx_se" + std::to_string(k) + ".kpz", config.VXD_SE >= k + 1, cdDir);
+  }
+  for (int k = 1; k <= 3; ++k) {
+    OpenB(ogg[k - 1], "vx_ogg" + std::to_string(k) + ".kpz", config.VXD_OGG >= k, cdDir);
+  }
+  OpenB(bgm, "vx_bgm.kpz", true, cdDir);
+  OpenB(ogm, "vx_ogm.kpz", true, cdDir);
+  OpenB(anim[0], "vx_anim.kpz", config.VXD_ANIM >= 1, cdDir);
+  OpenB(anim[1], "vx_anim2.kpz", config.VXD_ANIM >= 2, cdDir);
+}
+
+const ResourceArchive* ArchiveSet::FindScript(std::string_view name, int& entry) const {
+  for (const ResourceArchive* a : {&scriptPatch, &script}) {
+    entry = a->Find(name);
+    if (entry >= 0) return a;
+  }
+  return nullptr;
+}
+
+bool ScriptLoader::LoadScript(const char* name, int mode) {
+  const std::string upper = UpperSjis(name);
+  int entry = -1;
+  const ResourceArchive* archive = archives_.FindScript(upper, entry);
+  if (!archive) return false;
+  const ArchiveEntry& e = archive->Entries()[static_cast<size_t>(entry)];
+  if (e.size > static_cast<uint32_t>(kScriptBufferSize)) {
+    LogMessage("script " + SjisToUtf8(upper) + " is " + std::to_string(e.size) +
+               " bytes, more than a script may hold; not loaded");
+    return false;
+  }
+  std::vector<uint8_t> bytes;
+  if (!archive->Read(entry, bytes)) return false;
+  DecodeScriptBytes(bytes.data(), bytes.size());
+
+  state_.substBuffer[0] = 0;
+  state_.pendingText = 0;
+  if (unlockHook_) unlockHook_(upper);
+  if (mode == kLoadStory) {
+    CopyField(state_.loadedScriptName, kNameSize, name);
+    std::memcpy(state_.scriptBuffer.data(), bytes.data(), bytes.size());
+    std::memset(state_.scriptBuffer.data() + bytes.size(), 0,
+                state_.scriptBuffer.size() - bytes.size());
+    state_.scriptSize = static_cast<int32_t>(bytes.size());
+    state_.scriptPos = 0;
+    state_.needLine = true;
+    state_.interpreterOn = true;
+    state_.vars.S[kBacktoPos] = 0;
+  } else {
+    configText_ = std::move(bytes);
+  }
+  return true;
+}
+
+}  // namespace zorvel

@@ -1,0 +1,489 @@
+#include "script/interpreter.h"
+
+#include <climits>
+#include <cstring>
+
+#include "script/commands.h"
+#include "text/sjis.h"
+
+namespace zorvel {
+
+namespace {
+
+constexpr uint8_t kLead81 = 0x81;
+constexpr uint8_t kDownTriangle = 0xA5;   // ▼ end of page, wait
+constexpr uint8_t kWhiteTriangle = 0xA4;  // ▽ end of page, no wait
+constexpr uint8_t kGeta = 0xAC;           // 〓 wait, same page
+constexpr uint8_t kDollar = 0x90;         // ＄ string substitution
+constexpr uint8_t kDiamond = 0x9F;        // ◆ shown, not kept in the history
+constexpr uint8_t kSection = 0x98;        // §
+constexpr uint8_t kRoot = 0xE3;           // √
+// へたれ: the nickname that replaces the player's names while F028 is set.
+constexpr char kNickname[] = "\x82\xD6\x82\xBD\x82\xEA";
+constexpr int kNicknameFlag = 28;
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// Decimal number with leading blanks and a sign; stops at the first non-digit; saturates.
+int32_t ReadNumber(const char* p) {
+  while (*p == ' ' || *p == '\t') ++p;
+  bool negative = false;
+  if (*p == '-' || *p == '+') negative = *p++ == '-';
+  int64_t v = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    if (v < INT32_MAX) v = v * 10 + (*p - '0');
+  }
+  if (v > INT32_MAX) v = INT32_MAX;
+  return static_cast<int32_t>(negative ? -v : v);
+}
+
+// Full-width digit ０..９ at p (two bytes), or -1.
+int FullWidthDigit(const char* p) {
+  const auto a = static_cast<uint8_t>(p[0]);
+  const auto b = static_cast<uint8_t>(p[1]);
+  if (a == 0x82 && b >= 0x4F && b <= 0x58) return b - 0x4F;
+  return -1;
+}
+
+}  // namespace
+
+bool Interpreter::LineStartsWith(int32_t pos, const char* text) const {
+  const auto* buf = s_.scriptBuffer.data();
+  for (int32_t i = 0; text[i]; ++i) {
+    if (pos + i >= s_.scriptSize) return false;
+    if (FoldAscii(static_cast<char>(buf[pos + i])) != FoldAscii(text[i])) return false;
+  }
+  return true;
+}
+
+void Interpreter::Step() {
+  int lines = 0;
+  for (;;) {
+    if (s_.needLine) {
+      if (++lines > kMaxLinesPerStep) return;
+      if (FetchLine() == Flow::kReturn) return;
+      if (DispatchLine() == Flow::kReturn) return;
+    } else if (StoryChar() == Flow::kReturn) {
+      return;
+    }
+  }
+}
+
+Interpreter::Flow Interpreter::FetchLine() {
+  s_.instantLine = false;
+  s_.lineStart = s_.scriptPos;
+  s_.linePos = 0;
+  if (s_.scriptPos < 0 || s_.scriptPos >= s_.scriptSize) {
+    if (s_.callDepth > 0) ReturnFromCall();
+    return Flow::kReturn;
+  }
+  const auto* buf = s_.scriptBuffer.data();
+  int32_t pos = s_.scriptPos;
+  int32_t n = 0;
+  // A line longer than the buffer keeps its first 2047 bytes; the rest is passed over.
+  while (pos < s_.scriptSize && buf[pos] != 0) {
+    if (n < kLineBufferSize - 1) s_.lineBuffer[n++] = static_cast<char>(buf[pos]);
+    ++pos;
+  }
+  // A final line without its 0 byte still counts as a line.
+  s_.lineBuffer[n] = 0;
+  s_.scriptPos = pos < s_.scriptSize ? pos + 1 : s_.scriptSize;
+  return Flow::kContinue;
+}
+
+Interpreter::Flow Interpreter::DispatchLine() {
+  for (;;) {
+    char* line = s_.lineBuffer;
+    switch (line[0]) {
+      case 0:
+        s_.textRow += 1;
+        return Flow::kContinue;
+      case ':':
+      case ';':
+      case '}':
+        return Flow::kContinue;
+      case '!':
+        expr_.Assign(line + 1);
+        return Flow::kContinue;
+      case '{':
+        if (line[1] == ':') {
+          std::string name(line + 2);
+          name = name.substr(0, name.find('('));
+          s_.scriptPos = FindNamedBlockEnd(s_.scriptPos, name.c_str());
+        } else {
+          s_.scriptPos = FindLineStart(s_.scriptPos, '}');
+        }
+        return Flow::kContinue;
+      case '\\':
+      case '~':
+        CommitHistoryLine();
+        s_.waitKind = line[0] == '\\' ? 1 : 4;
+        host_.AutoWaitTicks();
+        s_.finishPage = false;
+        host_.RecordBacklogPage();
+        return Flow::kReturn;
+      case '+':
+        CommitHistoryLine();
+        s_.waitKind = 5;
+        host_.AutoWaitTicks();
+        s_.finishPage = false;
+        return Flow::kReturn;
+      case '=':
+        if (host_.Skipping()) return Flow::kContinue;
+        s_.waitKind = 2;
+        host_.AutoWaitTicks();
+        s_.finishPage = false;
+        // The page is already recorded; refresh that record instead of adding one.
+        host_.RecordBacklogPage();
+        host_.StepBacklogPageBack();
+        return Flow::kReturn;
+      case '>': {
+        if (!s_.textWindowOn && s_.vars.S[kNovelMode] == 0) host_.OpenTextPage();
+        if (s_.vars.S[kNovelMode] != 0) {
+          s_.linePos = 1;
+          s_.instantLine = true;
+          s_.needLine = false;
+          return Flow::kContinue;
+        }
+        const char* name = line + 1;
+        if (static_cast<uint8_t>(name[0]) == kLead81 && static_cast<uint8_t>(name[1]) == kDollar &&
+            FullWidthDigit(name + 2) >= 0) {
+          name = s_.stringVars[FullWidthDigit(name + 2)];
+        }
+        CopyField(s_.speakerName, sizeof s_.speakerName, name);
+        AppendHistory(s_.speakerName, static_cast<int>(std::strlen(s_.speakerName)));
+        CommitHistoryLine();
+        std::memset(s_.pageText[0], 0, kPageColumns);
+        std::memcpy(s_.pageText[0], s_.speakerName,
+                    std::min<size_t>(std::strlen(s_.speakerName), kPageColumns));
+        host_.DrawSpeakerName();
+        return Flow::kContinue;
+      }
+      case '*':
+      case '@': {
+        const int index = CommandTable::Match(line + 1);
+        if (index < 0) return Flow::kContinue;
+        const int result = commands_.Execute(index);
+        if (result == 1) return Flow::kReturn;
+        if (result == 2) continue;
+        return Flow::kContinue;
+      }
+      default:
+        s_.needLine = false;
+        return Flow::kContinue;
+    }
+  }
+}
+
+void Interpreter::SetSubstitution(const char* text) {
+  CopyField(s_.substBuffer, sizeof s_.substBuffer, text);
+  s_.pendingText = 0;
+}
+
+Interpreter::Flow Interpreter::StoryChar() {
+  bool stop = false;
+  if (s_.pendingText >= 0 && s_.pendingText < static_cast<int32_t>(sizeof s_.substBuffer) &&
+      s_.substBuffer[s_.pendingText] != 0) {
+    const char* p = s_.substBuffer + s_.pendingText;
+    const int len = CharLength(p);
+    char bytes[2] = {p[0], len == 2 ? p[1] : '\0'};
+    AppendHistory(bytes, len);
+    s_.pendingText += len;
+    ShowChar(bytes, len, stop);
+    return stop ? Flow::kReturn : Flow::kContinue;
+  }
+
+  if (s_.linePos < 0 || s_.linePos >= kLineBufferSize) s_.linePos = kLineBufferSize - 1;
+  const char* p = s_.lineBuffer + s_.linePos;
+  const auto c = static_cast<uint8_t>(p[0]);
+  switch (c) {
+    case '%': {
+      int32_t digits = 0;
+      int32_t n = 0;
+      while (p[1 + digits] >= '0' && p[1 + digits] <= '9') {
+        if (n < 1000000) n = n * 10 + (p[1 + digits] - '0');
+        ++digits;
+      }
+      if (n != 0) {
+        s_.linePos += 1 + digits;
+      } else {
+        n = 10;
+        s_.linePos += 1;
+      }
+      if (!host_.Skipping()) s_.waitTicks = n;
+      return Flow::kReturn;
+    }
+    case '[':
+      return InlineTag();
+    case '<': {
+      const char* end = std::strchr(p + 1, '>');
+      const std::string ruby(p + 1, end ? end : p + std::strlen(p));
+      host_.DrawRuby(ruby.c_str());
+      if (end) {
+        s_.linePos = static_cast<int32_t>(end + 1 - s_.lineBuffer);
+      } else {
+        s_.needLine = true;
+      }
+      return Flow::kContinue;
+    }
+    case 0:
+      s_.vars.S[kHangingIndent] = 0;
+      CommitHistoryLine();
+      s_.needLine = true;
+      s_.textColumn = 0;
+      s_.textRow += 1;
+      s_.instantLine = false;
+      return host_.Skipping() ? Flow::kContinue : Flow::kReturn;
+    default:
+      break;
+  }
+
+  if (c == kLead81) {
+    const auto second = static_cast<uint8_t>(p[1]);
+    if (second == kDownTriangle) {
+      CommitHistoryLine();
+      s_.waitKind = 1;
+      host_.AutoWaitTicks();
+      s_.needLine = true;
+      s_.finishPage = false;
+      host_.RecordBacklogPage();
+      return Flow::kReturn;
+    }
+    if (second == kWhiteTriangle) {
+      CommitHistoryLine();
+      host_.OpenTextPage();
+      s_.needLine = true;
+      return Flow::kReturn;
+    }
+    if (second == kGeta) {
+      s_.waitKind = 2;
+      host_.AutoWaitTicks();
+      if (s_.linePos == 0) {
+        s_.needLine = true;
+      } else {
+        s_.linePos += 2;
+      }
+      s_.finishPage = false;
+      return Flow::kReturn;
+    }
+    if (second == kDollar) {
+      if (p[2] != 0) {
+        const int digit = static_cast<uint8_t>(p[3]) - 0x4F;
+        if (digit >= 0 && digit <= 9) {
+          const bool nickname = digit <= 1 && s_.vars.F.Test(kNicknameFlag);
+          SetSubstitution(nickname ? kNickname : s_.stringVars[digit]);
+        }
+      }
+      // Four bytes on, but never past the end of the line.
+      int step = 0;
+      while (step < 4 && p[step] != 0) ++step;
+      s_.linePos += step;
+      return Flow::kContinue;
+    }
+  }
+
+  const int len = CharLength(p);
+  const bool hidden = len == 2 && c == kLead81 &&
+                      (static_cast<uint8_t>(p[1]) == kDiamond ||
+                       static_cast<uint8_t>(p[1]) == kSection || static_cast<uint8_t>(p[1]) == kRoot);
+  char bytes[2] = {p[0], len == 2 ? p[1] : '\0'};
+  if (!hidden) AppendHistory(bytes, len);
+  s_.linePos += len;
+  ShowChar(bytes, len, stop);
+  return stop ? Flow::kReturn : Flow::kContinue;
+}
+
+Interpreter::Flow Interpreter::InlineTag() {
+  const char* tag = s_.lineBuffer + s_.linePos + 1;
+  struct TagWord {
+    const char* word;
+    bool separator;  // the argument starts one byte after the word
+  };
+  static constexpr TagWord kTags[] = {
+      {"gra", true}, {"1", false},  {"2", false},     {"col", true}, {"wait", true},
+      {"cv ", false}, {"clrb", true}, {"delay", true}, {"?", false},  {"$", false},
+  };
+  int which = -1;
+  const char* arg = tag;
+  for (int i = 0; i < static_cast<int>(std::size(kTags)); ++i) {
+    const char* w = kTags[i].word;
+    size_t n = 0;
+    while (w[n] && tag[n] && FoldAscii(tag[n]) == FoldAscii(w[n])) ++n;
+    if (w[n] != 0) continue;
+    which = i;
+    arg = tag + n;
+    if (kTags[i].separator && *arg != 0) ++arg;
+    break;
+  }
+  const char* close = std::strchr(tag, ']');
+  const std::string untilClose(arg, close && close >= arg ? close : arg + std::strlen(arg));
+  bool returnAfter = false;
+  switch (which) {
+    case 0: {  // gra
+      const size_t end = untilClose.find_first_of(" ,");
+      host_.RunGraTag(untilClose.substr(0, end).c_str());
+      break;
+    }
+    case 1:
+      s_.textStyle = 0;
+      break;
+    case 2:
+      s_.textStyle = 1;
+      break;
+    case 3:
+      s_.textColour = ReadNumber(arg);
+      break;
+    case 4:
+      // A negative wait would never run out.
+      if (!host_.Skipping()) s_.waitTicks = std::max(0, ReadNumber(arg));
+      returnAfter = true;
+      break;
+    case 5:
+      if (!host_.Skipping()) host_.PlaySystemSound(untilClose.c_str());
+      host_.AddPageVoice(untilClose.c_str());
+      CopyField(s_.lastVoice, sizeof s_.lastVoice, untilClose.c_str());
+      break;
+    case 6:
+      host_.RunClrbTag(untilClose.c_str());
+      break;
+    case 7:
+      s_.charDelay = ReadNumber(arg);
+      break;
+    case 8: {
+      // The expression reader stops at the "]" itself.
+      SetSubstitution(std::to_string(expr_.Evaluate(arg)).c_str());
+      break;
+    }
+    case 9: {
+      const int32_t n = ReadNumber(arg);
+      if (n >= 0 && n < kStringVarCount) SetSubstitution(s_.stringVars[n]);
+      break;
+    }
+    default:
+      break;
+  }
+  if (!close) {
+    s_.needLine = true;
+    return returnAfter ? Flow::kReturn : Flow::kContinue;
+  }
+  s_.linePos = static_cast<int32_t>(close + 1 - s_.lineBuffer);
+  return returnAfter ? Flow::kReturn : Flow::kContinue;
+}
+
+void Interpreter::ShowChar(const char* bytes, int len, bool& stop) {
+  host_.OutputChar(bytes, len);
+  if (s_.instantLine || s_.charDelay == 0 || s_.finishPage || host_.WholeLinesAtOnce() ||
+      host_.Skipping()) {
+    stop = false;
+    return;
+  }
+  s_.waitTicks = std::max(0, s_.charDelay - 1);
+  stop = true;
+}
+
+void Interpreter::AppendHistory(const char* bytes, int len) {
+  const int32_t slotStart = s_.historyLines * kHistorySlotSize;
+  const int32_t slotLast = slotStart + kHistorySlotSize - 1;  // room for the ending 0
+  if (s_.historyLen < slotStart || s_.historyLen > slotLast) s_.historyLen = slotStart;
+  if (s_.historyLen + len > slotLast) return;  // a line's tail past its slot is not kept
+  std::memcpy(s_.history + s_.historyLen, bytes, static_cast<size_t>(len));
+  s_.historyLen += len;
+}
+
+void Interpreter::CommitHistoryLine() {
+  if (s_.historyLines < 0 || s_.historyLines > kHistoryCommitted) s_.historyLines = 0;
+  const int32_t slotStart = s_.historyLines * kHistorySlotSize;
+  if (s_.historyLen < slotStart || s_.historyLen >= slotStart + kHistorySlotSize) {
+    s_.historyLen = slotStart;
+  }
+  s_.history[s_.historyLen] = 0;
+  if (s_.historyLines == kHistoryCommitted) {
+    std::memmove(s_.history, s_.history + kHistorySlotSize,
+                 static_cast<size_t>(kHistoryCommitted) * kHistorySlotSize);
+  } else {
+    s_.historyLines += 1;
+  }
+  s_.historyLen = s_.historyLines * kHistorySlotSize;
+  std::memset(s_.history + s_.historyLen, 0, kHistorySlotSize);
+}
+
+void Interpreter::ClearPageState() {
+  s_.textColumn = 0;
+  s_.textRow = 0;
+  std::memset(s_.pageText, 0, sizeof s_.pageText);
+  std::memset(s_.pageColour, 0, sizeof s_.pageColour);
+  s_.pageCleared = true;
+  s_.textStyle = 0;
+  s_.textColour = 0;
+  s_.pageChars = 0;
+}
+
+void Interpreter::ReturnFromCall() {
+  if (s_.callDepth <= 0) return;
+  s_.callDepth = std::min(s_.callDepth, kMaxCallDepth) - 1;
+  char name[kNameSize];
+  CopyField(name, sizeof name, s_.callNames[s_.callDepth]);
+  loader_.LoadScript(name, kLoadStory);
+  CopyField(s_.scriptName, sizeof s_.scriptName, name);
+  s_.scriptPos = s_.callReturns[s_.callDepth];
+  s_.needLine = true;
+}
+
+void Interpreter::GotoLabel(const char* label) {
+  const auto* buf = s_.scriptBuffer.data();
+  const size_t len = std::strlen(label);
+  for (int32_t i = 0; i < s_.scriptSize; ++i) {
+    if (buf[i] != ':') continue;
+    if (i + 1 + static_cast<int64_t>(len) > s_.scriptSize) break;
+    if (!LineStartsWith(i + 1, label) || buf[i + 1 + len] != 0) continue;
+    s_.scriptPos = i + 1 + static_cast<int32_t>(len) + 1;
+    s_.needLine = true;
+    return;
+  }
+}
+
+int32_t Interpreter::FindLineStart(int32_t from, uint8_t first) const {
+  const auto* buf = s_.scriptBuffer.data();
+  int32_t p = std::max(from, 0);
+  if (p > 0 && p < s_.scriptSize && buf[p - 1] != 0) {
+    while (p < s_.scriptSize && buf[p] != 0) ++p;
+    ++p;
+  }
+  while (p < s_.scriptSize) {
+    if (buf[p] == first) return p;
+    while (p < s_.scriptSize && buf[p] != 0) ++p;
+    ++p;
+  }
+  return kNotFound;
+}
+
+int32_t Interpreter::FindNamedBlockEnd(int32_t from, const char* name) const {
+  const auto* buf = s_.scriptBuffer.data();
+  const size_t len = std::strlen(name);
+  for (int32_t i = std::max(from, 0); i + 1 < s_.scriptSize; ++i) {
+    if (buf[i] != '}' || buf[i + 1] != ':') continue;
+    if (LineStartsWith(i + 2, name) && i + 2 + static_cast<int64_t>(len) <= s_.scriptSize &&
+        buf[i + 2 + len] == 0) {
+      return i;
+    }
+  }
+  return kNotFound;
+}
+
+int32_t Interpreter::FindNamedBlock(int32_t from, const char* name) const {
+  const auto* buf = s_.scriptBuffer.data();
+  for (int32_t i = std::max(from, 0); i + 1 < s_.scriptSize; ++i) {
+    if (buf[i] == '{' && buf[i + 1] == ':' && LineStartsWith(i + 2, name)) return i;
+  }
+  return kNotFound;
+}
+
+int32_t Interpreter::FindByte(int32_t from, uint8_t byte) const {
+  const auto* buf = s_.scriptBuffer.data();
+  for (int32_t i = std::max(from, -1) + 1; i < s_.scriptSize; ++i) {
+    if (buf[i] == byte) return i;
+  }
+  return from;
+}
+
+}  // namespace zorvel

@@ -1,0 +1,60 @@
+// The interpreter step: fetches script lines, hands story characters to the text output and
+// command lines to the command table, and returns as soon as something has to be waited for.
+#pragma once
+
+#include <cstdint>
+
+#include "core/engine_state.h"
+#include "resources/archive_set.h"
+#include "script/expressions.h"
+#include "script/script_host.h"
+
+namespace zorvel {
+
+class CommandTable;
+
+// Offset returned by the searches when nothing matches: past the end of any script.
+constexpr int32_t kNotFound = 16777215;
+
+class Interpreter {
+ public:
+  Interpreter(EngineState& state, ScriptLoader& loader, Expressions& expressions,
+              CommandTable& commands, ScriptHost& host)
+      : s_(state), loader_(loader), expr_(expressions), commands_(commands), host_(host) {}
+
+  void Step();
+
+  void GotoLabel(const char* label);
+  int32_t FindLineStart(int32_t from, uint8_t first) const;
+  int32_t FindNamedBlockEnd(int32_t from, const char* name) const;
+  int32_t FindNamedBlock(int32_t from, const char* name) const;
+  int32_t FindByte(int32_t from, uint8_t byte) const;
+
+  void CommitHistoryLine();
+  void ClearPageState();
+  // Pops one call and resumes the caller's script after its `call` line.
+  void ReturnFromCall();
+
+  // A single Step gives the idle pass back after this many lines even if nothing waits, so a
+  // script that jumps in a circle cannot freeze the window.
+  static constexpr int kMaxLinesPerStep = 1 << 20;
+
+ private:
+  enum class Flow { kContinue, kReturn };
+  Flow FetchLine();
+  Flow DispatchLine();
+  Flow StoryChar();
+  Flow InlineTag();
+  void ShowChar(const char* bytes, int len, bool& stop);
+  void AppendHistory(const char* bytes, int len);
+  void SetSubstitution(const char* text);
+  bool LineStartsWith(int32_t pos, const char* text) const;
+
+  EngineState& s_;
+  ScriptLoader& loader_;
+  Expressions& expr_;
+  CommandTable& commands_;
+  ScriptHost& host_;
+};
+
+}  // namespace zorvel

@@ -1,0 +1,525 @@
+// zorvel-tool is tested through its binary: arguments in, files and exit codes out. Archives
+// it writes are read back with the engine's own reader, which is the contract that matters.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "resources/archive.h"
+#include "resources/game_config.h"
+#include "text/sjis.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zorvel::ArchiveEntry;
+using zorvel::IndexLayout;
+
+struct RunResult {
+  int exitCode = -1;  // -1: killed by a signal
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const fs::path& path, std::string_view bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Negated(std::string_view plain) {
+  std::string out(plain);
+  for (char& c : out) c = static_cast<char>(-static_cast<uint8_t>(c));
+  return out;
+}
+
+std::string Sjis(std::string_view utf8) {
+  return zorvel::Utf8ToSjis(utf8).value();
+}
+
+std::string U32(uint32_t v) {
+  std::string s;
+  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>(v >> (8 * i)));
+  return s;
+}
+
+// A name field of `width` bytes.
+std::string Field(std::string_view name, size_t width) {
+  std::string s(name);
+  s.resize(width, '\0');
+  return s;
+}
+
+std::string ArchiveBytes(IndexLayout layout, const std::vector<ArchiveEntry>& entries,
+                         uint32_t width, std::string_view data) {
+  const auto index = zorvel::BuildIndex(layout, entries, width);
+  return std::string(index.begin(), index.end()) + std::string(data);
+}
+
+class ToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/zorvel_tool_test_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    root_ = tmpl;
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  fs::path Path(const std::string& name) const { return root_ / name; }
+  std::string P(const std::string& name) const { return Path(name).string(); }
+
+  RunResult Run(const std::vector<std::string>& args) {
+    const fs::path out = root_ / ".run" / "stdout";
+    const fs::path err = root_ / ".run" / "stderr";
+    fs::create_directories(out.parent_path());
+    std::string cmd = Quote(ZORVEL_TOOL);
+    for (const std::string& a : args) cmd += " " + Quote(a);
+    cmd += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
+    const int status = std::system(cmd.c_str());
+    RunResult r;
+    if (WIFEXITED(status) && WEXITSTATUS(status) < 128) r.exitCode = WEXITSTATUS(status);
+    r.out = ReadBytes(out);
+    r.err = ReadBytes(err);
+    return r;
+  }
+
+  fs::path root_;
+};
+
+TEST_F(ToolTest, UsageErrorsExitTwo) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"frobnicate"},
+      {"pack", "out.kpz"},
+      {"pack", "--layout", "c", "out.kpz", "f"},
+      {"pack", "--layout", "a", "--width", "20", "out.kpz", "f"},
+      {"pack", "--width", "1", "out.kpz", "f"},
+      {"pack", "--width", "1025", "out.kpz", "f"},
+      {"pack", "--bogus", "out.kpz", "f"},
+      {"list"},
+      {"list", "--layout"},
+      {"unpack", "a.kpz"},
+      {"script-encode", "in.txt"},
+      {"script-decode", "a", "b", "c"},
+      {"build-game", "src"},
+  };
+  for (const auto& args : cases) {
+    const RunResult r = Run(args);
+    SCOPED_TRACE(args.empty() ? "(no arguments)" : args[0] + " ... (" + r.err + ")");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("usage: zorvel-tool"), std::string::npos);
+  }
+  const RunResult help = Run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("build-game"), std::string::npos);
+}
+
+TEST_F(ToolTest, PackWritesExactIndexAndDataInArgumentOrder) {
+  WriteBytes(Path("in/b"), "xy");
+  WriteBytes(Path("in/ac"), "");
+  struct Case {
+    std::vector<std::string> options;
+    std::string expected;
+    std::string listing;
+  };
+  const Case cases[] = {
+      {{"--layout", "a"},
+       U32(2) + Field("B", 16) + U32(52) + U32(2) + Field("AC", 16) + U32(54) + U32(0) + "xy",
+       "B\t52\t2\nAC\t54\t0\n"},
+      {{"--width", "4"},
+       U32(2) + U32(4) + Field("B", 4) + U32(32) + U32(2) + Field("AC", 4) + U32(34) + U32(0) +
+           "xy",
+       "B\t32\t2\nAC\t34\t0\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options[0]);
+    std::vector<std::string> args = {"pack"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.insert(args.end(), {P("out.kpz"), P("in/b"), P("in/ac")});
+    ASSERT_EQ(Run(args).exitCode, 0);
+    EXPECT_EQ(ReadBytes(Path("out.kpz")), c.expected);
+    const RunResult list = Run({"list", P("out.kpz")});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(list.out, c.listing);
+    EXPECT_EQ(list.err, "");
+  }
+}
+
+TEST_F(ToolTest, PackedArchivesReadBackThroughEngineListAndUnpack) {
+  std::string binary;
+  for (int i = 0; i < 256; ++i) binary.push_back(static_cast<char>(i));
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"readme.txt", "hello\n"}, {"ゆうき.dat", binary}, {"empty", ""}};
+  const std::vector<std::string> stored = {"README.TXT", "ゆうき.DAT", "EMPTY"};
+  std::vector<std::string> paths;
+  for (const auto& [name, data] : files) {
+    WriteBytes(Path("in/" + name), data);
+    paths.push_back(P("in/" + name));
+  }
+  struct Case {
+    std::vector<std::string> options;
+    IndexLayout layout;
+  };
+  const Case cases[] = {{{"--layout", "a"}, IndexLayout::kA},
+                        {{}, IndexLayout::kB},
+                        {{"--layout", "b", "--width", "12"}, IndexLayout::kB}};
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string archive = P("out" + std::to_string(n) + ".kpz");
+    const std::string dir = P("unpacked" + std::to_string(n++));
+    SCOPED_TRACE(archive);
+    std::vector<std::string> args = {"pack"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(archive);
+    args.insert(args.end(), paths.begin(), paths.end());
+    ASSERT_EQ(Run(args).exitCode, 0);
+
+    zorvel::ResourceArchive reader;
+    ASSERT_TRUE(reader.Open(archive, c.layout));
+    ASSERT_EQ(reader.Entries().size(), files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+      EXPECT_EQ(reader.Entries()[i].name, Sjis(stored[i]));
+      std::vector<uint8_t> data;
+      ASSERT_TRUE(reader.Read(reader.Find(Sjis(files[i].first)), data));
+      EXPECT_EQ(std::string(data.begin(), data.end()), files[i].second);
+    }
+
+    const RunResult list = Run({"list", archive});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    std::string names;
+    for (std::string_view rest = list.out; !rest.empty();) {
+      names += std::string(rest.substr(0, rest.find('\t'))) + ",";
+      rest.remove_prefix(std::min(rest.size(), rest.find('\n') + 1));
+    }
+    EXPECT_EQ(names, "README.TXT,ゆうき.DAT,EMPTY,");
+
+    ASSERT_EQ(Run({"unpack", archive, dir}).exitCode, 0);
+    for (size_t i = 0; i < files.size(); ++i) {
+      EXPECT_EQ(ReadBytes(fs::path(dir) / stored[i]), files[i].second) << stored[i];
+    }
+  }
+}
+
+TEST_F(ToolTest, PackRefusesBadNamesAndWritesNothing) {
+  struct Case {
+    std::vector<std::string> options;
+    std::vector<std::string> files;
+    std::string message;  // empty: must succeed
+  };
+  // Limits count Shift-JIS bytes: あ..き is 14 bytes there but 21 in UTF-8.
+  const Case cases[] = {
+      {{"--layout", "a"}, {"abcdefghijklmno"}, ""},
+      {{"--layout", "a"}, {"abcdefghijklmnop"}, "at most 15"},
+      {{"--layout", "a"}, {"あいうえおかきx"}, ""},
+      {{"--layout", "a"}, {"あいうえおかきxy"}, "at most 15"},
+      {{"--width", "8"}, {"abcdefg"}, ""},
+      {{"--width", "8"}, {"abcdefgh"}, "at most 7"},
+      {{}, {"one/x.txt", "two/X.TXT"}, "duplicate"},
+      {{}, {"😀.txt"}, "U+1F600"},
+      {{}, {"x.txt", "missing"}, "cannot read"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string out = P("out" + std::to_string(n++) + ".kpz");
+    std::vector<std::string> args = {"pack"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(out);
+    for (const std::string& f : c.files) {
+      if (f != "missing") WriteBytes(Path("in/" + f), "data");
+      args.push_back(P("in/" + f));
+    }
+    const RunResult r = Run(args);
+    SCOPED_TRACE(c.files.back() + ": " + r.err);
+    if (c.message.empty()) {
+      EXPECT_EQ(r.exitCode, 0);
+      EXPECT_TRUE(fs::exists(out));
+    } else {
+      EXPECT_EQ(r.exitCode, 1);
+      EXPECT_NE(r.err.find(c.message), std::string::npos);
+      EXPECT_EQ(r.err.rfind("zorvel-tool: ", 0), 0u);
+      EXPECT_FALSE(fs::exists(out));
+    }
+  }
+}
+
+TEST_F(ToolTest, PackRefusesArchivesPast4GiB) {
+  // Sparse files: the size check must happen before anything is read.
+  for (const char* name : {"big1", "big2"}) {
+    WriteBytes(Path(name), "");
+    fs::resize_file(Path(name), uint64_t{5} << 29);
+  }
+  const RunResult r = Run({"pack", P("out.kpz"), P("big1"), P("big2")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("4 GiB"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(Path("out.kpz")));
+}
+
+TEST_F(ToolTest, ListAndUnpackRefuseEveryTruncationWithoutCrashing) {
+  WriteBytes(Path("in/one"), "abc");
+  WriteBytes(Path("in/two"), "defg");
+  for (const char* layout : {"a", "b"}) {
+    const std::string full = P(std::string("full_") + layout);
+    ASSERT_EQ(Run({"pack", "--layout", layout, full, P("in/one"), P("in/two")}).exitCode, 0);
+    const std::string bytes = ReadBytes(full);
+    for (size_t len = 0; len < bytes.size(); ++len) {
+      SCOPED_TRACE(std::string(layout) + " cut to " + std::to_string(len));
+      const std::string cut = P("cut");
+      WriteBytes(cut, bytes.substr(0, len));
+      const RunResult list = Run({"list", cut});
+      EXPECT_EQ(list.exitCode, 1);
+      EXPECT_NE(list.err.find("zorvel-tool: "), std::string::npos);
+      const RunResult unpack = Run({"unpack", cut, P("dir" + std::to_string(len))});
+      EXPECT_EQ(unpack.exitCode, 1);
+    }
+  }
+}
+
+TEST_F(ToolTest, ListShowsIntactEntriesOfDamagedArchives) {
+  const std::string data(30, 'z');
+  const uint32_t b = static_cast<uint32_t>(zorvel::IndexSize(IndexLayout::kB, 3, 8));
+  struct Case {
+    std::string name;
+    std::string bytes;
+    std::vector<std::string> options;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"entry past end",
+       ArchiveBytes(IndexLayout::kB, {{"ONE", b, 10}, {"TWO", b + 10, 500}, {"THREE", b, 30}}, 8,
+                    data),
+       {},
+       "ONE\t" + std::to_string(b) + "\t10\nTHREE\t" + std::to_string(b) + "\t30\n",
+       "past the end"},
+      {"count far beyond the file",
+       U32(0xFFFFFFFF) + U32(8) + Field("ONE", 8) + U32(0) + U32(0),
+       {"--layout", "b"},
+       "ONE\t0\t0\n",
+       "declares 4294967295 entries"},
+      {"unusable width", U32(1) + U32(0) + data, {"--layout", "b"}, "", "name width 0"},
+      {"empty file", "", {}, "", "too short"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(Path("damaged"), c.bytes);
+    std::vector<std::string> args = {"list"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(P("damaged"));
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(ToolTest, UnpackRefusesNamesThatLeaveTheDirectory) {
+  // 表 is 0x95 0x5C in Shift-JIS: a backslash byte that is no backslash once decoded.
+  const std::vector<std::string> names = {"GOOD", "../EVIL", "SUB/EVIL", "..",
+                                          "A\\B", "",        Sjis("表"), "GOOD"};
+  std::vector<ArchiveEntry> entries;
+  std::string data;
+  const uint32_t start =
+      static_cast<uint32_t>(zorvel::IndexSize(IndexLayout::kB, names.size(), 16));
+  for (size_t i = 0; i < names.size(); ++i) {
+    entries.push_back({names[i], static_cast<uint32_t>(start + data.size()), 2});
+    data += "d" + std::to_string(i);
+  }
+  WriteBytes(Path("bad.kpz"), ArchiveBytes(IndexLayout::kB, entries, 16, data));
+  const RunResult r = Run({"unpack", "--layout", "b", P("bad.kpz"), P("out/inner")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("'../EVIL' refused"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("'SUB/EVIL' refused"), std::string::npos);
+  EXPECT_NE(r.err.find("'A\\B' refused"), std::string::npos);
+  EXPECT_NE(r.err.find("name is empty"), std::string::npos);
+  std::vector<std::string> written;
+  for (const auto& e : fs::recursive_directory_iterator(Path("out"))) {
+    written.push_back(fs::relative(e.path(), Path("out")).string());
+  }
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, (std::vector<std::string>{"inner", "inner/GOOD", "inner/表"}));
+  EXPECT_EQ(ReadBytes(Path("out/inner/GOOD")), "d0");
+  EXPECT_EQ(ReadBytes(Path("out/inner/表")), "d6");
+  EXPECT_FALSE(fs::exists(Path("EVIL")));
+}
+
+TEST_F(ToolTest, ScriptEncodeStoresNegatedShiftJisLines) {
+  struct Case {
+    std::string text;
+    std::string plain;    // the stored bytes before negation
+    std::string decoded;  // what script-decode gives back
+  };
+  const Case cases[] = {
+      {"", "", ""},
+      {"\n", std::string(1, '\0'), "\n"},
+      {"ab", std::string("ab\0", 3), "ab\n"},
+      {"\xEF\xBB\xBF"
+       "a\r\nb\rc\n\nd",
+       std::string("a\0b\0c\0\0d\0", 9), "a\nb\nc\n\nd\n"},
+      {"\n\r", std::string(2, '\0'), "\n\n"},
+      {"\r\n\r\n", std::string(2, '\0'), "\n\n"},
+      {">あおい\n＄０です▼\n", Sjis(">あおい") + '\0' + Sjis("＄０です▼") + '\0',
+       ">あおい\n＄０です▼\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.decoded);
+    WriteBytes(Path("in.txt"), c.text);
+    const RunResult enc = Run({"script-encode", P("in.txt"), P("out.bin")});
+    ASSERT_EQ(enc.exitCode, 0) << enc.err;
+    EXPECT_EQ(ReadBytes(Path("out.bin")), Negated(c.plain));
+    const RunResult dec = Run({"script-decode", P("out.bin"), P("back.txt")});
+    ASSERT_EQ(dec.exitCode, 0) << dec.err;
+    EXPECT_EQ(ReadBytes(Path("back.txt")), c.decoded);
+    EXPECT_EQ(dec.err, "");
+  }
+  // The negation itself, written out: 'a' 0x61 -> 0x9F, and 0 stays 0.
+  WriteBytes(Path("in.txt"), "a\n");
+  ASSERT_EQ(Run({"script-encode", P("in.txt"), P("out.bin")}).exitCode, 0);
+  EXPECT_EQ(ReadBytes(Path("out.bin")), std::string("\x9F\0", 2));
+}
+
+TEST_F(ToolTest, ScriptEncodeNamesTheLineOfAnUnencodableCharacter) {
+  struct Case {
+    std::string text;
+    std::string where;
+    std::string what;
+  };
+  const Case cases[] = {
+      {"ok\nbad 😀 here\n", "line 2, column 5", "'😀' (U+1F600)"},
+      {"a\r\nb\r\n\xFF\n", "line 3, column 1", "0xFF"},
+      {std::string("x\ny\0z", 5), "line 2, column 2", "0 byte"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    WriteBytes(Path("in.txt"), c.text);
+    WriteBytes(Path("out.bin"), "old");
+    const RunResult r = Run({"script-encode", P("in.txt"), P("out.bin")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(c.where), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.what), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(Path("out.bin")), "old");
+  }
+}
+
+TEST_F(ToolTest, ScriptDecodeReplacesUndecodableBytesAndWarns) {
+  struct Case {
+    std::string plain;
+    std::string decoded;
+    std::string warning;  // empty: no warning
+  };
+  const Case cases[] = {
+      {std::string("a\0b", 3), "a\nb\n", ""},
+      {std::string("ok\0\x82\0x\xFFy\0", 9), "ok\n\xEF\xBF\xBD\nx\xEF\xBF\xBDy\n",
+       "line 2 (byte 3)"},
+      {std::string("a\rb\0", 4), "a\rb\n", "line-break byte"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.decoded);
+    WriteBytes(Path("in.bin"), Negated(c.plain));
+    const RunResult r = Run({"script-decode", P("in.bin"), P("out.txt")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(ReadBytes(Path("out.txt")), c.decoded);
+    if (c.warning.empty()) {
+      EXPECT_EQ(r.err, "");
+    } else {
+      EXPECT_NE(r.err.find(c.warning), std::string::npos) << r.err;
+    }
+  }
+}
+
+TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
+  const std::string demo = std::string(ZORVEL_SOURCE_DIR) + "/demo";
+  const RunResult r = Run({"build-game", demo, P("game")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "built " + P("game") + "/vx_data.kpz: 3 scripts\n");
+
+  zorvel::ResourceArchive archive;
+  ASSERT_TRUE(archive.Open(P("game/vx_data.kpz"), IndexLayout::kA));
+  std::vector<std::string> names;
+  for (const ArchiveEntry& e : archive.Entries()) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"_CONFIG", "MAIN", "SUB"}));
+
+  std::vector<uint8_t> stored;
+  ASSERT_TRUE(archive.Read(archive.Find("_config"), stored));
+  const std::string config = Negated(std::string(stored.begin(), stored.end()));
+  std::vector<std::string> problems;
+  const zorvel::GameConfig parsed = zorvel::ParseConfig(
+      std::span(reinterpret_cast<const uint8_t*>(config.data()), config.size()), &problems);
+  EXPECT_TRUE(problems.empty());
+  EXPECT_EQ(parsed.TITLE, Sjis("Zorvel デモ"));
+  EXPECT_EQ(parsed.MAKER_REG, "Software\\Zorvel\\Demo");
+  EXPECT_EQ(parsed.TXW_SIZE_X, 760);
+  EXPECT_EQ(parsed.MOJI_MAX_Y, 4);
+  EXPECT_EQ(parsed.VOLUME4, 80);
+  ASSERT_NE(parsed.FindSpeaker(Sjis("あおい")), nullptr);
+  EXPECT_EQ(parsed.FindSpeaker(Sjis("あおい"))->r, 255);
+
+  // Each script survives the trip: archive entry -> script-decode -> the demo source.
+  for (const char* script : {"main", "sub"}) {
+    ASSERT_TRUE(archive.Read(archive.Find(script), stored));
+    WriteBytes(Path("entry"), std::string(stored.begin(), stored.end()));
+    ASSERT_EQ(Run({"script-decode", P("entry"), P("back.txt")}).exitCode, 0);
+    EXPECT_EQ(ReadBytes(Path("back.txt")), ReadBytes(demo + "/" + script + ".txt")) << script;
+  }
+}
+
+TEST_F(ToolTest, BuildGameTakesTopLevelScriptsOnly) {
+  WriteBytes(Path("src/_config"), "TITLE:t\nEND\n");
+  WriteBytes(Path("src/fifteen_bytes_x.txt"), "@end\n");
+  WriteBytes(Path("src/Opening.TXT"), "@end\n");
+  WriteBytes(Path("src/notes.md"), "not a script");
+  WriteBytes(Path("src/.main.txt"), "editor leftover");
+  WriteBytes(Path("src/pictures/bg.txt"), "not yet");
+  const RunResult r = Run({"build-game", P("src"), P("out/game")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  zorvel::ResourceArchive archive;
+  ASSERT_TRUE(archive.Open(P("out/game/vx_data.kpz"), IndexLayout::kA));
+  std::vector<std::string> names;
+  for (const ArchiveEntry& e : archive.Entries()) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"_CONFIG", "FIFTEEN_BYTES_X", "OPENING"}));
+}
+
+TEST_F(ToolTest, BuildGameRefusesBrokenSourcesAndWritesNothing) {
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      {{{"main.txt", "x\n"}}, {"no _config.txt"}},
+      {{{"_config.txt", "END\n"}, {"_config", "END\n"}}, {"keep only one"}},
+      {{{"_config.txt", "END\n"}, {"sixteen_bytes_xx.txt", "x\n"}}, {"at most 15"}},
+      {{{"_config.txt", "END\n"}, {"main.txt", "x\n"}, {"MAIN.txt", "y\n"}}, {"duplicate"}},
+      // Every broken script is reported, not just the first.
+      {{{"_config.txt", "END\n"}, {"a.txt", "ok\n😀\n"}, {"b.txt", "\xFE"}},
+       {"a.txt: line 2, column 1", "b.txt: line 1, column 1"}},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string src = P("src" + std::to_string(n));
+    const std::string out = P("out" + std::to_string(n++));
+    for (const auto& [name, text] : c.files) WriteBytes(fs::path(src) / name, text);
+    const RunResult r = Run({"build-game", src, out});
+    SCOPED_TRACE(r.err);
+    EXPECT_EQ(r.exitCode, 1);
+    for (const std::string& m : c.messages) EXPECT_NE(r.err.find(m), std::string::npos) << m;
+    EXPECT_FALSE(fs::exists(out));
+  }
+}
+
+}  // namespace
