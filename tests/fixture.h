@@ -1,0 +1,66 @@
+// Fixture games for tests: scripts written as UTF-8 text are encoded and packed into a game
+// directory, then played headless, in process or through the zorvel binary.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/engine.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/ini_store.h"
+
+namespace zorvel::test {
+
+// A fresh temporary directory, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Script text (UTF-8, "\n" line ends) in its stored form: Shift-JIS, 0-ended lines, negated.
+std::vector<uint8_t> EncodeScript(const std::string& utf8);
+// Writes a layout A archive of the given entries (name -> raw bytes).
+void WriteArchiveA(const std::string& path, const std::map<std::string, std::vector<uint8_t>>& entries);
+// Writes vx_data.kpz with the scripts (name -> UTF-8 text) into `dir`.
+void WriteGame(const std::string& dir, const std::map<std::string, std::string>& scripts);
+
+std::string ReadText(const std::string& path);
+void WriteText(const std::string& path, const std::string& text);
+
+// An engine playing a game directory headless, in this process.
+class Session {
+ public:
+  Session(const std::string& gameDir, const std::string& configDir);
+  // Adds events in the events-file format.
+  void Events(const std::string& text);
+  // Runs until `ms` of game time have passed (or the game closes).
+  void RunFor(uint32_t ms);
+
+  Engine& engine() { return *engine_; }
+  EngineState& state() { return engine_->State(); }
+  HeadlessPlatform& platform() { return *platform_; }
+  // The history lines as UTF-8.
+  std::vector<std::string> History();
+  std::string PageRow(int row);
+  std::string StringVar(int n);
+
+ private:
+  std::unique_ptr<IniSettingsStore> store_;
+  std::unique_ptr<HeadlessPlatform> platform_;
+  std::unique_ptr<Engine> engine_;
+  bool started_ = false;
+  uint32_t nextTick_ = 0;
+};
+
+// Runs the zorvel binary; returns its exit code.
+int RunZorvel(const std::vector<std::string>& args);
+
+}  // namespace zorvel::test

@@ -1,0 +1,276 @@
+// The interpreter, flow commands and main loop played through small fixture games.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "fixture.h"
+#include "text/sjis.h"
+
+namespace zorvel::test {
+namespace {
+
+class Play : public ::testing::Test {
+ protected:
+  Session& Start(const std::map<std::string, std::string>& scripts) {
+    WriteGame(game_.Path(), scripts);
+    session_ = std::make_unique<Session>(game_.Path(), config_.Path());
+    return *session_;
+  }
+  TempDir game_, config_;
+  std::unique_ptr<Session> session_;
+};
+
+TEST_F(Play, TextTypesOneCharacterPerPassAndWaitsAtPageEnd) {
+  Session& s = Start({{"main", "あいう▼えお\nかき\n"}});
+  s.RunFor(40);  // first pass starts the script, the next types one character
+  EXPECT_EQ(s.PageRow(0), "あ");
+  s.RunFor(200);
+  EXPECT_EQ(s.PageRow(0), "あいう");
+  EXPECT_EQ(s.state().waitKind, 1);
+  EXPECT_EQ(s.History(), std::vector<std::string>{"あいう"});
+  s.Events("0 click 10 10\n");
+  s.RunFor(500);
+  // The tail after ▼ is dropped; the click opened a fresh page.
+  EXPECT_EQ(s.PageRow(0), "かき");
+  EXPECT_EQ(s.History(), (std::vector<std::string>{"あいう", "かき"}));
+}
+
+TEST_F(Play, PercentWaitsTicksAndZeroMeansTen) {
+  Session& s = Start({{"main", "a%0b\n"}});
+  s.RunFor(60);
+  EXPECT_EQ(s.PageRow(0), "a");
+  EXPECT_EQ(s.state().waitTicks, 10);
+  s.RunFor(10 * 55 + 100);
+  EXPECT_EQ(s.PageRow(0), "a0b");
+}
+
+TEST_F(Play, SubstitutionsAndTags) {
+  Session& s = Start({{"main",
+                       "@string 3 abc\n"
+                       "!V001=6\n"
+                       "[$3][$12]x[?V001*7]＄３<ruby>[col 4][delay 0]\n"}});
+  s.RunFor(2000);
+  EXPECT_EQ(s.PageRow(0), "abcx42abc");
+  EXPECT_EQ(s.state().textColour, 4);
+  EXPECT_EQ(s.state().charDelay, 0);
+}
+
+TEST_F(Play, NicknameReplacesPlayerNamesWhileF028IsSet) {
+  Session& s = Start({{"main", "!F028=1\n＄０＄２\n"}});
+  s.state().vars.F.Set(28);
+  s.RunFor(1000);
+  EXPECT_EQ(s.PageRow(0), "へたれ");
+}
+
+TEST_F(Play, SpeakerLinesGoToHistoryAndNamePlate) {
+  Session& s = Start({{"main", ">＄０\nはい▼\n"}});
+  s.RunFor(500);
+  EXPECT_EQ(SjisToUtf8(s.state().speakerName), s.StringVar(0));
+  ASSERT_GE(s.History().size(), 2u);
+  EXPECT_EQ(s.History()[1], "はい");
+}
+
+TEST_F(Play, CommandWordsMatchWithoutCaseAndNeedTheirBlank) {
+  Session& s = Start({{"main", "@CALC V001=1\n*calc V002=2\n@calcV003=3\n@title   x\n"}});
+  s.RunFor(200);
+  EXPECT_EQ(s.state().vars.V[1], 1);
+  EXPECT_EQ(s.state().vars.V[2], 2);
+  EXPECT_EQ(s.state().vars.V[3], 0);
+  EXPECT_STREQ(s.state().titleText, "  x");
+}
+
+TEST_F(Play, CallReturnsToTheLineAfterAndStackSurvivesNesting) {
+  Session& s = Start({{"main", "@call sub:start\n!V001=V001+1\n"},
+                      {"sub", "!V002=99\n:start\n!V003=V003+1\n@end\n"}});
+  s.RunFor(500);
+  EXPECT_EQ(s.state().vars.V[2], 0);  // entered at the label
+  EXPECT_EQ(s.state().vars.V[3], 1);
+  EXPECT_EQ(s.state().vars.V[1], 1);
+  EXPECT_EQ(s.state().callDepth, 0);
+  EXPECT_STREQ(s.state().scriptName, "main");
+}
+
+TEST_F(Play, NineNestedCallsWorkAndATenthIsRefused) {
+  Session& s = Start({{"main", "@call deep\n!V001=1\n"},
+                      {"deep", "!V002=V002+1\n@if (V002<10) @call deep\n@end\n"}});
+  s.RunFor(2000);
+  EXPECT_EQ(s.state().vars.V[2], 9);  // the tenth call is refused; every call returns
+  EXPECT_EQ(s.state().vars.V[1], 1);
+  EXPECT_EQ(s.state().callDepth, 0);
+}
+
+TEST_F(Play, CallThroughStringVariableAndRunningOffTheEndReturns) {
+  Session& s = Start({{"main", "@string 2 ev01\n@call $2\n!V001=5\n"}, {"ev01", "!V009=1\n"}});
+  s.RunFor(500);
+  EXPECT_EQ(s.state().vars.V[9], 1);
+  EXPECT_EQ(s.state().vars.V[1], 5);
+}
+
+TEST_F(Play, ChainDropsTheStackAndKeepsTheNameWhenMissing) {
+  Session& s = Start({{"main", "@chain nothere\n!V001=1\n@chain other:L\n"},
+                      {"other", "!V002=1\n:L\n!V003=1\n"}});
+  s.RunFor(500);
+  EXPECT_EQ(s.state().vars.V[1], 1);
+  EXPECT_EQ(s.state().vars.V[2], 0);
+  EXPECT_EQ(s.state().vars.V[3], 1);
+  EXPECT_STREQ(s.state().scriptName, "other");
+}
+
+TEST_F(Play, GotoFindsTheFirstColonFollowedByTheLabel) {
+  // The "chain X:A" line's ":A" comes first in the script, so the jump lands after it.
+  Session& s = Start({{"main", "@go a\n@chain X:A\n!V001=1\n:A\n!V002=1\n"}});
+  s.RunFor(300);
+  EXPECT_EQ(s.state().vars.V[1], 1);
+}
+
+TEST_F(Play, IfRunsCommandsAssignmentsOrJumps) {
+  Session& s = Start({{"main",
+                       "!V001=1\n"
+                       "@if (V001=1) @calc V002=2\n"
+                       "@if (v001 = 0) !V003=3\n"
+                       "@if (V001!0) L\n"
+                       "!V004=4\n"
+                       ":L\n"
+                       "@if (V001>=1&V002=2) !V005=5\n"}});
+  s.RunFor(500);
+  EXPECT_EQ(s.state().vars.V[2], 2);
+  EXPECT_EQ(s.state().vars.V[3], 0);
+  EXPECT_EQ(s.state().vars.V[4], 0);
+  EXPECT_EQ(s.state().vars.V[5], 5);
+}
+
+TEST_F(Play, CjmpRunsTheNumberedCaseOrSkipsTheBlock) {
+  const std::string script =
+      "@cjmp V005\n{\n!V010=10\n{\n!V011=11\n{\n!V012=12\n}\n!V020=1\n";
+  for (const auto& [n, expect] : std::vector<std::pair<int, int>>{{0, 10}, {1, 11}, {2, 12}, {7, 0}, {-1, 0}}) {
+    Session& s = Start({{"main", script}});
+    s.RunFor(1);
+    s.state().vars.V[5] = n;
+    s.RunFor(400);
+    const auto& V = s.state().vars.V;
+    EXPECT_EQ(V[10] + V[11] + V[12], expect) << "case " << n;
+    EXPECT_EQ(V[20], 1) << "case " << n;
+  }
+}
+
+TEST_F(Play, BlocksAreSkippedAnonymousAndNamed) {
+  Session& s = Start({{"main", "{\n!V001=1\n}\n{:Blk(x)\n!V002=1\n}\n!V003=1\n}:blk\n!V004=1\n"}});
+  s.RunFor(300);
+  EXPECT_EQ(s.state().vars.V[1], 0);
+  EXPECT_EQ(s.state().vars.V[2], 0);
+  EXPECT_EQ(s.state().vars.V[3], 0);
+  EXPECT_EQ(s.state().vars.V[4], 1);
+}
+
+TEST_F(Play, SleepWaitsIdlePassesOrAClick) {
+  Session& s = Start({{"main", "@sleep 90\n!V001=1\n@sleep 29\n!V002=1\n"}});
+  s.RunFor(30);  // start + the sleeping step
+  EXPECT_EQ(s.state().sleepCount, 3);
+  s.RunFor(80);
+  EXPECT_EQ(s.state().vars.V[1], 1);
+  EXPECT_EQ(s.state().sleepCount, -1);
+  s.RunFor(3000);
+  EXPECT_EQ(s.state().vars.V[2], 0);
+  s.Events("0 click 1 1\n");
+  s.RunFor(100);
+  EXPECT_EQ(s.state().vars.V[2], 1);
+  EXPECT_EQ(s.state().vars.S[19], 1);
+}
+
+TEST_F(Play, ModeTogglesNovelModeOnlyOnChange) {
+  Session& s = Start({{"main", "@mode 1\n@mode 1\n@mode 0\n"}});
+  s.RunFor(30);  // start, then one command per step: each ends the step
+  EXPECT_EQ(s.state().vars.S[150], 1);
+  s.RunFor(20);
+  EXPECT_EQ(s.state().vars.S[150], 1);
+  s.RunFor(20);
+  EXPECT_EQ(s.state().vars.S[150], 0);
+}
+
+TEST_F(Play, HistoryKeepsTheLatestTwoHundredLines) {
+  std::string script;
+  for (int i = 0; i < 205; ++i) script += "L" + std::to_string(i) + "\n";
+  Session& s = Start({{"main", script}});
+  s.state().skipMode = 1;
+  s.RunFor(200);
+  const auto h = s.History();
+  ASSERT_EQ(h.size(), 200u);
+  EXPECT_EQ(h.front(), "L5");
+  EXPECT_EQ(h.back(), "L204");
+}
+
+TEST_F(Play, OverlongLinesAndNamesAreCutAtTheirFields) {
+  const std::string longText(3000, 'x');
+  const std::string longName(60, 'n');
+  Session& s = Start({{"main", "@title " + longText + "\n@string 4 " + longText + "\n>" +
+                                   longName + longName + "\n" + longText + "\n@chain " + longName +
+                                   "\n"}});
+  s.state().skipMode = 1;
+  s.RunFor(500);
+  EXPECT_EQ(std::strlen(s.state().titleText), 63u);
+  EXPECT_EQ(std::strlen(s.state().stringVars[4]), 63u);
+  EXPECT_EQ(std::strlen(s.state().speakerName), 86u);
+  EXPECT_EQ(std::strlen(s.state().scriptName), 29u);
+  for (const std::string& line : s.History()) EXPECT_LE(line.size(), 69u);
+}
+
+TEST_F(Play, WaitTagHoldsTheStepForTimerTicks) {
+  Session& s = Start({{"main", "[wait 10]a\n"}});
+  s.RunFor(30);
+  EXPECT_EQ(s.state().waitTicks, 10);
+  s.RunFor(500);
+  EXPECT_EQ(s.PageRow(0), "");
+  s.RunFor(100);
+  EXPECT_EQ(s.PageRow(0), "a");
+}
+
+TEST_F(Play, AutoModeTurnsThePageAfterItsComputedWait) {
+  Session& s = Start({{"main", "abcd▼\n!V001=1\n"}});
+  s.RunFor(1);
+  s.state().vars.S[26] = 5;
+  s.RunFor(150);
+  ASSERT_EQ(s.state().waitKind, 1);
+  // 4 characters on the page: 4 / 20 + 2 * 5 + 2 = 12 ticks.
+  EXPECT_GE(s.state().autoWait, 10);
+  s.RunFor(10 * 55);
+  EXPECT_EQ(s.state().vars.V[1], 0);
+  s.RunFor(3 * 55);
+  EXPECT_EQ(s.state().vars.V[1], 1);
+}
+
+TEST_F(Play, SkippingRunsThroughPageWaitsInOneStep) {
+  Session& s = Start({{"main", "a▼\n=\n~\nb%50\n!V001=1\n"}});
+  s.state().skipMode = 1;
+  s.RunFor(300);
+  EXPECT_EQ(s.state().vars.V[1], 1);
+}
+
+TEST_F(Play, EmptyScriptEndsAtOnceAndEndInMainDoesNothing) {
+  Session& s = Start({{"main", "@call empty\n@end\n!V001=1\n"}, {"empty", ""}});
+  s.RunFor(300);
+  EXPECT_EQ(s.state().vars.V[1], 1);
+  EXPECT_EQ(s.state().callDepth, 0);
+}
+
+TEST_F(Play, QuitQuestionFromExitgame) {
+  Session& s = Start({{"main", "@exitgame\n!V001=1\n"}});
+  s.Events("0 msgbox cancel\n");
+  s.RunFor(300);
+  EXPECT_FALSE(s.engine().Closed());
+  EXPECT_EQ(s.state().vars.V[1], 1);
+  ASSERT_EQ(s.engine().MessageBoxes().size(), 1u);
+  EXPECT_EQ(s.engine().MessageBoxes()[0].text, "ゲームを終了しますか？");
+  EXPECT_EQ(s.engine().MessageBoxes()[0].caption, "確認");
+}
+
+TEST_F(Play, MissingGameDataShowsOneErrorAndCloses) {
+  Session s(game_.Path(), config_.Path());
+  s.RunFor(1000);
+  EXPECT_TRUE(s.engine().Closed());
+  ASSERT_EQ(s.engine().MessageBoxes().size(), 1u);
+  EXPECT_EQ(s.engine().MessageBoxes()[0].text, "ゲームデータを読み込めません。");
+  EXPECT_EQ(s.engine().MessageBoxes()[0].caption, "Error!");
+}
+
+}  // namespace
+}  // namespace zorvel::test
