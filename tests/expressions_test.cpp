@@ -30,17 +30,26 @@ TEST(Evaluate, LeftToRightWithWrapAndSafeDivision) {
     const char* text;
     int32_t want;
   } cases[] = {
-      {"2+3*4", 20},          {"7/2", 3},
-      {"-7/2", -3},           {"7%0", 0},
-      {"-7%3", -1},           {"7/0", 0},
-      {"-5", -5},             {"V001+2*3", 18},
-      {"P010", 7},            {"S026*G5", -6},
-      {"F002+F003", 1},       {"T0012", 1},
-      {"12_&10", 8},          {"12_|3", 15},
-      {"12_X10", 6},          {"2147483647+1", INT32_MIN},
+      {"2+3*4", 20},
+      {"7/2", 3},
+      {"-7/2", -3},
+      {"7%0", 0},
+      {"-7%3", -1},
+      {"7/0", 0},
+      {"-5", -5},
+      {"V001+2*3", 18},
+      {"P010", 7},
+      {"S026*G5", -6},
+      {"F002+F003", 1},
+      {"T0012", 1},
+      {"12_&10", 8},
+      {"12_|3", 15},
+      {"12_X10", 6},
+      {"2147483647+1", INT32_MIN},
       {"V030/V031", INT32_MIN},  // INT_MIN / -1 wraps instead of trapping
       {"V030%V031", 0},
-      {"5=3", 5},             {"V001]x", 4},
+      {"5=3", 5},
+      {"V001]x", 4},
       {"", 0},
   };
   for (const auto& c : cases) {
@@ -112,10 +121,10 @@ TEST(Condition, ComparisonsAndStrictLeftToRightJoiners) {
     const char* text;
     bool want;
   } cases[] = {
-      {"(V001>=3&F002=1)", true}, {"(V001>3)", false},    {"(V001!=0)", true},
-      {"(V001!0)", true},         {"(v001 == 3)", true},   {"(V001<=2)", false},
+      {"(V001>=3&F002=1)", true}, {"(V001>3)", false},      {"(V001!=0)", true},
+      {"(V001!0)", true},         {"(v001 == 3)", true},    {"(V001<=2)", false},
       {"(V001<4)", true},         {"(0=1&1=1|1=1)", false}, {"(1=1|0=1&0=1)", true},
-      {"(0=1|1=1)", true},        {"V001=3", true},        {"(-3=0-3)", true},
+      {"(0=1|1=1)", true},        {"V001=3", true},         {"(-3=0-3)", true},
   };
   for (const auto& c : cases) EXPECT_EQ(f.expr.Condition(c.text), c.want) << c.text;
 }

@@ -109,9 +109,9 @@ std::vector<std::string> Session::History() {
   std::vector<std::string> lines;
   const EngineState& s = state();
   for (int i = 0; i < s.historyLines; ++i) {
-    lines.push_back(SjisToUtf8(std::string(s.history + i * kHistorySlotSize,
-                                           strnlen(s.history + i * kHistorySlotSize,
-                                                   kHistorySlotSize))));
+    lines.push_back(
+        SjisToUtf8(std::string(s.history + i * kHistorySlotSize,
+                               strnlen(s.history + i * kHistorySlotSize, kHistorySlotSize))));
   }
   return lines;
 }
@@ -124,7 +124,9 @@ std::string Session::PageRow(int row) {
   return SjisToUtf8(cells);
 }
 
-std::string Session::StringVar(int n) { return SjisToUtf8(state().stringVars[n]); }
+std::string Session::StringVar(int n) {
+  return SjisToUtf8(state().stringVars[n]);
+}
 
 int RunZorvel(const std::vector<std::string>& args) {
   const pid_t pid = ::fork();

@@ -28,7 +28,8 @@ class TempDir {
 // Script text (UTF-8, "\n" line ends) in its stored form: Shift-JIS, 0-ended lines, negated.
 std::vector<uint8_t> EncodeScript(const std::string& utf8);
 // Writes a layout A archive of the given entries (name -> raw bytes).
-void WriteArchiveA(const std::string& path, const std::map<std::string, std::vector<uint8_t>>& entries);
+void WriteArchiveA(const std::string& path,
+                   const std::map<std::string, std::vector<uint8_t>>& entries);
 // Writes vx_data.kpz with the scripts (name -> UTF-8 text) into `dir`.
 void WriteGame(const std::string& dir, const std::map<std::string, std::string>& scripts);
 

@@ -107,8 +107,8 @@ TEST_F(Play, CallThroughStringVariableAndRunningOffTheEndReturns) {
 }
 
 TEST_F(Play, ChainDropsTheStackAndKeepsTheNameWhenMissing) {
-  Session& s = Start({{"main", "@chain nothere\n!V001=1\n@chain other:L\n"},
-                      {"other", "!V002=1\n:L\n!V003=1\n"}});
+  Session& s = Start(
+      {{"main", "@chain nothere\n!V001=1\n@chain other:L\n"}, {"other", "!V002=1\n:L\n!V003=1\n"}});
   s.RunFor(500);
   EXPECT_EQ(s.state().vars.V[1], 1);
   EXPECT_EQ(s.state().vars.V[2], 0);
@@ -140,9 +140,9 @@ TEST_F(Play, IfRunsCommandsAssignmentsOrJumps) {
 }
 
 TEST_F(Play, CjmpRunsTheNumberedCaseOrSkipsTheBlock) {
-  const std::string script =
-      "@cjmp V005\n{\n!V010=10\n{\n!V011=11\n{\n!V012=12\n}\n!V020=1\n";
-  for (const auto& [n, expect] : std::vector<std::pair<int, int>>{{0, 10}, {1, 11}, {2, 12}, {7, 0}, {-1, 0}}) {
+  const std::string script = "@cjmp V005\n{\n!V010=10\n{\n!V011=11\n{\n!V012=12\n}\n!V020=1\n";
+  for (const auto& [n, expect] :
+       std::vector<std::pair<int, int>>{{0, 10}, {1, 11}, {2, 12}, {7, 0}, {-1, 0}}) {
     Session& s = Start({{"main", script}});
     s.RunFor(1);
     s.state().vars.V[5] = n;
@@ -202,9 +202,8 @@ TEST_F(Play, HistoryKeepsTheLatestTwoHundredLines) {
 TEST_F(Play, OverlongLinesAndNamesAreCutAtTheirFields) {
   const std::string longText(3000, 'x');
   const std::string longName(60, 'n');
-  Session& s = Start({{"main", "@title " + longText + "\n@string 4 " + longText + "\n>" +
-                                   longName + longName + "\n" + longText + "\n@chain " + longName +
-                                   "\n"}});
+  Session& s = Start({{"main", "@title " + longText + "\n@string 4 " + longText + "\n>" + longName +
+                                   longName + "\n" + longText + "\n@chain " + longName + "\n"}});
   s.state().skipMode = 1;
   s.RunFor(500);
   EXPECT_EQ(std::strlen(s.state().titleText), 63u);

@@ -42,18 +42,22 @@ TEST(ArchiveIndex, DamagedIndexesAreRefusedEntryByEntry) {
   EXPECT_FALSE(problems.empty());
 
   // An entry that reaches past the end of the file is dropped, the others kept.
-  std::vector<ArchiveEntry> entries = {{"OK", 40, 10}, {"PAST", 50, 100}, {"WRAP", 0xFFFFFFF0u, 0x20}};
+  std::vector<ArchiveEntry> entries = {
+      {"OK", 40, 10}, {"PAST", 50, 100}, {"WRAP", 0xFFFFFFF0u, 0x20}};
   problems.clear();
-  const auto kept = ParseIndex(IndexLayout::kB, BuildIndex(IndexLayout::kB, entries, 8), 60, &problems);
+  const auto kept =
+      ParseIndex(IndexLayout::kB, BuildIndex(IndexLayout::kB, entries, 8), 60, &problems);
   ASSERT_EQ(kept.size(), 1u);
   EXPECT_EQ(kept[0].name, "OK");
   EXPECT_EQ(problems.size(), 2u);
 
   // Absurd or zero name widths, and headers cut short.
-  for (const auto& bad : {Bytes({1, 0}), Bytes({1, 0xFFFFFFFF}), Bytes({}), std::vector<uint8_t>{1, 0}}) {
+  for (const auto& bad :
+       {Bytes({1, 0}), Bytes({1, 0xFFFFFFFF}), Bytes({}), std::vector<uint8_t>{1, 0}}) {
     EXPECT_TRUE(ParseIndex(IndexLayout::kB, bad, 1 << 20, nullptr).empty());
   }
-  EXPECT_EQ(IndexTableBytes(IndexLayout::kB, Bytes({0xFFFFFFFF, 1000}), 4096, nullptr), 4032u);  // the four records that fit
+  EXPECT_EQ(IndexTableBytes(IndexLayout::kB, Bytes({0xFFFFFFFF, 1000}), 4096, nullptr),
+            4032u);  // the four records that fit
   EXPECT_TRUE(ParseIndex(IndexLayout::kA, Bytes({0}), 4, nullptr).empty());
 }
 
@@ -89,10 +93,11 @@ std::vector<uint8_t> ConfigText(const std::string& utf8) {
 
 TEST(GameConfigParse, KeysValuesSpeakersAndEnd) {
   std::vector<std::string> problems;
-  const GameConfig c = ParseConfig(ConfigText(
-      "; comment\n*also\ntitle:abc\nTITLE: abc:def\nTXW_OFS_X:  42\nVOLUME2:80\nUNKNOWN:1\n"
-      "no colon\nNAME:3,Alice,\nNAME:4,ボブ,F80\nNAME:5,C,gg0\nNAME:70,X,000\nend\nEND\n"
-      "GAME_ID:late\n"),
+  const GameConfig c = ParseConfig(
+      ConfigText(
+          "; comment\n*also\ntitle:abc\nTITLE: abc:def\nTXW_OFS_X:  42\nVOLUME2:80\nUNKNOWN:1\n"
+          "no colon\nNAME:3,Alice,\nNAME:4,ボブ,F80\nNAME:5,C,gg0\nNAME:70,X,000\nend\nEND\n"
+          "GAME_ID:late\n"),
       &problems);
   EXPECT_EQ(c.TITLE, " abc:def");
   EXPECT_EQ(c.TXW_OFS_X, 42);

@@ -217,7 +217,9 @@ void Engine::AskQuitAfterAnimation() {
   s_.interpreterOn = true;
 }
 
-void Engine::Shutdown() { sound_.StopMusic(); }
+void Engine::Shutdown() {
+  sound_.StopMusic();
+}
 
 void Engine::ResetWaits() {
   s_.charDelay = 1;
@@ -265,7 +267,9 @@ void Engine::UpdateToolbar() {
   platform_.SetToolbar(captions, enabled);
 }
 
-void Engine::OutputChar(const char* bytes, int advance) { text_.OutputChar(bytes, advance); }
+void Engine::OutputChar(const char* bytes, int advance) {
+  text_.OutputChar(bytes, advance);
+}
 
 void Engine::OpenTextPage() {
   text_.OpenTextPage();

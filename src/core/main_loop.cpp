@@ -7,7 +7,9 @@ namespace zorvel {
 namespace {
 
 // Signed distance between two wrapping millisecond counters.
-int32_t Since(uint32_t now, uint32_t then) { return static_cast<int32_t>(now - then); }
+int32_t Since(uint32_t now, uint32_t then) {
+  return static_cast<int32_t>(now - then);
+}
 
 }  // namespace
 
@@ -42,11 +44,10 @@ void Engine::AppIdle() {
   if (s_.clickGuard != 0) s_.clickGuard -= 1;
 
   // Nothing more can happen until input arrives: the script has ended, or it waits for a click.
-  const bool scriptEnded = s_.needLine && (s_.scriptPos >= s_.scriptSize || s_.scriptPos < 0) &&
-                           s_.callDepth == 0;
-  const bool waitsForClick = (s_.waitKind != 0 && s_.vars.S[kAutoLevel] == 0 &&
-                              s_.skipMode == 0) ||
-                             s_.sleepCount < 0;
+  const bool scriptEnded =
+      s_.needLine && (s_.scriptPos >= s_.scriptSize || s_.scriptPos < 0) && s_.callDepth == 0;
+  const bool waitsForClick =
+      (s_.waitKind != 0 && s_.vars.S[kAutoLevel] == 0 && s_.skipMode == 0) || s_.sleepCount < 0;
   platform_.NoteIdleWithoutWork(!s_.startPending && s_.waitTicks == 0 &&
                                 (scriptEnded || waitsForClick || !s_.interpreterOn));
 
@@ -67,8 +68,7 @@ void Engine::AppIdle() {
           if (s_.waitKind == 1 || s_.waitKind == 4 || s_.waitKind == 5) OpenTextPage();
           s_.waitKind = 0;
         }
-        if (s_.interactionMode == 0 && s_.waitTicks == 0 && s_.waitKind == 0 &&
-            !s_.waitVoiceEnd) {
+        if (s_.interactionMode == 0 && s_.waitTicks == 0 && s_.waitKind == 0 && !s_.waitVoiceEnd) {
           if (s_.sleepCount != 0) {
             if (s_.sleepCount > 0) s_.sleepCount -= 1;
           } else if (s_.interpreterOn) {

@@ -11,7 +11,9 @@ void Surface::Resize(int width, int height) {
   pixels_.assign(static_cast<size_t>(stride_) * height_, 0);
 }
 
-void Surface::Fill(uint8_t r, uint8_t g, uint8_t b) { FillRect(0, 0, width_, height_, r, g, b); }
+void Surface::Fill(uint8_t r, uint8_t g, uint8_t b) {
+  FillRect(0, 0, width_, height_, r, g, b);
+}
 
 void Surface::FillRect(int x, int y, int w, int h, uint8_t r, uint8_t g, uint8_t b) {
   const int x0 = std::clamp(x, 0, width_);

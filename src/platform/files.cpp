@@ -27,7 +27,8 @@ std::optional<std::vector<uint8_t>> ReadFileRange(const std::string& path, uint6
   std::vector<uint8_t> out(size);
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::pread(fd, out.data() + done, size - done, static_cast<off_t>(offset + done));
+    const ssize_t n =
+        ::pread(fd, out.data() + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);

@@ -96,8 +96,7 @@ class Platform {
 
   virtual void SetTitle(const std::string& utf8Title) = 0;
   virtual MessageBoxAnswer ShowMessageBox(const std::string& utf8Text,
-                                          const std::string& utf8Caption,
-                                          MessageBoxKind kind) = 0;
+                                          const std::string& utf8Caption, MessageBoxKind kind) = 0;
   // Tool-bar captions (left to right) and which of them may be used.
   virtual void SetToolbar(const std::vector<std::string>& utf8Captions,
                           const std::vector<bool>& enabled) = 0;

@@ -59,7 +59,9 @@ class ScriptLoader {
   bool LoadScript(const char* name, int mode);
 
   const std::vector<uint8_t>& ConfigText() const { return configText_; }
-  void SetUnlockHook(std::function<void(const std::string&)> hook) { unlockHook_ = std::move(hook); }
+  void SetUnlockHook(std::function<void(const std::string&)> hook) {
+    unlockHook_ = std::move(hook);
+  }
 
  private:
   const ArchiveSet& archives_;

@@ -9,8 +9,10 @@ namespace zorvel {
 
 namespace {
 
-#define TEXT_KEY(k) {#k, &GameConfig::k, nullptr}
-#define NUMBER_KEY(k) {#k, nullptr, &GameConfig::k}
+#define TEXT_KEY(k) \
+  { #k, &GameConfig::k, nullptr }
+#define NUMBER_KEY(k) \
+  { #k, nullptr, &GameConfig::k }
 
 constexpr ConfigKey kKeys[] = {
     TEXT_KEY(TITLE),
@@ -127,7 +129,9 @@ void ParseSpeaker(GameConfig& config, const std::string& value,
 
 }  // namespace
 
-std::span<const ConfigKey> ConfigKeys() { return kKeys; }
+std::span<const ConfigKey> ConfigKeys() {
+  return kKeys;
+}
 
 const SpeakerColour* GameConfig::FindSpeaker(const std::string& sjisName) const {
   for (int i = 1; i < kSpeakerEntries; ++i) {

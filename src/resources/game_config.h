@@ -32,8 +32,7 @@ struct GameConfig {
   int32_t FONT_SIZE = 0;
   int32_t CLICK_WAIT_OFS_X = 0, CLICK_WAIT_OFS_Y = 0, CLICK_WAIT_SIZE_X = 0, CLICK_WAIT_SIZE_Y = 0,
           CLICK_WAIT_PAT = 0, CLICK_WAIT_TIMING = 0;
-  int32_t VXD_GRA = 0, VXD_GJP = 0, VXD_GDT = 0, VXD_WAV = 0, VXD_OGG = 0, VXD_SE = 0,
-          VXD_ANIM = 0;
+  int32_t VXD_GRA = 0, VXD_GJP = 0, VXD_GDT = 0, VXD_WAV = 0, VXD_OGG = 0, VXD_SE = 0, VXD_ANIM = 0;
   int32_t VOLUME1 = 0, VOLUME2 = 0, VOLUME3 = 0, VOLUME4 = 0;
   std::array<SpeakerColour, kSpeakerEntries> speakers{};
 

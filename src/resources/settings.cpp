@@ -8,25 +8,42 @@ namespace zorvel {
 
 namespace {
 
-#define TEXT(k) {#k, &Settings::k, nullptr}
-#define NUM(k) {#k, nullptr, &Settings::k}
+#define TEXT(k) \
+  { #k, &Settings::k, nullptr }
+#define NUM(k) \
+  { #k, nullptr, &Settings::k }
 
 constexpr SettingKey kKeys[] = {
-    TEXT(CDDir),   NUM(Left),          NUM(Top),        NUM(BGM_ENA),
-    NUM(SE_ENA),   NUM(Delay),         NUM(GMode),      NUM(SMode),
-    NUM(Clear),    NUM(Seen),          NUM(BreakonSelect), NUM(MemorySaveMode),
-    TEXT(FontName), NUM(DirectSoundGlobal), NUM(AnimQuality), NUM(RC_MODE),
-    NUM(WHEEL_MODE), NUM(CS_SWAP),     NUM(EFX_CUT),    NUM(DatePanel),
-    NUM(TXWStyle), NUM(CV_THROUGH),    NUM(CV1),        NUM(CV2),
-    NUM(SE0),      NUM(SE1),           NUM(SE2),        NUM(SE3),
-    NUM(SE4),      NUM(SE_LVL0),       NUM(SE_LVL1),    NUM(SE_LVL2),
-    NUM(SE_LVL3),  NUM(SE_LVL4),       NUM(Vol1),       NUM(Vol2),
-    NUM(Vol3),     NUM(Vol4),          NUM(FONTAA),     NUM(FONTSIZE),
-    NUM(FONTBold), TEXT(PlayerName),   TEXT(PlayerName2), NUM(LastSaveSlot),
-    NUM(GV00),     NUM(GV01),          NUM(GV02),       NUM(GV03),
-    NUM(GV04),     NUM(GV05),          NUM(GV06),       NUM(GV07),
-    NUM(GV08),     NUM(GV09),          NUM(TXBG_R),     NUM(TXBG_G),
-    NUM(TXBG_B),   NUM(TXBG_A),        NUM(TXBG_A2),
+    TEXT(CDDir),        NUM(Left),
+    NUM(Top),           NUM(BGM_ENA),
+    NUM(SE_ENA),        NUM(Delay),
+    NUM(GMode),         NUM(SMode),
+    NUM(Clear),         NUM(Seen),
+    NUM(BreakonSelect), NUM(MemorySaveMode),
+    TEXT(FontName),     NUM(DirectSoundGlobal),
+    NUM(AnimQuality),   NUM(RC_MODE),
+    NUM(WHEEL_MODE),    NUM(CS_SWAP),
+    NUM(EFX_CUT),       NUM(DatePanel),
+    NUM(TXWStyle),      NUM(CV_THROUGH),
+    NUM(CV1),           NUM(CV2),
+    NUM(SE0),           NUM(SE1),
+    NUM(SE2),           NUM(SE3),
+    NUM(SE4),           NUM(SE_LVL0),
+    NUM(SE_LVL1),       NUM(SE_LVL2),
+    NUM(SE_LVL3),       NUM(SE_LVL4),
+    NUM(Vol1),          NUM(Vol2),
+    NUM(Vol3),          NUM(Vol4),
+    NUM(FONTAA),        NUM(FONTSIZE),
+    NUM(FONTBold),      TEXT(PlayerName),
+    TEXT(PlayerName2),  NUM(LastSaveSlot),
+    NUM(GV00),          NUM(GV01),
+    NUM(GV02),          NUM(GV03),
+    NUM(GV04),          NUM(GV05),
+    NUM(GV06),          NUM(GV07),
+    NUM(GV08),          NUM(GV09),
+    NUM(TXBG_R),        NUM(TXBG_G),
+    NUM(TXBG_B),        NUM(TXBG_A),
+    NUM(TXBG_A2),
 };
 
 #undef TEXT
@@ -51,7 +68,9 @@ bool SectionIsSafe(const std::string& s) {
 
 }  // namespace
 
-std::span<const SettingKey> SettingKeys() { return kKeys; }
+std::span<const SettingKey> SettingKeys() {
+  return kKeys;
+}
 
 std::optional<int32_t> ParseStoredInteger(const std::string& text) {
   size_t i = 0;

@@ -25,8 +25,8 @@ struct Settings {
   int32_t FONTAA = 0, FONTSIZE = 19, FONTBold = 0;
   std::string PlayerName, PlayerName2;
   int32_t LastSaveSlot = 0;
-  int32_t GV00 = 0, GV01 = 0, GV02 = 0, GV03 = 0, GV04 = 0, GV05 = 0, GV06 = 0, GV07 = 0,
-          GV08 = 0, GV09 = 0;
+  int32_t GV00 = 0, GV01 = 0, GV02 = 0, GV03 = 0, GV04 = 0, GV05 = 0, GV06 = 0, GV07 = 0, GV08 = 0,
+          GV09 = 0;
   int32_t TXBG_R = 0, TXBG_G = 0, TXBG_B = 0, TXBG_A = 0, TXBG_A2 = 0;
 };
 

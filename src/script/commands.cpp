@@ -7,30 +7,34 @@ namespace zorvel {
 namespace {
 
 constexpr std::array<CommandWord, kCommandCount> kWords = {{
-    {"gra ", false},     {"music ", false},  {"cv ", false},     {"go ", false},
-    {"clrb", false},     {"select", true},   {"clickmap ", true}, {"switch", true},
-    {"chain ", true},    {"wait_v_end", true}, {"spr ", false},  {"calc ", false},
-    {"if ", true},       {"ptset ", false},  {"call ", true},    {"end", true},
-    {"mode ", true},     {"load", true},     {"gameinit", false}, {"grb ", false},
-    {"win_close", false}, {"special ", true}, {"gameclr", false}, {"partsload ", false},
-    {"movie ", false},   {"mark ", false},   {"bg ", false},     {"fix", false},
-    {"sleep ", true},    {"seltree", true},  {"string ", false}, {"direct ", false},
-    {"save", true},      {"break", true},    {"win_open", false}, {"title ", false},
-    {"backto", false},   {"map", true},      {"bg_anim", false}, {"roll ", true},
-    {"anim", true},      {"shake", true},    {"cjmp", false},    {"setname", true},
-    {"ovr", true},       {"viewer", true},   {"se ", false},     {"seloop ", false},
-    {"seoff", false},    {"exitgame", true}, {"rec", false},     {"tw_set ", false},
-    {"exit", true},      {"obj_", false},    {"sroll", true},    {"scroll ", true},
-    {"kaisou", true},    {"chgprm", true},   {"cgfull", true},   {"effect", true},
-    {"vend", true},      {"manpu ", false},  {"sprmv ", true},   {"sefo", false},
+    {"gra ", false},      {"music ", false},    {"cv ", false},      {"go ", false},
+    {"clrb", false},      {"select", true},     {"clickmap ", true}, {"switch", true},
+    {"chain ", true},     {"wait_v_end", true}, {"spr ", false},     {"calc ", false},
+    {"if ", true},        {"ptset ", false},    {"call ", true},     {"end", true},
+    {"mode ", true},      {"load", true},       {"gameinit", false}, {"grb ", false},
+    {"win_close", false}, {"special ", true},   {"gameclr", false},  {"partsload ", false},
+    {"movie ", false},    {"mark ", false},     {"bg ", false},      {"fix", false},
+    {"sleep ", true},     {"seltree", true},    {"string ", false},  {"direct ", false},
+    {"save", true},       {"break", true},      {"win_open", false}, {"title ", false},
+    {"backto", false},    {"map", true},        {"bg_anim", false},  {"roll ", true},
+    {"anim", true},       {"shake", true},      {"cjmp", false},     {"setname", true},
+    {"ovr", true},        {"viewer", true},     {"se ", false},      {"seloop ", false},
+    {"seoff", false},     {"exitgame", true},   {"rec", false},      {"tw_set ", false},
+    {"exit", true},       {"obj_", false},      {"sroll", true},     {"scroll ", true},
+    {"kaisou", true},     {"chgprm", true},     {"cgfull", true},    {"effect", true},
+    {"vend", true},       {"manpu ", false},    {"sprmv ", true},    {"sefo", false},
     {"sefi ", false},
 }};
 
-char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char Fold(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 }  // namespace
 
-const std::array<CommandWord, kCommandCount>& CommandTable::Words() { return kWords; }
+const std::array<CommandWord, kCommandCount>& CommandTable::Words() {
+  return kWords;
+}
 
 int CommandTable::Match(const char* afterMarker) {
   for (int i = 0; i < kCommandCount; ++i) {

@@ -41,7 +41,9 @@ bool IsStop(char c) {
   }
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Signed 32-bit arithmetic with wrap-around; division and remainder by zero give 0, and the
 // one overflowing quotient (INT_MIN / -1) wraps instead of trapping.

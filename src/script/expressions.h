@@ -29,7 +29,8 @@ class RandomGenerator {
 class DeveloperLog {
  public:
   static constexpr const char* kInvalidExpression = "\x96\xB3\x8C\xF8\x90\x94\x8E\xAE";  // 無効数式
-  static constexpr const char* kAssignError = "\x91\xE3\x93\xFC\x83\x47\x83\x89\x81\x5B";  // 代入エラー
+  static constexpr const char* kAssignError =
+      "\x91\xE3\x93\xFC\x83\x47\x83\x89\x81\x5B";  // 代入エラー
 
   void Report(const char* sjisMessage, const std::string& context);
   const std::deque<std::string>& Entries() const { return entries_; }

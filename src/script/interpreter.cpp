@@ -22,7 +22,9 @@ constexpr uint8_t kRoot = 0xE3;           // √
 constexpr char kNickname[] = "\x82\xD6\x82\xBD\x82\xEA";
 constexpr int kNicknameFlag = 28;
 
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char FoldAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 // Decimal number with leading blanks and a sign; stops at the first non-digit; saturates.
 int32_t ReadNumber(const char* p) {
@@ -283,9 +285,10 @@ Interpreter::Flow Interpreter::StoryChar() {
   }
 
   const int len = CharLength(p);
-  const bool hidden = len == 2 && c == kLead81 &&
-                      (static_cast<uint8_t>(p[1]) == kDiamond ||
-                       static_cast<uint8_t>(p[1]) == kSection || static_cast<uint8_t>(p[1]) == kRoot);
+  const bool hidden =
+      len == 2 && c == kLead81 &&
+      (static_cast<uint8_t>(p[1]) == kDiamond || static_cast<uint8_t>(p[1]) == kSection ||
+       static_cast<uint8_t>(p[1]) == kRoot);
   char bytes[2] = {p[0], len == 2 ? p[1] : '\0'};
   if (!hidden) AppendHistory(bytes, len);
   s_.linePos += len;
@@ -300,7 +303,7 @@ Interpreter::Flow Interpreter::InlineTag() {
     bool separator;  // the argument starts one byte after the word
   };
   static constexpr TagWord kTags[] = {
-      {"gra", true}, {"1", false},  {"2", false},     {"col", true}, {"wait", true},
+      {"gra", true},  {"1", false},   {"2", false},    {"col", true}, {"wait", true},
       {"cv ", false}, {"clrb", true}, {"delay", true}, {"?", false},  {"$", false},
   };
   int which = -1;

@@ -10,7 +10,9 @@
 
 namespace zorvel {
 
-inline bool IsSingleByteChar(uint8_t b) { return b >= 0x20 && b <= 0x7E; }
+inline bool IsSingleByteChar(uint8_t b) {
+  return b >= 0x20 && b <= 0x7E;
+}
 
 // Length in bytes of the character at `p` (1 or 2); a two-byte lead followed by the end of the
 // text counts as one byte so that callers never step over a terminating 0.

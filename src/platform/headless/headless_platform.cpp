@@ -17,11 +17,16 @@ bool ParseKey(const std::string& name, Key& key, char& ch) {
     Key key;
     char ch;
   } kNamed[] = {
-      {"Enter", Key::kEnter, '\r'},   {"Space", Key::kSpace, ' '},
-      {"Escape", Key::kEscape, 27},   {"Tab", Key::kTab, '\t'},
-      {"Backspace", Key::kBackspace, '\b'}, {"Up", Key::kUp, 0},
-      {"Down", Key::kDown, 0},        {"Left", Key::kLeft, 0},
-      {"Right", Key::kRight, 0},      {"Shift", Key::kShift, 0},
+      {"Enter", Key::kEnter, '\r'},
+      {"Space", Key::kSpace, ' '},
+      {"Escape", Key::kEscape, 27},
+      {"Tab", Key::kTab, '\t'},
+      {"Backspace", Key::kBackspace, '\b'},
+      {"Up", Key::kUp, 0},
+      {"Down", Key::kDown, 0},
+      {"Left", Key::kLeft, 0},
+      {"Right", Key::kRight, 0},
+      {"Shift", Key::kShift, 0},
       {"Ctrl", Key::kCtrl, 0},
   };
   for (const auto& k : kNamed) {
@@ -150,7 +155,8 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
     } else if (verb == "close") {
       in.kind = InputEvent::Kind::kClose;
     } else if (verb == "msgbox") {
-      if (w.size() < 3 || (w[2] != "ok" && w[2] != "cancel")) return fail("msgbox needs ok or cancel");
+      if (w.size() < 3 || (w[2] != "ok" && w[2] != "cancel"))
+        return fail("msgbox needs ok or cancel");
       e.verb = TimedEvent::Verb::kMessageBox;
       e.answerOk = w[2] == "ok";
     } else if (verb == "screenshot" || verb == "dump") {
@@ -159,8 +165,8 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
       // The file name is the rest of the line, so it may contain blanks.
       const size_t at = line.find(verb) + verb.size();
       e.file = line.substr(line.find_first_not_of(" \t", at));
-      while (!e.file.empty() && (e.file.back() == ' ' || e.file.back() == '\t' ||
-                                 e.file.back() == '\r')) {
+      while (!e.file.empty() &&
+             (e.file.back() == ' ' || e.file.back() == '\t' || e.file.back() == '\r')) {
         e.file.pop_back();
       }
     } else {
@@ -171,7 +177,9 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
   return true;
 }
 
-void HeadlessPlatform::AddEvent(const TimedEvent& event) { AddEvents({event}); }
+void HeadlessPlatform::AddEvent(const TimedEvent& event) {
+  AddEvents({event});
+}
 
 void HeadlessPlatform::AddEvents(const std::vector<TimedEvent>& events) {
   for (const TimedEvent& e : events) {
