@@ -44,6 +44,8 @@ Engine::Engine(Platform& platform, EngineOptions options)
       screen_(platform),
       text_(s_) {
   flow_.Register(commands_);
+  // The surfaces exist from the start so that even a run that ends early has a picture.
+  screen_.CreateSurfaces();
   loader_.SetUnlockHook([this](const std::string& name) { recollection_.UnlockScene(name); });
 }
 
@@ -79,7 +81,7 @@ void Engine::Start() {
   platform_.SetTitle(SjisToUtf8(config_.TITLE));
   ReadSettingsIntoState();
 
-  screen_.CreateSurfaces();
+  screen_.screenSurface.Fill(0, 0, 0);
   screen_.PresentScreen();
 
   archives_.OpenArchives(config_, cdDir_);

@@ -2,6 +2,7 @@
 // row padded to a multiple of 4 bytes, as the games' pictures and the screen are laid out.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -92,6 +92,8 @@ char ControlCharacter(Key key) {
       return '\r';
     case Key::kBackspace:
       return '\b';
+    case Key::kTab:
+      return '\t';
     case Key::kEscape:
       return 27;
     default:

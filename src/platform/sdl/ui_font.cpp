@@ -187,7 +187,10 @@ const UiFont::Glyph* UiFont::Find(char32_t ch, int pixelSize) {
   if (cache_.size() > 8192) cache_.clear();
 
   Glyph glyph;
-  const FT_UInt index = FT_Get_Char_Index(face_, ch);
+  FT_UInt index = FT_Get_Char_Index(face_, ch);
+  // Many Japanese faces lack the replacement character; a question mark reads better than the
+  // empty box the face would draw instead.
+  if (index == 0 && ch == kReplacement) index = FT_Get_Char_Index(face_, '?');
   if (FT_Load_Glyph(face_, index, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) != 0) {
     glyph.advance = pixelSize / 2;
     return &cache_.emplace(key, std::move(glyph)).first->second;

@@ -150,7 +150,7 @@ bool Toolbar::Set(const std::vector<std::string>& utf8Captions, const std::vecto
   for (size_t i = 0; i < captions_.size(); ++i) {
     Button button;
     button.caption = DecodeUtf8(captions_[i]);
-    // A caption without a state is usable: the engine only lists the ones it switches off.
+    // A caption the state list does not reach counts as usable.
     button.enabled = i >= enabled_.size() || enabled_[i];
     buttons_.push_back(std::move(button));
   }
@@ -200,8 +200,9 @@ void Toolbar::Draw(Surface& frame, UiFont& font) const {
   Fill(frame, UiRect{0, kToolbarHeight - 1, kFrameWidth, 1}, kStripEdge);
   for (size_t i = 0; i < buttons_.size(); ++i) {
     const Button& button = buttons_[i];
-    const bool pressed = static_cast<int>(i) == pressed_;
+    // A pressed caption looks pressed only while the pointer is still on it, as it would act.
     const bool hot = static_cast<int>(i) == hot_;
+    const bool pressed = hot && static_cast<int>(i) == pressed_;
     if (!button.enabled) {
       Box(frame, button.rect, kDisabledEdge, kDisabledFace);
     } else if (pressed) {
