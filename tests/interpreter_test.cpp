@@ -189,7 +189,7 @@ TEST_F(Play, ModeTogglesNovelModeOnlyOnChange) {
 
 TEST_F(Play, HistoryKeepsTheLatestTwoHundredLines) {
   std::string script;
-  for (int i = 0; i < 205; ++i) script += "L" + std::to_string(i) + "\n";
+  for (int i = 0; i < 205; ++i) script.append("L").append(std::to_string(i)).append("\n");
   Session& s = Start({{"main", script}});
   s.state().skipMode = 1;
   s.RunFor(200);

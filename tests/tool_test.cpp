@@ -1,9 +1,9 @@
 // zorvel-tool is tested through its binary: arguments in, files and exit codes out. Archives
 // it writes are read back with the engine's own reader, which is the contract that matters.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fixture.h"
 #include "resources/archive.h"
 #include "resources/game_config.h"
 #include "text/sjis.h"
@@ -75,13 +76,6 @@ std::string ArchiveBytes(IndexLayout layout, const std::vector<ArchiveEntry>& en
 
 class ToolTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/zorvel_tool_test_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(root_); }
-
   fs::path Path(const std::string& name) const { return root_ / name; }
   std::string P(const std::string& name) const { return Path(name).string(); }
 
@@ -90,7 +84,7 @@ class ToolTest : public ::testing::Test {
     const fs::path err = root_ / ".run" / "stderr";
     fs::create_directories(out.parent_path());
     std::string cmd = Quote(ZORVEL_TOOL);
-    for (const std::string& a : args) cmd += " " + Quote(a);
+    for (const std::string& a : args) cmd.append(" ").append(Quote(a));
     cmd += " >" + Quote(out.string()) + " 2>" + Quote(err.string());
     const int status = std::system(cmd.c_str());
     RunResult r;
@@ -100,7 +94,8 @@ class ToolTest : public ::testing::Test {
     return r;
   }
 
-  fs::path root_;
+  zorvel::test::TempDir tmp_;
+  const fs::path root_ = tmp_.Path();
 };
 
 TEST_F(ToolTest, UsageErrorsExitTwo) {
@@ -339,7 +334,7 @@ TEST_F(ToolTest, UnpackRefusesNamesThatLeaveTheDirectory) {
       static_cast<uint32_t>(zorvel::IndexSize(IndexLayout::kB, names.size(), 16));
   for (size_t i = 0; i < names.size(); ++i) {
     entries.push_back({names[i], static_cast<uint32_t>(start + data.size()), 2});
-    data += "d" + std::to_string(i);
+    data.append("d").append(std::to_string(i));
   }
   WriteBytes(Path("bad.kpz"), ArchiveBytes(IndexLayout::kB, entries, 16, data));
   const RunResult r = Run({"unpack", "--layout", "b", P("bad.kpz"), P("out/inner")});
@@ -477,6 +472,28 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
     ASSERT_EQ(Run({"script-decode", P("entry"), P("back.txt")}).exitCode, 0);
     EXPECT_EQ(ReadBytes(Path("back.txt")), ReadBytes(demo + "/" + script + ".txt")) << script;
   }
+}
+
+TEST_F(ToolTest, BuiltDemoPlaysToTheEnd) {
+  ASSERT_EQ(Run({"build-game", std::string(ZORVEL_SOURCE_DIR) + "/demo", P("game")}).exitCode, 0);
+  fs::create_directories(Path("config"));
+  zorvel::test::Session s(P("game"), P("config"));
+  s.state().skipMode = 1;
+  s.RunFor(20000);
+  EXPECT_FALSE(s.engine().Closed());
+  EXPECT_TRUE(s.engine().MessageBoxes().empty());
+  EXPECT_EQ(s.state().vars.V[1], 3);
+  EXPECT_STREQ(s.state().titleText, Sjis("第一話").c_str());
+  EXPECT_EQ(s.StringVar(3), "テスト");
+  EXPECT_EQ(s.state().callDepth, 0);
+  EXPECT_STREQ(s.state().scriptName, "main");
+  const std::vector<std::string> history = s.History();
+  ASSERT_FALSE(history.empty());
+  EXPECT_EQ(history[1], "おはよう、ゆうき。今日はいい天気だね。");
+  EXPECT_EQ(std::count(history.begin(), history.end(), "坂道をのぼる。まだ先は長い。"), 3);
+  EXPECT_NE(std::find(history.begin(), history.end(), "（あおいは、いつも元気だな……）"),
+            history.end());
+  EXPECT_EQ(history.back(), "――第一話　おわり");
 }
 
 TEST_F(ToolTest, BuildGameTakesTopLevelScriptsOnly) {

@@ -186,7 +186,10 @@ int RunUnpack(Args args) {
   std::set<std::string> written;
   for (const ArchiveEntry& e : index.entries) {
     const std::string name = SjisToUtf8(e.name);
-    const std::string shown = "'" + Printable(name) + "'";
+    // Built up by appending: GCC 12 misreports "'" + std::string as an overlapping copy.
+    std::string shown = "'";
+    shown += Printable(name);
+    shown += '\'';
     if (const std::string why = UnsafeNameReason(name); !why.empty()) {
       Report(path + ": entry " + shown + " refused: " + why);
       failed = true;
