@@ -30,6 +30,20 @@ void NonZeroMap(JsonWriter& j, const char* key, const std::array<int32_t, N>& va
   j.EndObject();
 }
 
+// Every key of a table of text and number members, by name.
+template <typename Keys, typename Record>
+void KeyedValues(JsonWriter& j, const char* key, const Keys& keys, const Record& record) {
+  j.BeginObject(key);
+  for (const auto& k : keys) {
+    if (k.text) {
+      j.String(k.name, SjisToUtf8(record.*k.text));
+    } else {
+      j.Number(k.name, record.*k.number);
+    }
+  }
+  j.EndObject();
+}
+
 }  // namespace
 
 std::string Engine::DumpState(int exitCode) const {
@@ -138,15 +152,7 @@ std::string Engine::DumpState(int exitCode) const {
       .String("loop", "")
       .EndObject();
 
-  j.BeginObject("config");
-  for (const ConfigKey& k : ConfigKeys()) {
-    if (k.text) {
-      j.String(k.name, SjisToUtf8(config_.*k.text));
-    } else {
-      j.Number(k.name, config_.*k.number);
-    }
-  }
-  j.EndObject();
+  KeyedValues(j, "config", ConfigKeys(), config_);
   j.BeginArray("speakers");
   for (int n = 0; n < kSpeakerEntries; ++n) {
     const SpeakerColour& sp = config_.speakers[n];
@@ -160,15 +166,7 @@ std::string Engine::DumpState(int exitCode) const {
         .EndObject();
   }
   j.EndArray();
-  j.BeginObject("settings");
-  for (const SettingKey& k : SettingKeys()) {
-    if (k.text) {
-      j.String(k.name, SjisToUtf8(settings_.*k.text));
-    } else {
-      j.Number(k.name, settings_.*k.number);
-    }
-  }
-  j.EndObject();
+  KeyedValues(j, "settings", SettingKeys(), settings_);
   j.EndObject();
   return j.Text() + "\n";
 }

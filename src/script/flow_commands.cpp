@@ -4,25 +4,10 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "script/decimal.h"
 #include "text/sjis.h"
 
 namespace zorvel {
-
-namespace {
-
-int32_t ReadNumber(const char* p) {
-  while (*p == ' ' || *p == '\t') ++p;
-  bool negative = false;
-  if (*p == '-' || *p == '+') negative = *p++ == '-';
-  int64_t v = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    if (v < INT32_MAX) v = v * 10 + (*p - '0');
-  }
-  if (v > INT32_MAX) v = INT32_MAX;
-  return static_cast<int32_t>(negative ? -v : v);
-}
-
-}  // namespace
 
 void FlowCommands::Register(CommandTable& table) {
   auto bind = [this, &table](int index, int (FlowCommands::*fn)(const char*)) {
@@ -171,13 +156,13 @@ int FlowCommands::Cjmp(const char* arg) {
 
 int FlowCommands::Sleep(const char* arg) {
   if (host_.Skipping() || s_.vars.S[kAutoLevel] != 0) return 0;
-  s_.sleepCount = ReadNumber(arg) / 30;
+  s_.sleepCount = ReadDecimal(arg) / 30;
   if (s_.sleepCount == 0) s_.sleepCount = -1;
   return 1;
 }
 
 int FlowCommands::String(const char* arg) {
-  const int32_t d = ReadNumber(arg);
+  const int32_t d = ReadDecimal(arg);
   // The text starts two bytes on (one digit, one separator); never past the line's end.
   const char* text = arg;
   for (int i = 0; i < 2 && *text; ++i) ++text;
@@ -228,7 +213,7 @@ int FlowCommands::Mode(const char* arg) {
   host_.InvalidateWindowPicture();
   s_.vars.S[kTextColour] = kWhite;
   host_.SetTextColour();
-  const int32_t n = ReadNumber(arg);
+  const int32_t n = ReadDecimal(arg);
   if (n != s_.vars.S[kNovelMode]) {
     interp_.ClearPageState();
     if (s_.vars.S[kNovelMode] == 0) {
@@ -246,7 +231,7 @@ int FlowCommands::Mode(const char* arg) {
 
 int FlowCommands::TwSet(const char* arg) {
   interp_.ClearPageState();
-  s_.textWindowOn = ReadNumber(arg) != 0;
+  s_.textWindowOn = ReadDecimal(arg) != 0;
   return 0;
 }
 

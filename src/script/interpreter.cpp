@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "script/commands.h"
+#include "script/decimal.h"
 #include "text/sjis.h"
 
 namespace zorvel {
@@ -24,19 +25,6 @@ constexpr int kNicknameFlag = 28;
 
 char FoldAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
-// Decimal number with leading blanks and a sign; stops at the first non-digit; saturates.
-int32_t ReadNumber(const char* p) {
-  while (*p == ' ' || *p == '\t') ++p;
-  bool negative = false;
-  if (*p == '-' || *p == '+') negative = *p++ == '-';
-  int64_t v = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    if (v < INT32_MAX) v = v * 10 + (*p - '0');
-  }
-  if (v > INT32_MAX) v = INT32_MAX;
-  return static_cast<int32_t>(negative ? -v : v);
 }
 
 // Full-width digit ０..９ at p (two bytes), or -1.
@@ -334,11 +322,11 @@ Interpreter::Flow Interpreter::InlineTag() {
       s_.textStyle = 1;
       break;
     case 3:
-      s_.textColour = ReadNumber(arg);
+      s_.textColour = ReadDecimal(arg);
       break;
     case 4:
       // A negative wait would never run out.
-      if (!host_.Skipping()) s_.waitTicks = std::max(0, ReadNumber(arg));
+      if (!host_.Skipping()) s_.waitTicks = std::max(0, ReadDecimal(arg));
       returnAfter = true;
       break;
     case 5:
@@ -350,7 +338,7 @@ Interpreter::Flow Interpreter::InlineTag() {
       host_.RunClrbTag(untilClose.c_str());
       break;
     case 7:
-      s_.charDelay = ReadNumber(arg);
+      s_.charDelay = ReadDecimal(arg);
       break;
     case 8: {
       // The expression reader stops at the "]" itself.
@@ -358,7 +346,7 @@ Interpreter::Flow Interpreter::InlineTag() {
       break;
     }
     case 9: {
-      const int32_t n = ReadNumber(arg);
+      const int32_t n = ReadDecimal(arg);
       if (n >= 0 && n < kStringVarCount) SetSubstitution(s_.stringVars[n]);
       break;
     }
