@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "script/decimal.h"
 #include "text/sjis.h"
 
 namespace zorvel {
@@ -72,21 +73,6 @@ constexpr ConfigKey kKeys[] = {
 #undef TEXT_KEY
 #undef NUMBER_KEY
 
-// Decimal integer with leading blanks and a sign; reading stops at the first non-digit and
-// saturates instead of overflowing.
-int32_t ParseNumber(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-  int64_t v = 0;
-  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-    v = std::min<int64_t>(v * 10 + (s[i] - '0'), int64_t{INT32_MAX} + 1);
-  }
-  if (negative) v = -v;
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
-
 uint8_t ColourDigit(char c) {
   if (c >= '0' && c <= '9') return static_cast<uint8_t>((c - '0') * 16);
   if (c >= 'A' && c <= 'F') return static_cast<uint8_t>((c - 'A' + 10) * 16);
@@ -98,7 +84,7 @@ void ParseSpeaker(GameConfig& config, const std::string& value,
                   std::vector<std::string>* problems) {
   const size_t c1 = value.find(',');
   const std::string numberField = value.substr(0, c1);
-  const int32_t n = ParseNumber(numberField);
+  const int32_t n = ReadDecimal(numberField.c_str());
   if (n < 0 || n >= kSpeakerEntries) {
     if (problems) problems->push_back("NAME entry number " + numberField + " is not 0 to 59");
     return;
@@ -162,7 +148,7 @@ GameConfig ParseConfig(std::span<const uint8_t> text, std::vector<std::string>* 
       if (k.text) {
         config.*k.text = value;
       } else {
-        config.*k.number = ParseNumber(value);
+        config.*k.number = ReadDecimal(value.c_str());
       }
       break;
     }
