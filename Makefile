@@ -3,7 +3,7 @@ BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= 2
 FUZZ_SECONDS ?= 30
-CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DZORVEL_WERROR=ON
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DZORVEL_WERROR=ON -DZORVEL_BENCH=ON -DZORVEL_TESTS=ON
 
 .PHONY: all deps build demo run test bench fuzz format clean
 

@@ -13,7 +13,11 @@ void Screen::CreateSurfaces() {
 }
 
 void Screen::BuildWindowBackground(const Settings& settings, int width, int height) {
-  windowBackground.Resize(std::max(0, width), std::max(0, height) * 2);
+  // The sizes are the game configuration's: a window larger than the screen shows nothing more,
+  // and unbounded it would ask for gigabytes and loop for billions of rows.
+  width = std::clamp(width, 0, kScreenWidth);
+  height = std::clamp(height, 0, kScreenHeight);
+  windowBackground.Resize(width, height * 2);
   if (windowBackground.Empty()) return;
   const auto clamp = [](int32_t v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); };
   windowBackground.FillRect(0, 0, width, height, clamp(settings.TXBG_R), clamp(settings.TXBG_G),

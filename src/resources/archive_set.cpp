@@ -1,5 +1,6 @@
 #include "resources/archive_set.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/files.h"
@@ -81,7 +82,8 @@ bool ScriptLoader::LoadScript(const char* name, int mode) {
   if (unlockHook_) unlockHook_(upper);
   if (mode == kLoadStory) {
     CopyField(state_.loadedScriptName, kNameSize, name);
-    std::memcpy(state_.scriptBuffer.data(), bytes.data(), bytes.size());
+    // An empty entry has no data pointer, which memcpy may not be given even for 0 bytes.
+    std::copy(bytes.begin(), bytes.end(), state_.scriptBuffer.begin());
     std::memset(state_.scriptBuffer.data() + bytes.size(), 0,
                 state_.scriptBuffer.size() - bytes.size());
     state_.scriptSize = static_cast<int32_t>(bytes.size());

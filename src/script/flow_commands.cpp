@@ -140,12 +140,14 @@ int FlowCommands::Cjmp(const char* arg) {
   int64_t cur = s_.scriptPos;
   for (int64_t i = 0; i <= n; ++i) {
     const int32_t from = static_cast<int32_t>(std::min<int64_t>(cur, INT32_MAX));
+    const int64_t previous = cur;
     cur = static_cast<int64_t>(interp_.FindLineStart(from, '{')) + 2;
     if (cur > end) {
       s_.scriptPos = static_cast<int32_t>(std::min<int64_t>(end, INT32_MAX));
       break;
     }
-    if (i == n) {
+    // Found nothing twice: every further round lands on the same spot, and n may be two billion.
+    if (i == n || cur == previous) {
       s_.scriptPos = static_cast<int32_t>(cur);
       break;
     }

@@ -40,6 +40,7 @@ int FullWidthDigit(const char* p) {
 bool Interpreter::LineStartsWith(int32_t pos, const char* text) const {
   const auto* buf = s_.scriptBuffer.data();
   for (int32_t i = 0; text[i]; ++i) {
+    bytesRead_ += 1;
     if (pos + i >= s_.scriptSize) return false;
     if (FoldAscii(static_cast<char>(buf[pos + i])) != FoldAscii(text[i])) return false;
   }
@@ -48,9 +49,10 @@ bool Interpreter::LineStartsWith(int32_t pos, const char* text) const {
 
 void Interpreter::Step() {
   int lines = 0;
+  bytesRead_ = 0;
   for (;;) {
     if (s_.needLine) {
-      if (++lines > kMaxLinesPerStep) return;
+      if (++lines > maxLines_ || bytesRead_ > maxBytes_) return;
       if (FetchLine() == Flow::kReturn) return;
       if (DispatchLine() == Flow::kReturn) return;
     } else if (StoryChar() == Flow::kReturn) {
@@ -75,6 +77,7 @@ Interpreter::Flow Interpreter::FetchLine() {
     if (n < kLineBufferSize - 1) s_.lineBuffer[n++] = static_cast<char>(buf[pos]);
     ++pos;
   }
+  bytesRead_ += pos - s_.scriptPos + 1;
   // A final line without its 0 byte still counts as a line.
   s_.lineBuffer[n] = 0;
   s_.scriptPos = pos < s_.scriptSize ? pos + 1 : s_.scriptSize;
@@ -368,7 +371,8 @@ void Interpreter::ShowChar(const char* bytes, int len, bool& stop) {
     stop = false;
     return;
   }
-  s_.waitTicks = std::max(0, s_.charDelay - 1);
+  // [delay] takes any number down to INT32_MIN; one less than that does not exist.
+  s_.waitTicks = s_.charDelay > 0 ? s_.charDelay - 1 : 0;
   stop = true;
 }
 
@@ -423,57 +427,86 @@ void Interpreter::ReturnFromCall() {
 void Interpreter::GotoLabel(const char* label) {
   const auto* buf = s_.scriptBuffer.data();
   const size_t len = std::strlen(label);
-  for (int32_t i = 0; i < s_.scriptSize; ++i) {
-    if (buf[i] != ':') continue;
-    if (i + 1 + static_cast<int64_t>(len) > s_.scriptSize) break;
-    if (!LineStartsWith(i + 1, label) || buf[i + 1 + len] != 0) continue;
+  const int32_t size = s_.scriptSize;
+  int32_t i = 0;
+  for (; i < size; ++i) {
+    // Every jump searches from the top, so the search for the next ":" is the hot loop.
+    const void* colon = std::memchr(buf + i, ':', static_cast<size_t>(size - i));
+    if (colon == nullptr) {
+      i = size;
+      break;
+    }
+    i = static_cast<int32_t>(static_cast<const uint8_t*>(colon) - buf);
+    if (i + 1 + static_cast<int64_t>(len) > size) break;
+    // The ending 0 first: it rules out most candidates without comparing the label.
+    if (buf[i + 1 + len] != 0 || !LineStartsWith(i + 1, label)) continue;
+    bytesRead_ += i;
     s_.scriptPos = i + 1 + static_cast<int32_t>(len) + 1;
     s_.needLine = true;
     return;
   }
+  bytesRead_ += i;
 }
 
 int32_t Interpreter::FindLineStart(int32_t from, uint8_t first) const {
   const auto* buf = s_.scriptBuffer.data();
   int32_t p = std::max(from, 0);
+  const int32_t start = p;
   if (p > 0 && p < s_.scriptSize && buf[p - 1] != 0) {
     while (p < s_.scriptSize && buf[p] != 0) ++p;
     ++p;
   }
   while (p < s_.scriptSize) {
-    if (buf[p] == first) return p;
+    if (buf[p] == first) {
+      bytesRead_ += p - start;
+      return p;
+    }
     while (p < s_.scriptSize && buf[p] != 0) ++p;
     ++p;
   }
+  bytesRead_ += std::max(p - start, 0);
   return kNotFound;
 }
 
 int32_t Interpreter::FindNamedBlockEnd(int32_t from, const char* name) const {
   const auto* buf = s_.scriptBuffer.data();
   const size_t len = std::strlen(name);
-  for (int32_t i = std::max(from, 0); i + 1 < s_.scriptSize; ++i) {
+  const int32_t start = std::max(from, 0);
+  for (int32_t i = start; i + 1 < s_.scriptSize; ++i) {
     if (buf[i] != '}' || buf[i + 1] != ':') continue;
-    if (LineStartsWith(i + 2, name) && i + 2 + static_cast<int64_t>(len) <= s_.scriptSize &&
-        buf[i + 2 + len] == 0) {
+    if (i + 2 + static_cast<int64_t>(len) <= s_.scriptSize && buf[i + 2 + len] == 0 &&
+        LineStartsWith(i + 2, name)) {
+      bytesRead_ += i - start;
       return i;
     }
   }
+  bytesRead_ += std::max(s_.scriptSize - start, 0);
   return kNotFound;
 }
 
 int32_t Interpreter::FindNamedBlock(int32_t from, const char* name) const {
   const auto* buf = s_.scriptBuffer.data();
-  for (int32_t i = std::max(from, 0); i + 1 < s_.scriptSize; ++i) {
-    if (buf[i] == '{' && buf[i + 1] == ':' && LineStartsWith(i + 2, name)) return i;
+  const int32_t start = std::max(from, 0);
+  for (int32_t i = start; i + 1 < s_.scriptSize; ++i) {
+    if (buf[i] == '{' && buf[i + 1] == ':' && LineStartsWith(i + 2, name)) {
+      bytesRead_ += i - start;
+      return i;
+    }
   }
+  bytesRead_ += std::max(s_.scriptSize - start, 0);
   return kNotFound;
 }
 
 int32_t Interpreter::FindByte(int32_t from, uint8_t byte) const {
   const auto* buf = s_.scriptBuffer.data();
-  for (int32_t i = std::max(from, -1) + 1; i < s_.scriptSize; ++i) {
-    if (buf[i] == byte) return i;
+  const int32_t start = std::max(from, -1) + 1;
+  for (int32_t i = start; i < s_.scriptSize; ++i) {
+    if (buf[i] == byte) {
+      bytesRead_ += i - start;
+      return i;
+    }
   }
+  bytesRead_ += std::max(s_.scriptSize - start, 0);
   return from;
 }
 

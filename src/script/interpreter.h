@@ -37,7 +37,16 @@ class Interpreter {
 
   // A single Step gives the idle pass back after this many lines even if nothing waits, so a
   // script that jumps in a circle cannot freeze the window.
-  static constexpr int kMaxLinesPerStep = 1 << 20;
+  static constexpr int kMaxLinesPerStep = 1 << 17;
+  // Nor after reading this many script bytes in line fetches and searches: one jump may scan the
+  // whole script for its label, so a circle of a few lines can stay under the line limit and
+  // still hold the window for minutes.
+  static constexpr int64_t kMaxBytesPerStep = int64_t{1} << 26;
+  // Tighter limits for callers that cannot afford a million lines in one pass (fuzzing).
+  void SetStepLimits(int lines, int64_t bytes) {
+    maxLines_ = lines;
+    maxBytes_ = bytes;
+  }
 
  private:
   enum class Flow { kContinue, kReturn };
@@ -55,6 +64,10 @@ class Interpreter {
   Expressions& expr_;
   CommandTable& commands_;
   ScriptHost& host_;
+  int maxLines_ = kMaxLinesPerStep;
+  int64_t maxBytes_ = kMaxBytesPerStep;
+  // Script bytes read since the current Step began; the searches are const but count too.
+  mutable int64_t bytesRead_ = 0;
 };
 
 }  // namespace zorvel

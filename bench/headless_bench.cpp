@@ -1,0 +1,97 @@
+// A small game played end to end on the headless platform: engine construction, start-up, then
+// idle passes and timer ticks with a click every few passes until the script has ended.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "bench_game.h"
+
+namespace zorvel::bench {
+namespace {
+
+constexpr char kConfig[] =
+    "TITLE:ベンチ\n"
+    "MAKER_REG:Software\\Zorvel\\Bench\n"
+    "GAME_ID:bench\n"
+    "DEFAULT_NAME:ゆうき\n"
+    "DEFAULT_NAME2:あおい\n"
+    "TXW_SIZE_X:760\n"
+    "TXW_SIZE_Y:170\n"
+    "MOJI_MAX_X:52\n"
+    "MOJI_MAX_Y:4\n"
+    "NAME:1,ゆうき,8FG\n"
+    "END\n";
+
+constexpr char kMain[] =
+    "@title 第一話\n"
+    "!V001=0\n"
+    ">あおい\n"
+    "おはよう、＄０。%20今日は[col 2]いい天気[col 0]だね。▼\n"
+    ">ゆうき\n"
+    "うん。少し歩こうか。[wait 5]▼\n"
+    "\\\n"
+    ":LOOP\n"
+    "!V001=V001+1\n"
+    "坂道をのぼる。まだ先は長い。値は[?V001*10]。▼\n"
+    "@if (V001<5) @go LOOP\n"
+    "@call sub:START\n"
+    "@sleep 90\n"
+    "着いたね、＄０。〓ここから町が全部見えるよ。▼\n";
+
+constexpr char kSub[] =
+    ":START\n"
+    ">ゆうき\n"
+    "（[col 2]あおい[col 0]は、いつも元気だな……）▼\n"
+    "@end\n";
+
+constexpr int kClickEvery = 5;
+constexpr int kMaxPasses = 20000;
+
+// Plays the game in `dir` once; returns the number of passes it took.
+int PlayOnce(const std::string& dir) {
+  HeadlessGame game(dir);
+  game.engine().Start();
+  int passes = 0;
+  // The first pass loads MAIN; only after it can the script have ended.
+  do {
+    if (passes % kClickEvery == kClickEvery - 1) game.Click();
+    game.Pass();
+    ++passes;
+  } while (passes < kMaxPasses && !game.engine().Closed() && !game.ScriptEnded());
+  return passes;
+}
+
+void Play(benchmark::State& state, const std::string& dir) {
+  int64_t passes = 0;
+  int last = 0;
+  for (auto _ : state) {
+    last = PlayOnce(dir);
+    passes += last;
+  }
+  if (last >= kMaxPasses) state.SkipWithError("the game did not reach its end");
+  state.counters["passes/run"] = last;
+  state.counters["passes/s"] =
+      benchmark::Counter(static_cast<double>(passes), benchmark::Counter::kIsRate);
+}
+
+void BM_HeadlessSmallGame(benchmark::State& state) {
+  TempDir dir;
+  WriteGame(dir.Path(), {{"_config", kConfig}, {"main", kMain}, {"sub", kSub}});
+  Play(state, dir.Path());
+}
+BENCHMARK(BM_HeadlessSmallGame)->Unit(benchmark::kMillisecond);
+
+// The demo game as `make demo` builds it, when bench/run.sh names its directory.
+void BM_HeadlessDemo(benchmark::State& state) {
+  const char* dir = std::getenv("ZORVEL_DEMO_DIR");
+  if (dir == nullptr || *dir == 0) {
+    state.SkipWithError("ZORVEL_DEMO_DIR is not set");
+    return;
+  }
+  Play(state, dir);
+}
+BENCHMARK(BM_HeadlessDemo)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace zorvel::bench

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Idle CPU of the real player in a virtual X server. A game waiting for a click must sleep, not
+# spin: laptops run these games for hours on battery.
+#
+# Usage: bench/idle_cpu.sh BUILD_DIR GAME_DIR [SECONDS]
+# Prints "idle CPU: X.XX% of one core"; exits 1 above the limit or when the player misbehaves,
+# 2 on bad usage.
+set -euo pipefail
+
+limit_percent=2
+settle_seconds=3
+
+usage() {
+  echo "usage: $0 BUILD_DIR GAME_DIR [SECONDS]" >&2
+  exit 2
+}
+if [ $# -lt 2 ] || [ $# -gt 3 ]; then usage; fi
+binary="$1/zorvel"
+game_dir="$2"
+seconds="${3:-10}"
+case "$seconds" in '' | *[!0-9]* | 0) usage ;; esac
+[ -x "$binary" ] || { echo "idle_cpu: $binary not found; build first" >&2; exit 2; }
+[ -d "$game_dir" ] || { echo "idle_cpu: no game in $game_dir" >&2; exit 2; }
+command -v xvfb-run >/dev/null || { echo "idle_cpu: xvfb-run is not installed" >&2; exit 2; }
+
+work="$(mktemp -d)"
+mkdir -p "$work/config"
+runner_pid=""
+player_pid=""
+
+cleanup() {
+  if [ -n "$player_pid" ] && kill -0 "$player_pid" 2>/dev/null; then
+    # A close request first; the game may ask for confirmation, so give up on it after a while.
+    kill -TERM "$player_pid" 2>/dev/null || true
+    for _ in $(seq 30); do
+      kill -0 "$player_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -KILL "$player_pid" 2>/dev/null || true
+  fi
+  # xvfb-run stops its X server once the player is gone.
+  if [ -n "$runner_pid" ]; then wait "$runner_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The player records its own pid from inside xvfb-run, so what gets measured is the game and
+# not the wrapper or the X server. xvfb-run's default screen is 8 bits deep; ask for a real one.
+# shellcheck disable=SC2016
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  sh -c 'echo $$ >"$0"; exec "$@"' "$work/pid" \
+  "$binary" --config-dir "$work/config" "$game_dir" >"$work/log" 2>&1 &
+runner_pid=$!
+
+for _ in $(seq 100); do
+  [ -s "$work/pid" ] && break
+  sleep 0.1
+done
+player_pid="$(cat "$work/pid" 2>/dev/null || true)"
+if [ -z "$player_pid" ]; then
+  echo "idle_cpu: the player did not start" >&2
+  cat "$work/log" >&2
+  exit 1
+fi
+
+# utime + stime in clock ticks. The command name in field 2 may contain spaces, so the fields
+# are counted from the closing parenthesis.
+cpu_ticks() {
+  local stat
+  stat="$(cat "/proc/$player_pid/stat" 2>/dev/null)" || return 1
+  stat="${stat##*) }"
+  # shellcheck disable=SC2086
+  set -- $stat
+  echo $((${12} + ${13}))
+}
+
+sleep "$settle_seconds"
+if ! start_ticks="$(cpu_ticks)"; then
+  echo "idle_cpu: the player exited before the measurement" >&2
+  cat "$work/log" >&2
+  exit 1
+fi
+start_ns="$(date +%s%N)"
+sleep "$seconds"
+if ! end_ticks="$(cpu_ticks)"; then
+  echo "idle_cpu: the player exited during the measurement" >&2
+  cat "$work/log" >&2
+  exit 1
+fi
+end_ns="$(date +%s%N)"
+
+percent="$(awk -v ticks=$((end_ticks - start_ticks)) -v hz="$(getconf CLK_TCK)" \
+  -v ns=$((end_ns - start_ns)) 'BEGIN { printf "%.2f", ticks / hz / (ns / 1e9) * 100 }')"
+echo "idle CPU: $percent% of one core"
+awk -v p="$percent" -v limit="$limit_percent" 'BEGIN { exit !(p <= limit) }'

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]
+# Replays the committed crash inputs of each target, then fuzzes it for SECONDS (one target at a
+# time). New corpus entries and crash artifacts stay under BUILD_DIR; logs are BUILD_DIR/fuzz-*.log.
+set -uo pipefail
+
+build=${1:?usage: fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]}
+seconds=${2:-30}
+shift $(($# < 2 ? $# : 2))
+here=$(cd "$(dirname "$0")" && pwd)
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(archive_index config expressions script)
+
+status=0
+for t in "${targets[@]}"; do
+  bin=$build/fuzz/fuzz_$t
+  if [ ! -x "$bin" ]; then
+    echo "fuzz: $bin is missing; configure with -DZORVEL_FUZZ=ON and build first" >&2
+    status=1
+    continue
+  fi
+  scratch=$build/fuzz-corpus/$t
+  artifacts=$build/fuzz-artifacts/$t
+  log=$build/fuzz-$t.log
+  mkdir -p "$scratch" "$artifacts"
+  : >"$log"
+
+  shopt -s nullglob
+  regressions=("$here/regressions/$t"/*)
+  shopt -u nullglob
+  if [ ${#regressions[@]} -gt 0 ] && ! "$bin" -timeout=25 -rss_limit_mb=2560 -malloc_limit_mb=256 \
+      "${regressions[@]}" >>"$log" 2>&1; then
+    echo "fuzz: $t fails on a committed regression input; see $log" >&2
+    status=1
+    continue
+  fi
+
+  extra=()
+  [ -f "$here/$t.dict" ] && extra+=(-dict="$here/$t.dict")
+  # A script input costs a whole engine, so the slow growth of the length limit would keep the
+  # scripts short for the whole run.
+  [ "$t" = script ] && extra+=(-len_control=0)
+  echo "fuzz: $t for ${seconds}s"
+  "$bin" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 -malloc_limit_mb=256 \
+    -print_final_stats=1 -artifact_prefix="$artifacts/" "${extra[@]}" \
+    "$scratch" "$here/corpus/$t" >>"$log" 2>&1
+  rc=$?
+  grep -E '^#[0-9]+.*(DONE|pulse|NEW)' "$log" | tail -n 1
+  grep -E 'stat::number_of_executed_units|stat::average_exec_per_sec' "$log" | tr '\n' ' '
+  echo
+  if [ $rc -ne 0 ]; then
+    echo "fuzz: $t found a problem (exit $rc); inputs in $artifacts, log in $log" >&2
+    grep -m 3 -E 'ERROR|SUMMARY|check failed|Test unit written' "$log" >&2
+    status=1
+  fi
+done
+exit $status

@@ -1,0 +1,341 @@
+#include "targets.h"
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "core/engine.h"
+#include "graphics/screen.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/ini_store.h"
+#include "resources/archive.h"
+#include "resources/archive_set.h"
+#include "resources/game_config.h"
+#include "resources/settings.h"
+#include "script/expressions.h"
+
+namespace zorvel::fuzz {
+
+namespace {
+
+// A broken promise is a finding like a crash: say which one and stop where the fuzzer sees it.
+#define FUZZ_CHECK(cond)                                                            \
+  do {                                                                              \
+    if (!(cond)) {                                                                  \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
+      std::abort();                                                                 \
+    }                                                                               \
+  } while (0)
+
+// Archive index ----------------------------------------------------------------------------
+
+// The name width the header declares (layout B) or implies (layout A).
+uint32_t NameWidth(IndexLayout layout, std::span<const uint8_t> file) {
+  if (layout == IndexLayout::kA) return static_cast<uint32_t>(kLayoutANameWidth);
+  if (file.size() < kIndexHeaderB) return 0;
+  return static_cast<uint32_t>(file[4]) | static_cast<uint32_t>(file[5]) << 8 |
+         static_cast<uint32_t>(file[6]) << 16 | static_cast<uint32_t>(file[7]) << 24;
+}
+
+void CheckEntries(const std::vector<ArchiveEntry>& entries, uint64_t fileSize) {
+  for (const ArchiveEntry& e : entries) {
+    FUZZ_CHECK(static_cast<uint64_t>(e.offset) + e.size <= fileSize);
+    FUZZ_CHECK(e.name.find('\0') == std::string::npos);
+  }
+}
+
+void CheckIndex(IndexLayout layout, std::span<const uint8_t> file) {
+  const size_t header = layout == IndexLayout::kA ? kIndexHeaderA : kIndexHeaderB;
+  const uint32_t width = NameWidth(layout, file);
+  std::vector<std::string> problems;
+
+  // The way ResourceArchive::Open reads a file: the header, then the table it announces.
+  const size_t table =
+      IndexTableBytes(layout, file.first(std::min(header, file.size())), file.size(), &problems);
+  if (table != 0) {
+    FUZZ_CHECK(header + table <= file.size());
+    FUZZ_CHECK(table % (width + 8) == 0);
+  }
+  if (file.size() >= header) {
+    const auto entries = ParseIndex(layout, file.first(header + table), file.size(), &problems);
+    FUZZ_CHECK(entries.size() * (width + 8) <= table);
+    CheckEntries(entries, file.size());
+  }
+
+  // The whole file as index bytes, and file sizes that need not match them.
+  const auto entries = ParseIndex(layout, file, file.size(), &problems);
+  CheckEntries(entries, file.size());
+  CheckEntries(ParseIndex(layout, file, UINT64_MAX, &problems), UINT64_MAX);
+  FUZZ_CHECK(ParseIndex(layout, file, 0, &problems).size() <= entries.size());
+
+  // What the tools write from a parsed index must read back the same, names cut to the field.
+  if (entries.empty()) return;
+  const auto rebuilt = BuildIndex(layout, entries, width);
+  FUZZ_CHECK(rebuilt.size() == IndexSize(layout, entries.size(), width));
+  std::vector<std::string> reparseProblems;
+  const auto reparsed = ParseIndex(layout, rebuilt, UINT64_MAX, &reparseProblems);
+  FUZZ_CHECK(reparseProblems.empty());
+  FUZZ_CHECK(reparsed.size() == entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    FUZZ_CHECK(reparsed[i].offset == entries[i].offset);
+    FUZZ_CHECK(reparsed[i].size == entries[i].size);
+    FUZZ_CHECK(reparsed[i].name == entries[i].name.substr(0, width - 1));
+  }
+}
+
+// Settings store ---------------------------------------------------------------------------
+
+// Settings in memory: nothing a run writes reaches the disk or the next input.
+class MemoryStore : public SettingsStore {
+ public:
+  std::optional<std::string> Read(const std::string& keyPath, const std::string& section,
+                                  const std::string& name) override {
+    const auto it = values_.find({keyPath, section, name});
+    if (it == values_.end()) return std::nullopt;
+    return it->second;
+  }
+  bool Write(const std::string& keyPath, const std::string& section, const std::string& name,
+             const std::string& value) override {
+    values_[{keyPath, section, name}] = value;
+    return true;
+  }
+
+ private:
+  std::map<std::tuple<std::string, std::string, std::string>, std::string> values_;
+};
+
+// Script ----------------------------------------------------------------------------------
+
+// Lines are given with "\n" ends and stored with 0 ends.
+std::vector<uint8_t> PlainScript(const char* text) {
+  std::vector<uint8_t> out(text, text + std::strlen(text));
+  for (uint8_t& b : out) {
+    if (b == '\n') b = 0;
+  }
+  return out;
+}
+
+// The configuration of the fuzzed game: a valid one, so start-up reaches the script.
+constexpr char kConfig[] =
+    "TITLE:fuzz\n"
+    "MAKER_REG:Software\\Zorvel\\Fuzz\n"
+    "GAME_ID:fuzz\n"
+    "DEFAULT_NAME:A\n"
+    "DEFAULT_NAME2:B\n"
+    "TXW_SIZE_X:760\n"
+    "TXW_SIZE_Y:170\n"
+    "MOJI_MAX_X:52\n"
+    "MOJI_MAX_Y:4\n"
+    "NAME:1,A,8FG\n"
+    "END\n";
+
+// What MAIN can call and chain to: labels to land on, a return, a call back into MAIN, a
+// chain, and a wait.
+constexpr char kSub[] =
+    ":START\n"
+    "!V900=V900+1\n"
+    "@string 5 sub\n"
+    "@if (V900<3) @call main\n"
+    "text in sub%3\n"
+    "@end\n"
+    ":CHAIN\n"
+    "@chain main\n"
+    ":WAIT\n"
+    "@sleep 60\n"
+    "\\\n"
+    "@end\n";
+
+class FuzzGame {
+ public:
+  FuzzGame() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/zorvel-fuzz-XXXXXX";
+    if (::mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
+  }
+  ~FuzzGame() {
+    std::error_code ec;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+  }
+
+  const std::string& Dir() const { return dir_; }
+
+  // Writes vx_data.kpz with `main` (decoded text) as MAIN.
+  bool Write(const uint8_t* main, size_t size) {
+    if (dir_.empty()) return false;
+    std::map<std::string, std::vector<uint8_t>> scripts;
+    scripts["_CONFIG"] = PlainScript(kConfig);
+    scripts["MAIN"].assign(main, main + size);
+    scripts["SUB"] = PlainScript(kSub);
+
+    std::vector<ArchiveEntry> index;
+    uint32_t offset = static_cast<uint32_t>(IndexSize(IndexLayout::kA, scripts.size(), 0));
+    for (const auto& [name, bytes] : scripts) {
+      index.push_back({name, offset, static_cast<uint32_t>(bytes.size())});
+      offset += static_cast<uint32_t>(bytes.size());
+    }
+    std::vector<uint8_t> file = BuildIndex(IndexLayout::kA, index, 0);
+    for (auto& [name, bytes] : scripts) {
+      DecodeScriptBytes(bytes.data(), bytes.size());
+      file.insert(file.end(), bytes.begin(), bytes.end());
+    }
+    std::ofstream out(dir_ + "/vx_data.kpz", std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
+    return static_cast<bool>(out);
+  }
+
+ private:
+  std::string dir_;
+};
+
+// Bounds of one run. A pass is 20 ms of game time, so a run is a few seconds of play.
+constexpr int kPasses = 300;
+constexpr int kClickEvery = 6;
+// A step's own limits let a circling script run a million lines per pass, seconds under the
+// sanitizers; these keep every input to a fraction of a second.
+constexpr int kLinesPerStep = 2048;
+constexpr int64_t kBytesPerStep = int64_t{1} << 18;
+// Passes in which the script neither waits nor has ended: the step ran out of its limits or a
+// command ended it. A script that circles forever is left after this many.
+constexpr int kMaxBusyPasses = 16;
+
+bool Busy(const EngineState& s) {
+  const bool ended =
+      s.needLine && (s.scriptPos >= s.scriptSize || s.scriptPos < 0) && s.callDepth == 0;
+  return s.interpreterOn && !ended && s.waitKind == 0 && s.waitTicks == 0 && s.sleepCount == 0 &&
+         s.interactionMode == 0 && !s.waitVoiceEnd;
+}
+
+// Mostly left clicks to end waits; now and then a right click or the key that stands in for a
+// click, so their paths run too.
+InputEvent Input(int pass) {
+  InputEvent e;
+  e.kind = InputEvent::Kind::kMouseDown;
+  e.button = MouseButton::kLeft;
+  e.x = 400;
+  e.y = 500;
+  if (pass % (5 * kClickEvery) == kClickEvery - 1) {
+    e.button = MouseButton::kRight;
+  } else if (pass % (7 * kClickEvery) == kClickEvery - 1) {
+    e.kind = InputEvent::Kind::kKeyChar;
+    e.ch = 'z';
+  }
+  return e;
+}
+
+}  // namespace
+
+void FuzzArchiveIndex(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> file(data, size);
+  CheckIndex(IndexLayout::kA, file);
+  CheckIndex(IndexLayout::kB, file);
+}
+
+void FuzzConfig(const uint8_t* data, size_t size) {
+  std::vector<std::string> problems;
+  const GameConfig config = ParseConfig({data, size}, &problems);
+
+  for (int i = 1; i < kSpeakerEntries; ++i) {
+    const SpeakerColour& s = config.speakers[static_cast<size_t>(i)];
+    if (!s.defined) continue;
+    const SpeakerColour* found = config.FindSpeaker(s.name);
+    FUZZ_CHECK(found != nullptr && found->name == s.name);
+  }
+
+  // Key path and section come from the game; the settings file they name must stay inside the
+  // settings directory.
+  const SettingsLocation where = LocateSettings(config.MAKER_REG, config.GAME_ID);
+  if (where.valid) {
+    const std::string root = "/settings";
+    const std::string file = IniSettingsStore(root).FileFor(where.keyPath);
+    FUZZ_CHECK(file.rfind(root + "/", 0) == 0);
+    FUZZ_CHECK(file.find("/../") == std::string::npos);
+  }
+  // What start-up builds from the numbers: the settings defaults and the window picture.
+  MemoryStore store;
+  const Settings settings = ReadSettings(store, where, config, 1920, 1080);
+  HeadlessPlatform platform(store);
+  Screen screen(platform);
+  screen.BuildWindowBackground(settings, config.TXW_SIZE_X, config.TXW_SIZE_Y);
+}
+
+void FuzzExpressions(const uint8_t* data, size_t size) {
+  auto vars = std::make_unique<VariableBanks>();
+  // Values that make pointer variables and bit banks take both their good and bad paths.
+  vars->V[1] = 5;
+  vars->V[2] = -1;
+  vars->V[3] = 1000;
+  vars->V[4] = 999;
+  vars->V[5] = INT32_MIN;
+  vars->S[0] = 3;
+  vars->F.Set(10);
+  RandomGenerator random;
+  random.Seed(12345);
+  DeveloperLog log;
+  int controlWrites = 0;
+  Expressions expr(*vars, random, log, [&controlWrites] { ++controlWrites; });
+
+  // Each 0-ended piece is one text, as a script line hands it over.
+  const std::string all(reinterpret_cast<const char*>(data), size);
+  size_t start = 0;
+  while (start <= all.size()) {
+    size_t end = all.find('\0', start);
+    if (end == std::string::npos) end = all.size();
+    const std::string text = all.substr(start, end - start);
+    const char* stop = nullptr;
+    expr.Evaluate(text.c_str(), &stop);
+    FUZZ_CHECK(stop >= text.c_str() && stop <= text.c_str() + text.size());
+    expr.Condition(text.c_str());
+    expr.Assign(text.c_str());
+    start = end + 1;
+  }
+  FUZZ_CHECK(log.Entries().size() <= 256);
+}
+
+void FuzzScript(const uint8_t* data, size_t size) {
+  static FuzzGame game;
+  if (!game.Write(data, size)) return;
+
+  MemoryStore store;
+  HeadlessPlatform platform(store);
+  EngineOptions options;
+  options.gameDir = game.Dir();
+  options.randomSeed = 7;
+  options.seedGiven = true;
+  Engine engine(platform, options);
+  engine.Interp().SetStepLimits(kLinesPerStep, kBytesPerStep);
+  engine.Start();
+
+  uint32_t nextTick = platform.Ticks() + Engine::kTimerInterval;
+  int busy = 0;
+  for (int pass = 0; pass < kPasses && !engine.Closed(); ++pass) {
+    if (pass % kClickEvery == kClickEvery - 1) engine.HandleEvent(Input(pass));
+    if (engine.Closed()) break;
+    if (static_cast<int32_t>(platform.Ticks() - nextTick) >= 0) {
+      engine.Timer1Timer();
+      nextTick += Engine::kTimerInterval;
+    }
+    engine.AppIdle();
+
+    const EngineState& s = engine.State();
+    FUZZ_CHECK(s.callDepth >= 0 && s.callDepth <= kMaxCallDepth);
+    FUZZ_CHECK(s.scriptSize >= 0 && s.scriptSize <= kScriptBufferSize);
+    FUZZ_CHECK(s.historyLines >= 0 && s.historyLines <= kHistoryCommitted);
+    if (Busy(s) && ++busy >= kMaxBusyPasses) break;
+  }
+  InputEvent close;
+  close.kind = InputEvent::Kind::kClose;
+  engine.HandleEvent(close);
+  engine.DumpState(0);
+}
+
+}  // namespace zorvel::fuzz
