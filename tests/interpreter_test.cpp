@@ -80,12 +80,14 @@ TEST_F(Play, CommandWordsMatchWithoutCaseAndNeedTheirBlank) {
 }
 
 TEST_F(Play, CallReturnsToTheLineAfterAndStackSurvivesNesting) {
-  Session& s = Start({{"main", "@call sub:start\n!V001=V001+1\n"},
-                      {"sub", "!V002=99\n:start\n!V003=V003+1\n@end\n"}});
+  // The jump after the return searches the caller again, not the script it came back from.
+  Session& s = Start({{"main", "@call sub:start\n!V001=V001+1\n@go done\n!V001=100\n:done\n"},
+                      {"sub", "!V002=99\n:start\n!V003=V003+1\n@end\n:done\n!V004=1\n"}});
   s.RunFor(500);
   EXPECT_EQ(s.state().vars.V[2], 0);  // entered at the label
   EXPECT_EQ(s.state().vars.V[3], 1);
   EXPECT_EQ(s.state().vars.V[1], 1);
+  EXPECT_EQ(s.state().vars.V[4], 0);
   EXPECT_EQ(s.state().callDepth, 0);
   EXPECT_STREQ(s.state().scriptName, "main");
 }

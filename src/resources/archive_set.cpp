@@ -87,6 +87,7 @@ bool ScriptLoader::LoadScript(const char* name, int mode) {
     std::memset(state_.scriptBuffer.data() + bytes.size(), 0,
                 state_.scriptBuffer.size() - bytes.size());
     state_.scriptSize = static_cast<int32_t>(bytes.size());
+    storyLoads_ += 1;
     state_.scriptPos = 0;
     state_.needLine = true;
     state_.interpreterOn = true;

@@ -59,6 +59,8 @@ class ScriptLoader {
   bool LoadScript(const char* name, int mode);
 
   const std::vector<uint8_t>& ConfigText() const { return configText_; }
+  // Counts story loads, so that what is derived from the script buffer knows when to rebuild.
+  uint64_t StoryLoads() const { return storyLoads_; }
   void SetUnlockHook(std::function<void(const std::string&)> hook) {
     unlockHook_ = std::move(hook);
   }
@@ -68,6 +70,7 @@ class ScriptLoader {
   EngineState& state_;
   std::function<void(const std::string&)> unlockHook_;
   std::vector<uint8_t> configText_;
+  uint64_t storyLoads_ = 0;
 };
 
 // The stored form of script text: every byte negated, which is its own inverse.

@@ -424,28 +424,37 @@ void Interpreter::ReturnFromCall() {
   s_.needLine = true;
 }
 
-void Interpreter::GotoLabel(const char* label) {
+void Interpreter::IndexLabels() {
+  labels_.clear();
+  labelsForLoad_ = loader_.StoryLoads();
+  labelsForSize_ = s_.scriptSize;
   const auto* buf = s_.scriptBuffer.data();
-  const size_t len = std::strlen(label);
   const int32_t size = s_.scriptSize;
-  int32_t i = 0;
-  for (; i < size; ++i) {
-    // Every jump searches from the top, so the search for the next ":" is the hot loop.
+  for (int32_t i = 0; i < size;) {
     const void* colon = std::memchr(buf + i, ':', static_cast<size_t>(size - i));
-    if (colon == nullptr) {
-      i = size;
-      break;
-    }
+    if (colon == nullptr) break;
     i = static_cast<int32_t>(static_cast<const uint8_t*>(colon) - buf);
-    if (i + 1 + static_cast<int64_t>(len) > size) break;
-    // The ending 0 first: it rules out most candidates without comparing the label.
-    if (buf[i + 1 + len] != 0 || !LineStartsWith(i + 1, label)) continue;
-    bytesRead_ += i;
-    s_.scriptPos = i + 1 + static_cast<int32_t>(len) + 1;
-    s_.needLine = true;
-    return;
+    int32_t end = i + 1;
+    while (end < size && buf[end] != 0) ++end;
+    // A text that runs into the end of the script without its 0 byte cannot match a label.
+    if (end < size) {
+      std::string key(reinterpret_cast<const char*>(buf) + i + 1, static_cast<size_t>(end - i - 1));
+      for (char& c : key) c = FoldAscii(c);
+      labels_.emplace(std::move(key), i);
+    }
+    i += 1;
   }
-  bytesRead_ += i;
+  bytesRead_ += size;
+}
+
+void Interpreter::GotoLabel(const char* label) {
+  if (labelsForLoad_ != loader_.StoryLoads() || labelsForSize_ != s_.scriptSize) IndexLabels();
+  std::string key(label);
+  for (char& c : key) c = FoldAscii(c);
+  const auto it = labels_.find(key);
+  if (it == labels_.end()) return;
+  s_.scriptPos = it->second + 1 + static_cast<int32_t>(key.size()) + 1;
+  s_.needLine = true;
 }
 
 int32_t Interpreter::FindLineStart(int32_t from, uint8_t first) const {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 
 #include "core/engine_state.h"
 #include "resources/archive_set.h"
@@ -58,6 +60,7 @@ class Interpreter {
   void AppendHistory(const char* bytes, int len);
   void SetSubstitution(const char* text);
   bool LineStartsWith(int32_t pos, const char* text) const;
+  void IndexLabels();
 
   EngineState& s_;
   ScriptLoader& loader_;
@@ -66,6 +69,11 @@ class Interpreter {
   ScriptHost& host_;
   int maxLines_ = kMaxLinesPerStep;
   int64_t maxBytes_ = kMaxBytesPerStep;
+  // Where each ":" text first occurs in the loaded script (ASCII letters folded), so a jump
+  // costs a lookup instead of a scan from the top.
+  std::unordered_map<std::string, int32_t> labels_;
+  uint64_t labelsForLoad_ = UINT64_MAX;
+  int32_t labelsForSize_ = -1;
   // Script bytes read since the current Step began; the searches are const but count too.
   mutable int64_t bytesRead_ = 0;
 };
