@@ -74,19 +74,20 @@ cpu_ticks() {
   echo $((${12} + ${13}))
 }
 
+# Prints the player's CPU ticks, or explains that it has gone and stops the measurement.
+ticks_or_fail() {
+  if ! cpu_ticks; then
+    echo "idle_cpu: the player exited $1" >&2
+    cat "$work/log" >&2
+    exit 1
+  fi
+}
+
 sleep "$settle_seconds"
-if ! start_ticks="$(cpu_ticks)"; then
-  echo "idle_cpu: the player exited before the measurement" >&2
-  cat "$work/log" >&2
-  exit 1
-fi
+start_ticks="$(ticks_or_fail "before the measurement")" || exit 1
 start_ns="$(date +%s%N)"
 sleep "$seconds"
-if ! end_ticks="$(cpu_ticks)"; then
-  echo "idle_cpu: the player exited during the measurement" >&2
-  cat "$work/log" >&2
-  exit 1
-fi
+end_ticks="$(ticks_or_fail "during the measurement")" || exit 1
 end_ns="$(date +%s%N)"
 
 percent="$(awk -v ticks=$((end_ticks - start_ticks)) -v hz="$(getconf CLK_TCK)" \
