@@ -264,8 +264,12 @@ void Engine::UpdateToolbar() {
     enabled[1] = load;
     enabled[2] = save;
   }
-  std::vector<std::string> captions;
-  for (const char* c : kToolbarCaptions) captions.push_back(SjisToUtf8(c));
+  // Converted once: the tool bar is refreshed whenever a script writes S000 or S028.
+  static const std::vector<std::string> captions = [] {
+    std::vector<std::string> utf8;
+    for (const char* c : kToolbarCaptions) utf8.push_back(SjisToUtf8(c));
+    return utf8;
+  }();
   platform_.SetToolbar(captions, enabled);
 }
 

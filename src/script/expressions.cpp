@@ -274,12 +274,10 @@ bool Expressions::Condition(const char* text) {
 
   const char* term = cond.c_str();
   for (;;) {
-    const char* stop = nullptr;
-    const int32_t left = Evaluate(term, &stop);
+    const int32_t left = Evaluate(term);
     // The operator is searched after the term's first character so a leading sign is an operand.
     const char* op = term[0] ? term + 1 : term;
     while (*op && !std::strchr("!&,<=>|", *op)) ++op;
-    (void)stop;
     bool value = false;
     const char* joiner = op;
     const char kind = *op;
