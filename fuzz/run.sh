@@ -9,7 +9,8 @@ seconds=${2:-30}
 shift $(($# < 2 ? $# : 2))
 here=$(cd "$(dirname "$0")" && pwd)
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(archive_index config expressions script)
+[ ${#targets[@]} -gt 0 ] || targets=(archive_index config expressions script gra jpeg
+  settings_store events_file tool_archive script_codec transition_args layer_args)
 
 status=0
 for t in "${targets[@]}"; do
@@ -36,10 +37,13 @@ for t in "${targets[@]}"; do
   fi
 
   extra=()
-  [ -f "$here/$t.dict" ] && extra+=(-dict="$here/$t.dict")
-  # A script input costs a whole engine, so the slow growth of the length limit would keep the
-  # scripts short for the whole run.
-  [ "$t" = script ] && extra+=(-len_control=0)
+  dict=$t
+  case $t in archive_index | tool_archive) dict=archive ;; esac
+  [ -f "$here/$dict.dict" ] && extra+=(-dict="$here/$dict.dict")
+  # The slow growth of the length limit would keep the scripts short for the whole run; the
+  # limit itself is the longest script the engine loads (kScriptBufferSize), one byte more is
+  # refused whole.
+  [ "$t" = script ] && extra+=(-len_control=0 -max_len=262144)
   echo "fuzz: $t for ${seconds}s"
   "$bin" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 -malloc_limit_mb=256 \
     -print_final_stats=1 -artifact_prefix="$artifacts/" "${extra[@]}" \

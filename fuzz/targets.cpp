@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -14,13 +16,17 @@
 #include <vector>
 
 #include "core/engine.h"
+#include "graphics/frame_clock.h"
+#include "graphics/picture.h"
 #include "graphics/screen.h"
+#include "graphics/transitions.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/ini_store.h"
 #include "resources/archive.h"
 #include "resources/archive_set.h"
 #include "resources/game_config.h"
 #include "resources/settings.h"
+#include "scratch_dir.h"
 #include "script/expressions.h"
 
 namespace zorvel::fuzz {
@@ -156,21 +162,16 @@ constexpr char kSub[] =
 
 class FuzzGame {
  public:
-  FuzzGame() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/zorvel-fuzz-XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
-  }
-  ~FuzzGame() {
-    std::error_code ec;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
-  }
-
-  const std::string& Dir() const { return dir_; }
+  const std::string& Dir() const { return dir_.Path(); }
 
   // Writes vx_data.kpz with `main` (decoded text) as MAIN.
   bool Write(const uint8_t* main, size_t size) {
-    if (dir_.empty()) return false;
+    if (Dir().empty()) return false;
+    // Whatever the last run wrote beside the game (saves, global data) would reach this one.
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(Dir(), ec)) {
+      if (entry.path().filename() != "vx_data.kpz") std::filesystem::remove_all(entry.path(), ec);
+    }
     std::map<std::string, std::vector<uint8_t>> scripts;
     scripts["_CONFIG"] = PlainScript(kConfig);
     scripts["MAIN"].assign(main, main + size);
@@ -187,26 +188,36 @@ class FuzzGame {
       DecodeScriptBytes(bytes.data(), bytes.size());
       file.insert(file.end(), bytes.begin(), bytes.end());
     }
-    std::ofstream out(dir_ + "/vx_data.kpz", std::ios::binary | std::ios::trunc);
+    std::ofstream out(Dir() + "/vx_data.kpz", std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(file.data()),
               static_cast<std::streamsize>(file.size()));
     return static_cast<bool>(out);
   }
 
  private:
-  std::string dir_;
+  ScratchDir dir_;
+};
+
+// Nothing looks at the frames of a fuzzed run; keeping each one would copy the whole game area.
+class FramelessPlatform : public HeadlessPlatform {
+ public:
+  using HeadlessPlatform::HeadlessPlatform;
+  void Present(const Surface&) override {}
+  void PresentRect(const Surface&, int, int, int, int) override {}
+  void PresentRects(const Surface&, std::span<const ScreenRect>) override {}
 };
 
 // Bounds of one run. A pass is 20 ms of game time, so a run is a few seconds of play.
 constexpr int kPasses = 300;
 constexpr int kClickEvery = 6;
 // A step's own limits let a circling script run a million lines per pass, seconds under the
-// sanitizers; these keep every input to a fraction of a second.
-constexpr int kLinesPerStep = 2048;
+// sanitizers; these keep an input to about a millisecond. Running a circle for longer finds
+// nothing new: what the fuzzer is after is which lines run, not how often.
+constexpr int kLinesPerStep = 256;
 constexpr int64_t kBytesPerStep = int64_t{1} << 18;
 // Passes in which the script neither waits nor has ended: the step ran out of its limits or a
 // command ended it. A script that circles forever is left after this many.
-constexpr int kMaxBusyPasses = 16;
+constexpr int kMaxBusyPasses = 6;
 
 bool Busy(const EngineState& s) {
   const bool ended =
@@ -305,10 +316,14 @@ void FuzzScript(const uint8_t* data, size_t size) {
   static FuzzGame game;
   if (!game.Write(data, size)) return;
 
+  // Each input gets an engine of its own, so nothing of one run reaches the next; only the
+  // memory of its state and surfaces is kept, and a new engine starts it afresh.
+  static EngineStock stock;
   MemoryStore store;
-  HeadlessPlatform platform(store);
+  FramelessPlatform platform(store);
   EngineOptions options;
   options.gameDir = game.Dir();
+  options.stock = &stock;
   options.randomSeed = 7;
   options.seedGiven = true;
   Engine engine(platform, options);
@@ -336,6 +351,147 @@ void FuzzScript(const uint8_t* data, size_t size) {
   close.kind = InputEvent::Kind::kClose;
   engine.HandleEvent(close);
   engine.DumpState(0);
+}
+
+// Pictures --------------------------------------------------------------------------------
+
+namespace {
+
+// A bitmap a refused picture must leave exactly as it was.
+Surface Sentinel() {
+  Surface s(2, 1);
+  s.Fill(1, 2, 3);
+  return s;
+}
+
+bool IsSentinel(const Surface& s) {
+  const uint8_t* row = s.Row(0);
+  return s.Width() == 2 && s.Height() == 1 && row[0] == 3 && row[1] == 2 && row[2] == 1 &&
+         row[3] == 3 && row[4] == 2 && row[5] == 1;
+}
+
+}  // namespace
+
+void FuzzGraPicture(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> bytes(data, size);
+  Surface bitmap = Sentinel();
+  std::string error;
+  if (DecodeGraPicture(bytes, bitmap, &error)) {
+    GraHeader header;
+    FUZZ_CHECK(ReadGraHeader(bytes, header, nullptr));
+    FUZZ_CHECK(bitmap.Width() == header.width && bitmap.Height() == header.height);
+  } else {
+    FUZZ_CHECK(!error.empty());
+    FUZZ_CHECK(IsSentinel(bitmap));
+  }
+
+  if (size < 2) return;
+  const int width = data[0] % 48 + 1;
+  const int height = data[1] % 48 + 1;
+  std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 3);
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    pixels[i] = size > 2 ? data[2 + i % (size - 2)] : 0;
+  }
+  const std::vector<uint8_t> packed = EncodeGraPicture(pixels, width, height);
+  Surface back;
+  FUZZ_CHECK(DecodeGraPicture(packed, back, &error));
+  FUZZ_CHECK(back.Width() == width && back.Height() == height);
+  const Surface& decoded = back;
+  const size_t rowBytes = static_cast<size_t>(width) * 3;
+  for (int y = 0; y < height; ++y) {
+    FUZZ_CHECK(std::memcmp(decoded.Row(y), pixels.data() + y * rowBytes, rowBytes) == 0);
+  }
+}
+
+void FuzzJpeg(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> bytes(data, size);
+  int width = 0;
+  int height = 0;
+  const bool header = ReadJpegSize(bytes, width, height, nullptr);
+  Surface bitmap = Sentinel();
+  std::string error;
+  if (DecodeJpeg(bytes, bitmap, &error)) {
+    FUZZ_CHECK(header);
+    FUZZ_CHECK(bitmap.Width() == width && bitmap.Height() == height);
+  } else {
+    FUZZ_CHECK(!error.empty());
+    FUZZ_CHECK(IsSentinel(bitmap));
+  }
+}
+
+// Transition commands ----------------------------------------------------------------------
+
+namespace {
+
+// Pictures for `scroll` of a size that follows the name, a few pixels smaller or larger than the
+// screen, so every direction scrolls a little or not at all (each view is a full-screen copy);
+// names starting with "!" are missing.
+bool LoadScrollPicture(const char* name, Surface& picture) {
+  const size_t n = std::strlen(name);
+  if (n == 0 || name[0] == '!') return false;
+  picture.Resize(797 + static_cast<int>(n % 7), 598 + static_cast<int>(n % 5));
+  return true;
+}
+
+// One engine's worth of what `shake` and `scroll` touch. GMode makes the transition that opens
+// a scroll immediate: the transitions' drawing has its own tests and benchmark.
+struct TransitionRig {
+  TransitionRig() {
+    platform.SetRunMs(UINT32_MAX);  // the virtual clock runs on across inputs
+    screen.CreateSurfaces();
+    settings.GMode = 1;
+  }
+  MemoryStore store;
+  FramelessPlatform platform{store};
+  std::unique_ptr<EngineState> state = std::make_unique<EngineState>();
+  Settings settings;
+  RandomGenerator random;
+  Screen screen{platform};
+  FrameClock clock{platform, {}};
+  Transitions transitions{screen,
+                          *state,
+                          settings,
+                          clock,
+                          random,
+                          platform,
+                          TransitionHooks{{}, {}, LoadScrollPicture}};
+};
+
+}  // namespace
+
+void FuzzTransitionArgs(const uint8_t* data, size_t size) {
+  // The headless platform keeps every window position; a fresh rig now and then keeps that
+  // list short.
+  static std::unique_ptr<TransitionRig> rig;
+  static int uses = 0;
+  if (!rig || ++uses % 1000 == 0) rig = std::make_unique<TransitionRig>();
+
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  const ScrollArgs scroll = ParseScrollArgs(text.c_str());
+  const size_t nameLength = std::strlen(scroll.name);
+  FUZZ_CHECK(nameLength <= ScrollArgs::kMaxLength);
+  FUZZ_CHECK(text.compare(0, nameLength, scroll.name) == 0);
+
+  // The command line: the first byte picks where the argument starts, so the comma reach of
+  // `shake` is cut at every offset.
+  EngineState& s = *rig->state;
+  std::memset(s.lineBuffer, 0, sizeof s.lineBuffer);
+  std::memcpy(s.lineBuffer, text.data(), std::min(text.size(), sizeof s.lineBuffer - 1));
+  const size_t lineLength = std::strlen(s.lineBuffer);
+  const char* arg = s.lineBuffer + std::min<size_t>(size == 0 ? 0 : data[0] % 16, lineLength);
+
+  // Only short shakes run: an amplitude of millions would move the window for days.
+  const ShakeArgs shake = ParseShakeArgs(arg, 50);
+  if (shake.amplitude <= 64) {
+    int left = 0;
+    int top = 0;
+    rig->platform.WindowPosition(left, top);
+    FUZZ_CHECK(rig->transitions.Shake(arg) == 1);
+    FUZZ_CHECK(rig->platform.WindowPositions().back() == std::make_pair(left, top));
+  }
+
+  FUZZ_CHECK(rig->transitions.Scroll(arg) == 1);
+  FUZZ_CHECK(!s.toolbarLocked && !s.busy && !s.animating && s.screenMode == 0);
 }
 
 }  // namespace zorvel::fuzz

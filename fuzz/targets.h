@@ -18,5 +18,27 @@ void FuzzExpressions(const uint8_t* data, size_t size);
 // The bytes are the decoded text of the MAIN script of a small game, played headless for a
 // bounded number of idle passes with clicks.
 void FuzzScript(const uint8_t* data, size_t size);
+// The bytes are a GRA picture entry; then, read as a small picture (two bytes of size, pixels
+// repeating the rest), they must come back exactly from the packer.
+void FuzzGraPicture(const uint8_t* data, size_t size);
+// The bytes are a JPEG picture entry.
+void FuzzJpeg(const uint8_t* data, size_t size);
+
+// The bytes are a settings file on disk, read through the INI store into the settings; then one
+// value is changed as the settings dialog would, and the others must read back unchanged.
+void FuzzSettingsStore(const uint8_t* data, size_t size);
+// The bytes are a headless events file; what parses is replayed through the headless platform.
+void FuzzEventsFile(const uint8_t* data, size_t size);
+// The bytes are an archive file, indexed by the tool with its layout guessed and forced.
+void FuzzToolArchive(const uint8_t* data, size_t size);
+// The bytes are a stored script to decode, and UTF-8 script text to encode.
+void FuzzScriptCodec(const uint8_t* data, size_t size);
+// The bytes are the argument of `scroll` and of `shake` (placed at an offset into the command
+// line that the first byte picks); both commands then run headless on a virtual clock.
+void FuzzTransitionArgs(const uint8_t* data, size_t size);
+
+// Register bytes, then selector bytes with 0-ended arguments for the layer commands, run over a
+// small picture archive.
+void FuzzLayerArgs(const uint8_t* data, size_t size);
 
 }  // namespace zorvel::fuzz

@@ -5,7 +5,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
+#include <functional>
 
 #include "fixture.h"
 
@@ -32,13 +34,19 @@ TEST_F(Cli, BadArgumentsExitWithTwo) {
   EXPECT_EQ(Run({"--events", out_ / "ev.txt", game_.Path()}), 2);
 }
 
-TEST_F(Cli, SecondInstanceExitsWithOne) {
+TEST_F(Cli, SecondInstanceSaysSoAndExitsWithOne) {
   WriteGame(game_.Path(), {{"main", "a\n"}});
   ASSERT_EQ(Run({"--run-ms", "100", game_.Path()}), 0);  // creates the lock file
   const int fd = ::open((config_ / "ZORVELENGINE.lock").c_str(), O_RDWR);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-  EXPECT_EQ(Run({"--run-ms", "100", "--dump-state", out_ / "state.json", game_.Path()}), 1);
+  const ProcessResult r =
+      RunZorvelProcess({"--headless", "--config-dir", config_.Path(), "--run-ms", "100",
+                        "--dump-state", out_ / "state.json", game_.Path()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("another Zorvel is running with the settings in " + config_.Path()),
+            std::string::npos)
+      << r.err;
   EXPECT_TRUE(Dump().empty());
   ::close(fd);
 }
@@ -99,13 +107,100 @@ TEST_F(Cli, CloseAsksAndCancelKeepsPlaying) {
       << d;
 }
 
-TEST_F(Cli, MissingGameDataShowsTheErrorOnce) {
-  EXPECT_EQ(Run({"--dump-state", out_ / "state.json", game_.Path()}), 0);
-  const std::string d = Dump();
-  EXPECT_NE(d.find("\"messageBoxes\":[{\"text\":\"ゲームデータを読み込めません。\",\"caption\":"
-                   "\"Error!\",\"answer\":\"ok\"}]"),
-            std::string::npos)
-      << d;
+TEST_F(Cli, UnusableGameDataIsSaidOnceAndEndsWithThree) {
+  const auto u32 = [](uint32_t v) {
+    std::string b(4, '\0');
+    for (int i = 0; i < 4; ++i) b[i] = static_cast<char>(v >> (8 * i));
+    return b;
+  };
+  std::string name16(16, '\0');
+  name16.replace(0, 4, "MAIN");
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& dir)> make;
+    const char* reason;  // in the log
+  };
+  const Case cases[] = {
+      {"missing", [](const std::string&) {}, "No such file or directory"},
+      {"a directory",
+       [](const std::string& dir) { std::filesystem::create_directory(dir + "/vx_data.kpz"); },
+       "is a directory"},
+      {"empty", [](const std::string& dir) { WriteText(dir + "/vx_data.kpz", ""); },
+       "the file is empty"},
+      {"truncated header", [](const std::string& dir) { WriteText(dir + "/vx_data.kpz", "\x01"); },
+       "index header is truncated"},
+      {"truncated table",
+       [&](const std::string& dir) { WriteText(dir + "/vx_data.kpz", u32(3) + name16); },
+       "declares 3 entries"},
+      {"entry past the end",
+       [&](const std::string& dir) {
+         WriteText(dir + "/vx_data.kpz", u32(1) + name16 + u32(28) + u32(500) + "abc");
+       },
+       "reaches past the end"},
+      {"no main script",
+       [](const std::string& dir) {
+         WriteGame(dir, {{"sub", "a\n"}});
+       },
+       "the script main cannot be loaded"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir game;
+    c.make(game.Path());
+    const ProcessResult r = RunZorvelProcess({"--headless", "--config-dir", config_.Path(),
+                                              "--dump-state", out_ / "state.json", game.Path()});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    const std::string d = Dump();
+    EXPECT_NE(
+        d.find("\"exitCode\":3,\"messageBoxes\":[{\"text\":\"ゲームデータを読み込めません。\","
+               "\"caption\":\"Error!\",\"answer\":\"ok\"}]"),
+        std::string::npos)
+        << d;
+  }
+}
+
+TEST_F(Cli, OtherRefusedArchivesAreLoggedOnceAndPlayGoesOn) {
+  WriteGame(game_.Path(), {{"main", "!V001=1\n"}});
+  WriteText(game_ / "vx_gra.kpz", "");
+  WriteText(game_ / "vx_bgm.kpz", std::string("\x05\x00\x00\x00\x10\x00\x00\x00", 8));
+  const ProcessResult r = RunZorvelProcess({"--headless", "--config-dir", config_.Path(),
+                                            "--dump-state", out_ / "state.json", game_.Path()});
+  EXPECT_EQ(r.exitCode, 0);
+  for (const char* line : {"vx_gra.kpz: the file is empty; the game goes on without it\n",
+                           "vx_bgm.kpz: index declares 5 entries but holds only 0"}) {
+    const size_t at = r.err.find(line);
+    EXPECT_NE(at, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(line, at + 1), std::string::npos) << r.err;
+  }
+  EXPECT_NE(Dump().find("\"V\":{\"1\":1}"), std::string::npos);
+}
+
+TEST_F(Cli, OutputsThatCannotBeWrittenEndWithFour) {
+  WriteGame(game_.Path(), {{"main", "a\n"}});
+  EXPECT_EQ(Run({"--screenshot", game_ / "no/such/dir/shot.png", game_.Path()}), 4);
+  EXPECT_EQ(Run({"--dump-state", game_ / "no/such/dir/state.json", game_.Path()}), 4);
+  EXPECT_EQ(Run({"--screenshot", out_ / "shot.png", game_.Path()}), 0);
+}
+
+TEST_F(Cli, TerminationSignalsCloseAtOnceWithoutTheQuestion) {
+  // Game time runs far faster than real time headless; this limit outlasts the test.
+  WriteGame(game_.Path(), {{"main", "@sleep -1\n"}});
+  for (const int sig : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(sig);
+    ProcessOptions o;
+    o.signal = sig;
+    o.signalAfterMs = 300;
+    o.killAfterMs = 20000;
+    std::filesystem::remove(out_ / "state.json");
+    const ProcessResult r =
+        RunZorvelProcess({"--headless", "--config-dir", config_.Path(), "--run-ms", "4000000000",
+                          "--dump-state", out_ / "state.json", game_.Path()},
+                         o);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("asked to end by a signal"), std::string::npos) << r.err;
+    EXPECT_NE(Dump().find("\"messageBoxes\":[]"), std::string::npos) << Dump();
+  }
 }
 
 TEST_F(Cli, SettingsLiveInTheConfiguredIniFile) {

@@ -103,6 +103,14 @@ TEST(Assign, ListsRunInOrderAndBadOnesAreSkipped) {
 
   f.expr.Assign("V004=1\x81\x40+1");  // full-width blanks are dropped too
   EXPECT_EQ(f.vars.V[4], 2);
+
+  // Tabs go alone: the byte after a tab is kept, although a tab counts as a two-byte lead.
+  f.expr.Assign("V001\t=\t5");
+  f.expr.Assign("V002 =\t7");
+  f.expr.Assign("V004=3;\tV005=4");
+  EXPECT_EQ(f.vars.V[1], 5);
+  EXPECT_EQ(f.vars.V[2], 7);
+  EXPECT_EQ(f.vars.V[5], 4);
 }
 
 TEST(Assign, SaveRegistersRefreshTheToolbar) {

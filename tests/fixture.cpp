@@ -1,6 +1,8 @@
 #include "fixture.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "graphics/picture.h"
 #include "resources/archive.h"
 #include "resources/archive_set.h"
 #include "text/sjis.h"
@@ -40,18 +43,45 @@ std::vector<uint8_t> EncodeScript(const std::string& utf8) {
   return out;
 }
 
-void WriteArchiveA(const std::string& path,
-                   const std::map<std::string, std::vector<uint8_t>>& entries) {
+namespace {
+
+void WriteArchive(const std::string& path, IndexLayout layout,
+                  const std::map<std::string, std::vector<uint8_t>>& entries) {
+  const uint32_t width = layout == IndexLayout::kA ? 16 : 32;
   std::vector<ArchiveEntry> index;
-  uint32_t offset = static_cast<uint32_t>(IndexSize(IndexLayout::kA, entries.size(), 16));
+  uint32_t offset = static_cast<uint32_t>(IndexSize(layout, entries.size(), width));
   for (const auto& [name, bytes] : entries) {
     index.push_back({UpperSjis(name), offset, static_cast<uint32_t>(bytes.size())});
     offset += static_cast<uint32_t>(bytes.size());
   }
-  std::vector<uint8_t> file = BuildIndex(IndexLayout::kA, index, 16);
+  std::vector<uint8_t> file = BuildIndex(layout, index, width);
   for (const auto& [name, bytes] : entries) file.insert(file.end(), bytes.begin(), bytes.end());
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+}
+
+}  // namespace
+
+void WriteArchiveA(const std::string& path,
+                   const std::map<std::string, std::vector<uint8_t>>& entries) {
+  WriteArchive(path, IndexLayout::kA, entries);
+}
+
+void WritePictures(const std::string& path, const std::map<std::string, Surface>& pictures) {
+  std::map<std::string, std::vector<uint8_t>> entries;
+  for (const auto& [name, picture] : pictures) entries[name] = EncodeGraPicture(picture);
+  WriteArchive(path, IndexLayout::kB, entries);
+}
+
+Surface Solid(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
+  Surface s(width, height);
+  s.Fill(r, g, b);
+  return s;
+}
+
+std::array<uint8_t, 3> PixelAt(const Surface& s, int x, int y) {
+  const uint8_t* p = s.Row(y) + x * 3;
+  return {p[2], p[1], p[0]};
 }
 
 void WriteGame(const std::string& dir, const std::map<std::string, std::string>& scripts) {
@@ -143,6 +173,62 @@ int RunZorvel(const std::vector<std::string>& args) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
+  ProcessResult result;
+  TempDir scratch;
+  const std::string errPath = scratch / "stderr";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) ::dup2(fd, 2);
+    for (const auto& [name, value] : options.env) {
+      if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        ::unsetenv(name.c_str());
+      }
+    }
+    std::vector<std::string> copy = argv;
+    std::vector<char*> args;
+    for (std::string& a : copy) args.push_back(a.data());
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  bool signalled = options.signal == 0;
+  bool hung = false;
+  for (int waited = 0;; waited += 10) {
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (!signalled && waited >= options.signalAfterMs) {
+      ::kill(pid, options.signal);
+      signalled = true;
+    }
+    if (waited >= options.killAfterMs) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      hung = true;
+      break;
+    }
+    ::usleep(10 * 1000);
+  }
+  if (hung) {
+    result.exitCode = -2;
+  } else if (WIFEXITED(status)) {
+    result.exitCode = WEXITSTATUS(status);
+  }
+  result.err = ReadText(errPath);
+  return result;
+}
+
+ProcessResult RunZorvelProcess(const std::vector<std::string>& args,
+                               const ProcessOptions& options) {
+  std::vector<std::string> argv = {ZORVEL_BIN};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunProcess(argv, options);
 }
 
 }  // namespace zorvel::test

@@ -2,8 +2,10 @@
 // directory, then played headless, in process or through the zorvel binary.
 #pragma once
 
+#include <array>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,11 @@ std::vector<uint8_t> EncodeScript(const std::string& utf8);
 // Writes a layout A archive of the given entries (name -> raw bytes).
 void WriteArchiveA(const std::string& path,
                    const std::map<std::string, std::vector<uint8_t>>& entries);
+// Writes a picture archive (layout B) of GRA pictures, e.g. DIR/vx_gra.kpz.
+void WritePictures(const std::string& path, const std::map<std::string, Surface>& pictures);
+// A picture of one colour, and a pixel as red, green, blue.
+Surface Solid(int width, int height, uint8_t r, uint8_t g, uint8_t b);
+std::array<uint8_t, 3> PixelAt(const Surface& s, int x, int y);
 // Writes vx_data.kpz with the scripts (name -> UTF-8 text) into `dir`.
 void WriteGame(const std::string& dir, const std::map<std::string, std::string>& scripts);
 
@@ -63,5 +70,27 @@ class Session {
 
 // Runs the zorvel binary; returns its exit code.
 int RunZorvel(const std::vector<std::string>& args);
+
+struct ProcessOptions {
+  // An environment change: a value of nullopt removes the variable.
+  using Env = std::pair<std::string, std::optional<std::string>>;
+  std::vector<Env> env;
+  // Sent once the process has run this long (real time), when non-zero.
+  int signal = 0;
+  int signalAfterMs = 0;
+  // A run that outlives this is killed and reported as a hang (exit code -2).
+  int killAfterMs = 60000;
+};
+
+struct ProcessResult {
+  int exitCode = -1;  // -1: ended by a signal; -2: killed as hung
+  std::string err;    // what it wrote to stderr
+};
+
+// Runs a program (argv[0] is its path) with stderr captured.
+ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
+// The same for the zorvel binary.
+ProcessResult RunZorvelProcess(const std::vector<std::string>& args,
+                               const ProcessOptions& options = {});
 
 }  // namespace zorvel::test

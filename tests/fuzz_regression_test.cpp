@@ -27,7 +27,20 @@ const Target kTargets[] = {
     {"config", zorvel::fuzz::FuzzConfig},
     {"expressions", zorvel::fuzz::FuzzExpressions},
     {"script", zorvel::fuzz::FuzzScript},
+    {"gra", zorvel::fuzz::FuzzGraPicture},
+    {"jpeg", zorvel::fuzz::FuzzJpeg},
+    {"settings_store", zorvel::fuzz::FuzzSettingsStore},
+    {"events_file", zorvel::fuzz::FuzzEventsFile},
+    {"tool_archive", zorvel::fuzz::FuzzToolArchive},
+    {"script_codec", zorvel::fuzz::FuzzScriptCodec},
+    {"transition_args", zorvel::fuzz::FuzzTransitionArgs},
+    {"layer_args", zorvel::fuzz::FuzzLayerArgs},
 };
+
+// Test listings show the target's name, not the bytes of the struct.
+void PrintTo(const Target& target, std::ostream* os) {
+  *os << target.name;
+}
 
 std::vector<fs::path> Inputs(const std::string& kind, const std::string& target) {
   std::vector<fs::path> files;

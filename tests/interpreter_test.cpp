@@ -118,6 +118,18 @@ TEST_F(Play, ChainDropsTheStackAndKeepsTheNameWhenMissing) {
   EXPECT_STREQ(s.state().scriptName, "other");
 }
 
+TEST_F(Play, ReturnToACallerThatCannotBeLoadedStopsTheScript) {
+  // The failed chain leaves the name "gone" as the caller's; the return cannot load it and must
+  // not resume at the caller's offset inside "sub".
+  Session& s = Start({{"main", "@chain gone\n@call sub\n!V001=1\n"},
+                      {"sub", "!V002=2\nxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n"}});
+  s.RunFor(2000);
+  EXPECT_EQ(s.state().vars.V[2], 2);
+  EXPECT_EQ(s.state().vars.V[1], 0);
+  EXPECT_FALSE(s.state().interpreterOn);
+  EXPECT_EQ(s.state().callDepth, 0);
+}
+
 TEST_F(Play, GotoFindsTheFirstColonFollowedByTheLabel) {
   // The "chain X:A" line's ":A" comes first in the script, so the jump lands after it.
   Session& s = Start({{"main", "@go a\n@chain X:A\n!V001=1\n:A\n!V002=1\n"}});
@@ -152,6 +164,15 @@ TEST_F(Play, CjmpRunsTheNumberedCaseOrSkipsTheBlock) {
     const auto& V = s.state().vars.V;
     EXPECT_EQ(V[10] + V[11] + V[12], expect) << "case " << n;
     EXPECT_EQ(V[20], 1) << "case " << n;
+  }
+  // Anything after the word, a lone blank included, is the expression; nothing at all is S006.
+  for (const auto& [line, expect] :
+       std::vector<std::pair<std::string, int>>{{"@cjmp\n", 11}, {"@cjmp \n", 10}}) {
+    Session& s = Start({{"main", line + "{\n!V010=10\n{\n!V011=11\n}\n"}});
+    s.RunFor(1);
+    s.state().vars.S[kNameChanged] = 1;
+    s.RunFor(400);
+    EXPECT_EQ(s.state().vars.V[10] + s.state().vars.V[11], expect) << line;
   }
 }
 
@@ -262,6 +283,32 @@ TEST_F(Play, QuitQuestionFromExitgame) {
   ASSERT_EQ(s.engine().MessageBoxes().size(), 1u);
   EXPECT_EQ(s.engine().MessageBoxes()[0].text, "ゲームを終了しますか？");
   EXPECT_EQ(s.engine().MessageBoxes()[0].caption, "確認");
+}
+
+TEST_F(Play, NewPageStartsInTheDefaultColour) {
+  // The first page opens the window; the colour tag then holds for the rest of the second page.
+  Session& s = Start({{"main", "あ▼\n[col 2]あいう▼\nえ▼\n"}});
+  s.Events("300 click 5 5\n");
+  s.RunFor(600);
+  EXPECT_EQ(s.state().textColour, 2);
+  s.Events("700 click 5 5\n");
+  s.RunFor(200);
+  EXPECT_EQ(s.state().textColour, 0);
+}
+
+TEST_F(Play, ToolbarFollowsSavePermissionAndIgnoresOtherValues) {
+  // S000 0 enables loading and saving, 1 loading only, 2 and 3 neither; 7 changes nothing.
+  const std::vector<std::pair<std::string, std::vector<bool>>> cases = {
+      {"!S000=0\n", {true, true, true, true}},
+      {"!S000=1\n", {true, true, false, true}},
+      {"!S000=0\n!S000=7\n", {true, true, true, true}},
+      {"!S000=1\n!S000=-1\n", {true, true, false, true}},
+      {"!S000=2\n!S000=7\n", {true, false, false, true}}};
+  for (const auto& [script, expect] : cases) {
+    Session& s = Start({{"main", "!S028=1\n" + script}});
+    s.RunFor(300);
+    EXPECT_EQ(s.platform().ToolbarEnabled(), expect) << script;
+  }
 }
 
 TEST_F(Play, MissingGameDataShowsOneErrorAndCloses) {

@@ -286,14 +286,13 @@ TEST_F(ToolTest, ListAndUnpackRefuseEveryTruncationWithoutCrashing) {
   }
 }
 
-TEST_F(ToolTest, ListShowsIntactEntriesOfDamagedArchives) {
+TEST_F(ToolTest, ListPrintsNoRowOfADamagedIndex) {
   const std::string data(30, 'z');
   const uint32_t b = static_cast<uint32_t>(zorvel::IndexSize(IndexLayout::kB, 3, 8));
   struct Case {
     std::string name;
     std::string bytes;
     std::vector<std::string> options;
-    std::string out;
     std::string err;
   };
   const Case cases[] = {
@@ -301,15 +300,13 @@ TEST_F(ToolTest, ListShowsIntactEntriesOfDamagedArchives) {
        ArchiveBytes(IndexLayout::kB, {{"ONE", b, 10}, {"TWO", b + 10, 500}, {"THREE", b, 30}}, 8,
                     data),
        {},
-       "ONE\t" + std::to_string(b) + "\t10\nTHREE\t" + std::to_string(b) + "\t30\n",
        "past the end"},
       {"count far beyond the file",
        U32(0xFFFFFFFF) + U32(8) + Field("ONE", 8) + U32(0) + U32(0),
        {"--layout", "b"},
-       "ONE\t0\t0\n",
        "declares 4294967295 entries"},
-      {"unusable width", U32(1) + U32(0) + data, {"--layout", "b"}, "", "name width 0"},
-      {"empty file", "", {}, "", "too short"},
+      {"unusable width", U32(1) + U32(0) + data, {"--layout", "b"}, "name width 0"},
+      {"empty file", "", {}, "too short"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -319,7 +316,8 @@ TEST_F(ToolTest, ListShowsIntactEntriesOfDamagedArchives) {
     args.push_back(P("damaged"));
     const RunResult r = Run(args);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, c.out);
+    // A partial listing would read as the whole archive.
+    EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
   }
 }
@@ -442,13 +440,14 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   const std::string demo = std::string(ZORVEL_SOURCE_DIR) + "/demo";
   const RunResult r = Run({"build-game", demo, P("game")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out, "built " + P("game") + "/vx_data.kpz: 3 scripts\n");
+  EXPECT_EQ(r.out, "built " + P("game") + "/vx_data.kpz: 4 scripts\nbuilt " + P("game") +
+                       "/vx_gra.kpz: 10 pictures\n");
 
   zorvel::ResourceArchive archive;
   ASSERT_TRUE(archive.Open(P("game/vx_data.kpz"), IndexLayout::kA));
   std::vector<std::string> names;
   for (const ArchiveEntry& e : archive.Entries()) names.push_back(e.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"_CONFIG", "MAIN", "SUB"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"_CONFIG", "MAIN", "SUB", "TOUR"}));
 
   std::vector<uint8_t> stored;
   ASSERT_TRUE(archive.Read(archive.Find("_config"), stored));
@@ -466,12 +465,44 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   EXPECT_EQ(parsed.FindSpeaker(Sjis("あおい"))->r, 255);
 
   // Each script survives the trip: archive entry -> script-decode -> the demo source.
-  for (const char* script : {"main", "sub"}) {
+  for (const char* script : {"main", "sub", "tour"}) {
     ASSERT_TRUE(archive.Read(archive.Find(script), stored));
     WriteBytes(Path("entry"), std::string(stored.begin(), stored.end()));
     ASSERT_EQ(Run({"script-decode", P("entry"), P("back.txt")}).exitCode, 0);
     EXPECT_EQ(ReadBytes(Path("back.txt")), ReadBytes(demo + "/" + script + ".txt")) << script;
   }
+}
+
+TEST_F(ToolTest, UnpackedDemoRepacksWithDefaultsAndPlaysTheSame) {
+  ASSERT_EQ(Run({"build-game", std::string(ZORVEL_SOURCE_DIR) + "/demo", P("game")}).exitCode, 0);
+  fs::create_directories(Path("again"));
+  for (const auto& entry : fs::directory_iterator(Path("game"))) {
+    const std::string name = entry.path().filename().string();
+    const fs::path files = Path("unpacked") / name;
+    const RunResult unpacked = Run({"unpack", entry.path().string(), files.string()});
+    ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err;
+    EXPECT_NE(unpacked.out.find(" bytes into " + files.string()), std::string::npos)
+        << unpacked.out;
+    std::vector<std::string> args = {"pack", P("again/" + name)};
+    for (const auto& f : fs::directory_iterator(files)) args.push_back(f.path().string());
+    std::sort(args.begin() + 2, args.end());
+    const RunResult packed = Run(args);
+    ASSERT_EQ(packed.exitCode, 0) << name << ": " << packed.err;
+  }
+  std::string clicks;
+  for (int ms = 1000; ms <= 30000; ms += 1000) clicks += std::to_string(ms) + " click 10 10\n";
+  WriteBytes(Path("clicks.txt"), clicks);
+  std::string dumps[2];
+  for (int i = 0; i < 2; ++i) {
+    const std::string game = P(i == 0 ? "game" : "again");
+    const std::string config = P("config" + std::to_string(i));
+    ASSERT_EQ(zorvel::test::RunZorvel({"--headless", "--config-dir", config, "--events",
+                                       P("clicks.txt"), "--dump-state", P("dump.json"), game}),
+              0);
+    dumps[i] = ReadBytes(Path("dump.json"));
+  }
+  EXPECT_NE(dumps[0].find("\"history\":[\""), std::string::npos) << dumps[0];
+  EXPECT_EQ(dumps[0], dumps[1]);
 }
 
 TEST_F(ToolTest, BuiltDemoPlaysToTheEnd) {
@@ -493,7 +524,8 @@ TEST_F(ToolTest, BuiltDemoPlaysToTheEnd) {
   EXPECT_EQ(std::count(history.begin(), history.end(), "坂道をのぼる。まだ先は長い。"), 3);
   EXPECT_NE(std::find(history.begin(), history.end(), "（あおいは、いつも元気だな……）"),
             history.end());
-  EXPECT_EQ(history.back(), "――第一話　おわり");
+  EXPECT_NE(std::find(history.begin(), history.end(), "――第一話　おわり"), history.end());
+  EXPECT_EQ(history.back(), "――おしまい");
 }
 
 TEST_F(ToolTest, BuildGameTakesTopLevelScriptsOnly) {

@@ -1,5 +1,4 @@
 // pack, list and unpack.
-#include <cstdio>
 #include <iostream>
 #include <set>
 
@@ -39,18 +38,17 @@ std::optional<uint32_t> ParseWidth(const std::string& text) {
 
 // Damaged names may hold control bytes; escaping them keeps `list` at one line per entry.
 std::string Printable(const std::string& utf8) {
-  std::string out;
-  for (char c : utf8) {
-    const auto b = static_cast<uint8_t>(c);
-    if (b < 0x20 || b == 0x7F) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\x%02X", b);
-      out += esc;
-    } else {
-      out.push_back(c);
-    }
+  return EscapeControls(utf8);
+}
+
+// The script archives are read with layout a, every other archive with layout b: an archive
+// packed under its own name without --layout is one the engine reads.
+IndexLayout LayoutForName(const std::string& path) {
+  std::string name = BaseName(path);
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return out;
+  return name == "vx_data.kpz" || name == "vx_data2.kpz" ? IndexLayout::kA : IndexLayout::kB;
 }
 
 // Reports what LoadIndex found; false when there is no index to work with. A file that is no
@@ -87,8 +85,11 @@ int RunPack(Args args) {
   if (!parsed) return kExitUsage;
   std::optional<IndexLayout> layout;
   if (!LayoutOption(*parsed, kPackUsage, layout)) return kExitUsage;
+  if (parsed->positional.empty()) {
+    return UsageError("pack needs an output file and at least one file to store", kPackUsage);
+  }
   ArchiveFormat format;
-  format.layout = layout.value_or(IndexLayout::kB);
+  format.layout = layout.value_or(LayoutForName(parsed->positional[0]));
   format.nameWidth = kDefaultNameWidth;
   if (const auto it = parsed->options.find("--width"); it != parsed->options.end()) {
     if (format.layout == IndexLayout::kA) {
@@ -158,12 +159,20 @@ int RunList(Args args) {
   }
   const std::string& path = parsed->positional[0];
   const LoadedIndex index = LoadIndex(path, layout);
-  if (!ReportIndex(path, index)) return kExitFailure;
+  // A listing that stops half-way through, or leaves out refused entries, reads as the whole
+  // archive; a damaged index is reported instead of listed.
+  if (!ReportIndex(path, index) || !index.problems.empty()) return kExitFailure;
+  const PictureArchiveKind pictures = PictureArchiveKindOf(path);
   for (const ArchiveEntry& e : index.entries) {
-    std::cout << Printable(SjisToUtf8(e.name)) << '\t' << e.offset << '\t' << e.size << '\n';
+    std::cout << Printable(SjisToUtf8(e.name)) << '\t' << e.offset << '\t' << e.size;
+    if (pictures != PictureArchiveKind::kNone) {
+      const auto data = ReadFileRange(path, e.offset, e.size);
+      std::cout << '\t' << (data ? DescribePicture(pictures, *data) : "unreadable");
+    }
+    std::cout << '\n';
   }
   std::cout.flush();
-  return index.problems.empty() ? kExitOk : kExitFailure;
+  return kExitOk;
 }
 
 int RunUnpack(Args args) {
@@ -184,6 +193,8 @@ int RunUnpack(Args args) {
   }
   bool failed = !index.problems.empty();
   std::set<std::string> written;
+  size_t entriesWritten = 0;
+  uint64_t bytesWritten = 0;
   for (const ArchiveEntry& e : index.entries) {
     const std::string name = SjisToUtf8(e.name);
     // Built up by appending: GCC 12 misreports "'" + std::string as an overlapping copy.
@@ -211,8 +222,13 @@ int RunUnpack(Args args) {
     if (!WriteFileAtomic(target, data->data(), data->size())) {
       Report("cannot write " + target);
       failed = true;
+      continue;
     }
+    entriesWritten += 1;
+    bytesWritten += data->size();
   }
+  std::cout << "unpacked " << entriesWritten << (entriesWritten == 1 ? " entry, " : " entries, ")
+            << bytesWritten << " bytes into " << dir << '\n';
   return failed ? kExitFailure : kExitOk;
 }
 

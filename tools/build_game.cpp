@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <span>
 #include <system_error>
 
 #include "archive_writer.h"
 #include "commands.h"
+#include "graphics/picture.h"
 #include "platform/files.h"
 #include "script_codec.h"
 
@@ -102,8 +104,85 @@ bool ConvertScript(const SourceFile& source, const std::vector<uint8_t>& bytes,
   return false;
 }
 
+// Pictures: PNGs in pictures/ go to the first picture archive, those in pictures/gra2/ and
+// pictures/gra3/ to the later ones (which hide the earlier ones' pictures of the same name), and
+// JPEGs in pictures/ to the JPEG archive (which hides them all). A missing folder holds nothing.
+bool CollectPictures(const std::string& dir, std::span<const std::string_view> extensions,
+                     std::vector<SourceFile>& out) {
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return true;
+  std::vector<fs::path> files;
+  for (const std::string_view extension : extensions) {
+    if (!ListFiles(dir, extension, files)) return false;
+  }
+  std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+    return UpperAscii(a.filename().string()) < UpperAscii(b.filename().string());
+  });
+  for (const fs::path& p : files) out.push_back({p.stem().string(), p.string()});
+  return true;
+}
+
+constexpr std::string_view kPngExtensions[] = {".png"};
+constexpr std::string_view kJpegExtensions[] = {".jpg", ".jpeg"};
+
+template <int kArchive>
+bool CollectGraPictures(const std::string& srcDir, std::vector<SourceFile>& out) {
+  std::string dir = JoinPath(srcDir, "pictures");
+  if (kArchive > 1) dir = JoinPath(dir, "gra" + std::to_string(kArchive));
+  return CollectPictures(dir, kPngExtensions, out);
+}
+
+bool CollectJpegPictures(const std::string& srcDir, std::vector<SourceFile>& out) {
+  return CollectPictures(JoinPath(srcDir, "pictures"), kJpegExtensions, out);
+}
+
+bool ConvertGraPicture(const SourceFile& source, const std::vector<uint8_t>& bytes,
+                       std::vector<uint8_t>& out) {
+  std::string error;
+  if (EncodePngAsGra(bytes, out, error)) return true;
+  Report(source.path + ": " + error);
+  return false;
+}
+
+// JPEGs are stored as they are; one the engine could not show is refused here, not at play.
+bool CheckJpegPicture(const SourceFile& source, const std::vector<uint8_t>& bytes,
+                      std::vector<uint8_t>& out) {
+  Surface picture;
+  std::string error;
+  if (!DecodeJpeg(bytes, picture, &error)) {
+    Report(source.path + ": not a usable JPEG: " + error);
+    return false;
+  }
+  out = bytes;
+  return true;
+}
+
 const ArchiveKind kArchiveKinds[] = {
     {"vx_data.kpz", {IndexLayout::kA, 0}, "script", "scripts", CollectScripts, ConvertScript},
+    {"vx_gra.kpz",
+     {IndexLayout::kB, kDefaultNameWidth},
+     "picture",
+     "pictures",
+     CollectGraPictures<1>,
+     ConvertGraPicture},
+    {"vx_gra2.kpz",
+     {IndexLayout::kB, kDefaultNameWidth},
+     "picture",
+     "pictures",
+     CollectGraPictures<2>,
+     ConvertGraPicture},
+    {"vx_gra3.kpz",
+     {IndexLayout::kB, kDefaultNameWidth},
+     "picture",
+     "pictures",
+     CollectGraPictures<3>,
+     ConvertGraPicture},
+    {"vx_gjp.kpz",
+     {IndexLayout::kB, kDefaultNameWidth},
+     "JPEG picture",
+     "JPEG pictures",
+     CollectJpegPictures,
+     CheckJpegPicture},
 };
 
 struct BuiltArchive {

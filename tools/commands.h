@@ -2,7 +2,11 @@
 // returns the process exit code.
 #pragma once
 
+#include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "tool_common.h"
 
@@ -14,6 +18,8 @@ inline constexpr std::string_view kUnpackUsage = "unpack [--layout a|b] ARCHIVE 
 inline constexpr std::string_view kScriptEncodeUsage = "script-encode IN.txt OUT";
 inline constexpr std::string_view kScriptDecodeUsage = "script-decode IN OUT.txt";
 inline constexpr std::string_view kBuildGameUsage = "build-game SRC DIR";
+inline constexpr std::string_view kGraEncodeUsage = "gra-encode IN.png OUT";
+inline constexpr std::string_view kGraDecodeUsage = "gra-decode IN OUT.png";
 
 int RunPack(Args args);
 int RunList(Args args);
@@ -21,5 +27,16 @@ int RunUnpack(Args args);
 int RunScriptEncode(Args args);
 int RunScriptDecode(Args args);
 int RunBuildGame(Args args);
+int RunGraEncode(Args args);
+int RunGraDecode(Args args);
+
+// Pictures, shared by gra-encode, build-game and list.
+// A PNG of any colour type as a GRA picture; false with `error` set when it cannot be one.
+bool EncodePngAsGra(std::span<const uint8_t> png, std::vector<uint8_t>& out, std::string& error);
+// Which pictures an archive holds, judged by its file name as the engine looks them up.
+enum class PictureArchiveKind { kNone, kGra, kJpeg };
+PictureArchiveKind PictureArchiveKindOf(const std::string& path);
+// "GRA 800x600 lz+rle+delta", "JPEG 640x480", or what is wrong with the entry.
+std::string DescribePicture(PictureArchiveKind kind, std::span<const uint8_t> bytes);
 
 }  // namespace zorvel::tool

@@ -17,12 +17,20 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"pack", kPackUsage, "store files in an archive (default layout b, name width 32)", RunPack},
-    {"list", kListUsage, "print each entry's name, offset and size", RunList},
+    {"pack", kPackUsage,
+     "store files in an archive; without --layout, vx_data.kpz and vx_data2.kpz get\n"
+     "      layout a and every other archive layout b (name width 32 unless --width)",
+     RunPack},
+    {"list", kListUsage,
+     "print each entry's name, offset and size; in picture archives (vx_gra*.kpz,\n"
+     "      vx_gjp.kpz) also the picture's size and coding",
+     RunList},
     {"unpack", kUnpackUsage, "write every entry of an archive to DIR", RunUnpack},
     {"script-encode", kScriptEncodeUsage, "UTF-8 script text to the stored script form",
      RunScriptEncode},
     {"script-decode", kScriptDecodeUsage, "stored script form to UTF-8 text", RunScriptDecode},
+    {"gra-encode", kGraEncodeUsage, "a PNG picture to the GRA picture form", RunGraEncode},
+    {"gra-decode", kGraDecodeUsage, "a GRA picture to PNG", RunGraDecode},
     {"build-game", kBuildGameUsage, "build a game directory from a source folder", RunBuildGame},
 };
 
@@ -31,6 +39,8 @@ void PrintUsage(std::ostream& out) {
   for (const Command& c : kCommands) {
     out << "  zorvel-tool " << c.usage << "\n      " << c.summary << '\n';
   }
+  out << "\nlayouts: a = the script archives' index (16-byte names); b = every other\n"
+         "archive's index (a name width stored in the header, 32 by default)\n";
 }
 
 }  // namespace

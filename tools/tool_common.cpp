@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <iostream>
 
+#include "platform/files.h"
+
 namespace zorvel::tool {
 
 void Report(const std::string& message) {
-  std::cerr << "zorvel-tool: " << message << '\n';
+  std::cerr << "zorvel-tool: " << EscapeControls(message) << '\n';
   std::cerr.flush();
 }
 

@@ -11,17 +11,20 @@
 #include <string>
 
 #include "core/engine.h"
+#include "core/exit_codes.h"
 #include "platform/files.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/ini_store.h"
 #include "platform/png_writer.h"
 #include "platform/sdl/sdl_platform.h"
+#include "platform/signals.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitLocked = 1;
-constexpr int kExitUsage = 2;
+using zorvel::kExitLocked;
+using zorvel::kExitOk;
+using zorvel::kExitOutputFailed;
+using zorvel::kExitUsage;
 
 struct Options {
   bool headless = false;
@@ -43,7 +46,22 @@ void Usage(FILE* to) {
                "  --screenshot FILE   at exit, write the game area as an 800x600 PNG\n"
                "  --dump-state FILE   at exit, write the engine state as JSON\n"
                "  --config-dir DIR    where settings live (default ~/.config/zorvel)\n"
-               "  --save-dir DIR      where save files live (default GAME_DIR)\n");
+               "  --save-dir DIR      where save files live (default GAME_DIR)\n"
+               "\n"
+               "events (--events FILE), verbs and key names in any letter case:\n"
+               "  MS click X Y [left|right|middle]   MS press X Y BUTTON   MS release X Y BUTTON\n"
+               "  MS move X Y   MS wheel DELTA   MS close   MS msgbox ok|cancel\n"
+               "  MS key NAME   MS keydown NAME   MS keyup NAME\n"
+               "     (Enter Space Escape Tab Backspace Up Down Left Right Shift Ctrl F1..F12,\n"
+               "      a letter or a digit)\n"
+               "  MS screenshot FILE   MS dump FILE\n"
+               "\n"
+               "exit codes:\n"
+               "  0  the game ended normally (also after SIGTERM or SIGINT)\n"
+               "  1  another Zorvel is running with the same settings directory\n"
+               "  2  bad arguments, or no display for a window\n"
+               "  3  the game data cannot be used (vx_data.kpz or the main script)\n"
+               "  4  --screenshot or --dump-state could not be written\n");
 }
 
 bool ParseArgs(int argc, char** argv, Options& o) {
@@ -134,6 +152,7 @@ bool WriteText(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  zorvel::InstallTerminationHandlers();
   Options o;
   if (!ParseArgs(argc, argv, o)) {
     Usage(stderr);
@@ -160,7 +179,20 @@ int main(int argc, char** argv) {
   if (o.configDir.empty()) o.configDir = DefaultConfigDir();
 
   int lockFd = -1;
-  if (!TakeInstanceLock(o.configDir, lockFd)) return kExitLocked;
+  if (!TakeInstanceLock(o.configDir, lockFd)) {
+    const std::string message = "another Zorvel is running with the settings in " + o.configDir;
+    std::fprintf(stderr, "zorvel: %s\n", message.c_str());
+    if (!o.headless) {
+      zorvel::IniSettingsStore unused(o.configDir);
+      zorvel::SdlPlatform sdl(unused);
+      std::string error;
+      if (sdl.Init(error)) {
+        sdl.SetTitle("Zorvel");
+        sdl.ShowMessageBox(message, "Zorvel", zorvel::MessageBoxKind::kError);
+      }
+    }
+    return kExitLocked;
+  }
 
   zorvel::IniSettingsStore store(o.configDir);
   zorvel::EngineOptions engineOptions;
@@ -180,7 +212,7 @@ int main(int argc, char** argv) {
     auto sdl = std::make_unique<zorvel::SdlPlatform>(store);
     std::string error;
     if (!sdl->Init(error)) {
-      std::fprintf(stderr, "zorvel: cannot open a window: %s\n", error.c_str());
+      std::fprintf(stderr, "zorvel: %s\n", error.c_str());
       return kExitUsage;
     }
     if (!events.empty()) {
@@ -195,9 +227,13 @@ int main(int argc, char** argv) {
     headless->SetDumpHandler(
         [&engine](const std::string& path) { WriteText(path, engine.DumpState(0)); });
   }
-  const int code = engine.Run();
-  if (!o.screenshot.empty()) zorvel::WritePng(o.screenshot, engine.GameArea());
-  if (!o.dumpState.empty()) WriteText(o.dumpState, engine.DumpState(code));
+  int code = engine.Run();
+  // A script that asked for these files must not mistake a run without them for success.
+  const auto failed = [&code] {
+    if (code == kExitOk) code = kExitOutputFailed;
+  };
+  if (!o.screenshot.empty() && !zorvel::WritePng(o.screenshot, engine.GameArea())) failed();
+  if (!o.dumpState.empty() && !WriteText(o.dumpState, engine.DumpState(code))) failed();
   if (lockFd >= 0) ::close(lockFd);
   return code;
 }

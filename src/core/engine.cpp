@@ -1,7 +1,9 @@
 #include "core/engine.h"
 
 #include <cstring>
+#include <memory>
 
+#include "core/exit_codes.h"
 #include "platform/files.h"
 #include "text/sjis.h"
 
@@ -28,12 +30,21 @@ constexpr char kClearKeyPath[] = "Software\\Brinmoor";
 constexpr char kClearSection[] = "tova";
 constexpr int kGameClearedFlag = 999;
 
+std::unique_ptr<EngineState> NewState(EngineStock* stock) {
+  if (stock == nullptr || stock->state == nullptr) return std::make_unique<EngineState>();
+  std::unique_ptr<EngineState> state = std::move(stock->state);
+  // Value-initialised in place, exactly as make_unique leaves a new one.
+  std::destroy_at(state.get());
+  std::construct_at(state.get());
+  return state;
+}
+
 }  // namespace
 
 Engine::Engine(Platform& platform, EngineOptions options)
     : platform_(platform),
       options_(std::move(options)),
-      state_(std::make_unique<EngineState>()),
+      state_(NewState(options_.stock)),
       s_(*state_),
       archives_(options_.gameDir),
       loader_(archives_, s_),
@@ -41,29 +52,39 @@ Engine::Engine(Platform& platform, EngineOptions options)
       commands_(s_, *this),
       interpreter_(s_, loader_, expressions_, commands_, *this),
       flow_(s_, loader_, interpreter_, expressions_, *this),
-      screen_(platform),
+      screen_(platform, options_.stock ? &options_.stock->surfaces : nullptr),
+      pictures_(archives_),
+      layers_(screen_, s_, pictures_, platform, MakeLayerHooks()),
+      frameClock_(platform, [this] { PumpEvents(); }),
+      transitions_(screen_, s_, settings_, frameClock_, random_, platform,
+                   TransitionHooks{[this] { UpdateToolbar(); },
+                                   {},
+                                   [this](const char* name, Surface& picture) {
+                                     return pictures_.LoadPicture(name, picture);
+                                   }}),
       text_(s_) {
   flow_.Register(commands_);
+  layers_.Register(commands_);
+  transitions_.Register(commands_);
   // The surfaces exist from the start so that even a run that ends early has a picture.
   screen_.CreateSurfaces();
   loader_.SetUnlockHook([this](const std::string& name) { recollection_.UnlockScene(name); });
 }
 
-Engine::~Engine() = default;
+Engine::~Engine() {
+  // The subsystems that refer to the state end after this; the stock keeps it alive for them.
+  if (options_.stock) options_.stock->state = std::move(state_);
+}
 
 void Engine::Start() {
   random_.Seed(options_.randomSeed);
   s_.vars.S.fill(0);
   hasWaveDevice_ = platform_.HasAudioOutput();
 
-  if (!archives_.ScriptArchivePresent()) {
-    LogMessage("no vx_data.kpz in " + options_.gameDir);
-    Ask(kNoGameData, kErrorCaption, MessageBoxKind::kError);
-    s_.quitFlag = true;
+  if (std::string why; !archives_.OpenScriptArchives(why)) {
+    RefuseGameData(why);
     return;
   }
-
-  archives_.OpenScriptArchives();
   // The game configuration.
   if (loader_.LoadScript("_config", kLoadConfig)) {
     std::vector<std::string> problems;
@@ -86,7 +107,7 @@ void Engine::Start() {
 
   archives_.OpenArchives(config_, cdDir_);
 
-  screen_.LoadSystemPictures();
+  screen_.LoadSystemPictures(pictures_, config_);
   screen_.BuildWindowBackground(settings_, config_.TXW_SIZE_X, config_.TXW_SIZE_Y);
 
   ResetWaits();
@@ -111,8 +132,7 @@ void Engine::Start() {
   S[8] = 8;
   UpdateToolbar();
 
-  S[20] = 250;
-  S[21] = 550;
+  layers_.Reset();
   S[kLastAutoLevel] = 5;
   S[32] = 520;
   S[33] = 30;
@@ -120,7 +140,6 @@ void Engine::Start() {
   SetTextColour();
 
   s_.windowOpen = false;
-  screen_.ForgetLayerNames();
   effects_.Reset("INIT");
 
   s_.textWindowOn = false;
@@ -144,6 +163,29 @@ void Engine::Start() {
   gallery_.ReadConfiguration("VIEW_1");
   recollection_.ReadRecollectionList();
   cursors_.LoadCursors();
+}
+
+LayerHooks Engine::MakeLayerHooks() {
+  LayerHooks h;
+  h.runTransition = [this](int n) { RunTransition(n); };
+  h.backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); };
+  h.galleryIndex = [this](const std::string& name) { return gallery_.PictureIndex(name); };
+  h.galleryCount = [this] { return gallery_.PictureCount(); };
+  h.countCharacterChange = [this] { globalData_.CountCharacterChange(); };
+  h.pumpEvents = [this] { PumpEvents(); };
+  h.skipping = [this] { return Skipping(); };
+  h.evaluate = [this](const char* text) { return expressions_.Evaluate(text); };
+  return h;
+}
+
+void Engine::RunTransition(int transition) {
+  transitions_.RunTransition(transition);
+}
+
+void Engine::PumpEvents() {
+  InputEvent event;
+  while (!closed_ && platform_.PollEvent(event)) HandleEvent(event);
+  if (platform_.TerminationRequested()) CloseAtOnce();
 }
 
 void Engine::ReadSettingsIntoState() {
@@ -173,8 +215,19 @@ void Engine::StartMainScript() {
   screen_.PresentScreen();
   s_.callDepth = 0;
   CopyField(s_.scriptName, kNameSize, "main");
-  loader_.LoadScript("main", kLoadStory);
+  if (!loader_.LoadScript("main", kLoadStory)) {
+    RefuseGameData("the script main cannot be loaded from vx_data.kpz");
+    CloseWindow();
+    return;
+  }
   sound_.CreateSoundOutput();
+}
+
+void Engine::RefuseGameData(const std::string& why) {
+  LogMessage("cannot play this game: " + why);
+  Ask(kNoGameData, kErrorCaption, MessageBoxKind::kError);
+  s_.quitFlag = true;
+  exitCode_ = kExitGameData;
 }
 
 bool Engine::Ask(const char* sjisText, const char* sjisCaption, MessageBoxKind kind) {
@@ -210,6 +263,14 @@ bool Engine::RequestClose() {
   return ok;
 }
 
+void Engine::CloseAtOnce() {
+  if (closed_) return;
+  LogMessage("asked to end by a signal; closing");
+  if (!s_.quitFlag) globalData_.SyncGlobalData();
+  s_.closeRequest = 1;
+  closed_ = true;
+}
+
 void Engine::AskQuitAfterAnimation() {
   s_.interpreterOn = false;
   screen_.previousSurface = screen_.screenSurface;
@@ -239,8 +300,9 @@ void Engine::UpdateToolbar() {
   if (!s_.toolbarLocked) {
     enabled[0] = true;
     enabled[3] = true;
-    bool load = enabled[1];
-    bool save = enabled[2];
+    // S000 values outside 0 to 3 leave the buttons as they are.
+    bool load = toolbarLoad_;
+    bool save = toolbarSave_;
     switch (s_.vars.S[kSavePermission]) {
       case 0:
         load = save = true;
@@ -264,6 +326,8 @@ void Engine::UpdateToolbar() {
     enabled[1] = load;
     enabled[2] = save;
   }
+  toolbarLoad_ = enabled[1];
+  toolbarSave_ = enabled[2];
   // Converted once: the tool bar is refreshed whenever a script writes S000 or S028.
   static const std::vector<std::string> captions = [] {
     std::vector<std::string> utf8;

@@ -11,7 +11,11 @@
 #include "core/engine_state.h"
 #include "extras/extras.h"
 #include "graphics/effects.h"
+#include "graphics/frame_clock.h"
+#include "graphics/layers.h"
+#include "graphics/picture.h"
 #include "graphics/screen.h"
+#include "graphics/transitions.h"
 #include "platform/platform.h"
 #include "resources/archive_set.h"
 #include "resources/game_config.h"
@@ -26,11 +30,20 @@
 
 namespace zorvel {
 
+// What a host that runs many short engines one after the other (the script fuzzer) keeps between
+// them: each new engine borrows the state and the pictures, starts from them as a fresh engine
+// would, and gives them back when it ends.
+struct EngineStock {
+  SurfaceStock surfaces;
+  std::unique_ptr<EngineState> state;
+};
+
 struct EngineOptions {
   std::string gameDir = ".";
   std::string saveDir;  // empty: the game directory
   uint32_t randomSeed = 0;
   bool seedGiven = false;
+  EngineStock* stock = nullptr;  // null: allocate everything
 };
 
 struct ShownMessageBox {
@@ -79,6 +92,8 @@ class Engine : public ScriptHost {
   const std::vector<ShownMessageBox>& MessageBoxes() const { return messageBoxes_; }
   bool Closed() const { return closed_; }
   Interpreter& Interp() { return interpreter_; }
+  const Layers& LayerState() const { return layers_; }
+  const Screen& Surfaces() const { return screen_; }
   Expressions& Expr() { return expressions_; }
 
   // ScriptHost.
@@ -97,9 +112,22 @@ class Engine : public ScriptHost {
   void CountFinishedGame() override;
   void ResetEffects(const char* how) override { effects_.Reset(how); }
   void RedrawQuickButtons() override { quickBar_.DrawQuickBar(); }
+  void RunGraTag(const char* name) override { layers_.GraTag(name); }
+  void RunClrbTag(const char* arg) override { layers_.ClrbTag(arg); }
+  void UpdateScreen(int transition) override { layers_.UpdateScreen(transition); }
+  void InvalidateWindowPicture() override { s_.windowPictureValid = false; }
 
  private:
   void ReadSettingsIntoState();
+  LayerHooks MakeLayerHooks();
+  // Presents ScreenSurface with a numbered transition.
+  void RunTransition(int transition);
+  // Pumps pending input once, as blocking loops do between frames.
+  void PumpEvents();
+  // The game cannot be played: says so in the player's words, logs why, ends the run.
+  void RefuseGameData(const std::string& why);
+  // A termination signal: the close work without the question.
+  void CloseAtOnce();
   void CloseWindow();
   bool Ask(const char* sjisText, const char* sjisCaption, MessageBoxKind kind);
   void SleepUntil(uint32_t deadline);
@@ -124,6 +152,10 @@ class Engine : public ScriptHost {
   FlowCommands flow_;
 
   Screen screen_;
+  PictureLoader pictures_;
+  Layers layers_;
+  FrameClock frameClock_;
+  Transitions transitions_;
   MessageText text_;
   Sound sound_;
   Effects effects_;
@@ -137,6 +169,10 @@ class Engine : public ScriptHost {
 
   bool hasWaveDevice_ = false;
   bool closed_ = false;
+  int exitCode_ = 0;
+  // The tool bar's load and save buttons as they stand.
+  bool toolbarLoad_ = false;
+  bool toolbarSave_ = false;
   bool mouseMoved_ = false;
   int mouseX_ = 0;
   int mouseY_ = 0;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "script/variable_banks.h"
 
@@ -70,6 +71,15 @@ struct EngineState {
   uint8_t pageColour[kPageRows][kPageColumns]{};
   bool pageCleared = true;
 
+  // Screen layers: the remembered names, and the flags of the last updates.
+  char backgroundName[kNameSize]{};
+  char characterSpec[60]{};
+  char overlayName[kNameSize]{};
+  bool deferUpdate = false;  // set by `grb`: the layer commands change layers without showing
+  bool backgroundChanged = false;
+  bool windowPictureValid = false;
+  bool screenUpdating = false;
+
   // Modes.
   int32_t screenMode = 0;
   bool busy = false;
@@ -92,6 +102,18 @@ struct EngineState {
   int32_t pendingMusic = 0;
 
   VariableBanks vars;
+
+  // A fresh text page: cursor, page image, style and colour (new pages, tw_set, mode).
+  void ClearPageState() {
+    textColumn = 0;
+    textRow = 0;
+    std::memset(pageText, 0, sizeof pageText);
+    std::memset(pageColour, 0, sizeof pageColour);
+    pageCleared = true;
+    textStyle = 0;
+    textColour = 0;
+    pageChars = 0;
+  }
 };
 
 }  // namespace zorvel

@@ -24,6 +24,9 @@ void Engine::HandleEvent(const InputEvent& event) {
         PBMouseDown(MouseButton::kLeft, mouseX_, mouseY_);
       }
       break;
+    case InputEvent::Kind::kRepaint:
+      PBPaint();
+      break;
     case InputEvent::Kind::kToolbar:
       // 終了 asks to quit; the other tool bar actions open screens that are not built yet.
       if (event.toolbarIndex == 0 && !s_.busy) {

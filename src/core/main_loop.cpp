@@ -19,6 +19,7 @@ int Engine::Run() {
   InputEvent event;
   while (!closed_ && !platform_.ShouldStop()) {
     while (!closed_ && platform_.PollEvent(event)) HandleEvent(event);
+    if (platform_.TerminationRequested()) CloseAtOnce();
     if (closed_) break;
     const uint32_t now = platform_.Ticks();
     if (Since(now, nextTick) >= 0) {
@@ -30,7 +31,7 @@ int Engine::Run() {
     AppIdle();
   }
   Shutdown();
-  return 0;
+  return exitCode_;
 }
 
 void Engine::SleepUntil(uint32_t deadline) {

@@ -15,8 +15,12 @@ std::string Text(const char* field, size_t size) {
 template <size_t Bits>
 void BitList(JsonWriter& j, const char* key, const BitSet<Bits>& bits) {
   j.BeginArray(key);
-  for (size_t i = 0; i < Bits; ++i) {
-    if (bits.Test(static_cast<int64_t>(i))) j.Number(static_cast<int64_t>(i));
+  // A byte at a time: the read marks alone are 80,000 bits, nearly all clear.
+  for (size_t byte = 0; byte < bits.bytes.size(); ++byte) {
+    if (bits.bytes[byte] == 0) continue;
+    for (size_t i = byte * 8; i < byte * 8 + 8; ++i) {
+      if (bits.Test(static_cast<int64_t>(i))) j.Number(static_cast<int64_t>(i));
+    }
   }
   j.EndArray();
 }
@@ -140,11 +144,15 @@ std::string Engine::DumpState(int exitCode) const {
   }
   j.EndArray();
 
+  // The characters of the arrangement in position order; a position left empty shows as "".
   j.BeginObject("layers")
-      .String("background", "")
-      .BeginArray("characters")
-      .EndArray()
-      .String("overlay", "")
+      .String("background", Text(s.backgroundName, sizeof s.backgroundName))
+      .BeginArray("characters");
+  for (int p = 0; p < std::min(layers_.CharacterCount(), 4); ++p) {
+    j.String(Text(layers_.PositionName(p), kNameSize));
+  }
+  j.EndArray()
+      .String("overlay", s.vars.S[35] == 1 ? Text(s.overlayName, sizeof s.overlayName) : "")
       .EndObject();
   j.BeginObject("sound")
       .Number("music", s.vars.S[5])

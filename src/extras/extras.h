@@ -9,6 +9,10 @@ class Gallery {
  public:
   void CreatePictureList() {}
   void ReadConfiguration(const char* /*name*/) {}
+  // The gallery's picture list: the index of an upper-cased name, or -1, and its length. Empty
+  // until the gallery reads its list.
+  int PictureIndex(const std::string& /*upperName*/) const { return -1; }
+  int PictureCount() const { return 0; }
 };
 
 class Recollection {

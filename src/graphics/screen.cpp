@@ -1,8 +1,57 @@
 #include "graphics/screen.h"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 namespace zorvel {
+
+Screen::Screen(Platform& platform, SurfaceStock* stock) : platform_(platform), stock_(stock) {
+  if (stock_ == nullptr) return;
+  SwapWithStock();
+  // Borrowed surfaces must start as new ones do: empty, except those CreateSurfaces gives a
+  // size. They keep theirs, and CreateSurfaces clears them only if something drew on them;
+  // the others keep their memory for whatever sizes them next.
+  const auto sizedByCreate = [this](const Surface* s) {
+    for (const Surface* f : {&backgroundSurface, &sceneSurface, &screenSurface, &previousSurface,
+                             &workSurface, &novelPageSurface, &blackSurface}) {
+      if (s == f) return true;
+    }
+    return (s >= characterSlots && s < std::end(characterSlots)) ||
+           (s >= characterMasks && s < std::end(characterMasks));
+  };
+  for (Surface* s : AllSurfaces()) {
+    if (!sizedByCreate(s)) s->Resize(0, 0);
+  }
+}
+
+Screen::~Screen() {
+  if (stock_ != nullptr) SwapWithStock();
+}
+
+std::vector<Surface*> Screen::AllSurfaces() {
+  std::vector<Surface*> all = {&backgroundSurface, &sceneSurface, &screenSurface,
+                               &previousSurface,   &workSurface,  &novelPageSurface,
+                               &blackSurface};
+  for (Surface* s : {&overlaySurface, &characterLoadBuffer, &partsPicture, &windowBackground}) {
+    all.push_back(s);
+  }
+  for (Surface* s : {&namePlatePicture, &namePlate, &windowPicture, &windowPictureWork,
+                     &choicePicture, &choicePicture2, &choiceMarkPicture, &choiceMarkOmPicture,
+                     &gaijiPicture, &quickButtonPicture, &quickButtons, &quickButtonsWork,
+                     &autoBarPicture, &autoBar, &clickWaitPicture, &clickWait}) {
+    all.push_back(s);
+  }
+  for (Surface& s : characterSlots) all.push_back(&s);
+  for (Surface& s : characterMasks) all.push_back(&s);
+  return all;
+}
+
+void Screen::SwapWithStock() {
+  const std::vector<Surface*> all = AllSurfaces();
+  if (stock_->surfaces.size() < all.size()) stock_->surfaces.resize(all.size());
+  for (size_t i = 0; i < all.size(); ++i) std::swap(*all[i], stock_->surfaces[i]);
+}
 
 void Screen::CreateSurfaces() {
   for (Surface* s : {&backgroundSurface, &sceneSurface, &screenSurface, &previousSurface,
@@ -10,6 +59,31 @@ void Screen::CreateSurfaces() {
     s->Resize(kScreenWidth, kScreenHeight);
   }
   for (Surface& slot : characterSlots) slot.Resize(200, kScreenHeight);
+  for (Surface& mask : characterMasks) mask.Resize(200, kScreenHeight);
+  for (Surface* s : {&overlaySurface, &characterLoadBuffer, &partsPicture}) s->Resize(0, 0);
+}
+
+void Screen::LoadSystemPictures(PictureLoader& pictures, const GameConfig& config) {
+  // Sizes come from the configuration; beyond the screen they would only waste memory.
+  const auto sized = [](Surface& s, int32_t w, int32_t h) {
+    s.Resize(std::clamp(w, 0, kScreenWidth), std::clamp(h, 0, kScreenHeight));
+  };
+  pictures.LoadPicture("sys_np", namePlatePicture);
+  sized(namePlate, config.NP_SZ_X, config.NP_SZ_Y);
+  sized(windowPicture, config.TXW_SIZE_X, config.TXW_SIZE_Y);
+  sized(windowPictureWork, config.TXW_SIZE_X, config.TXW_SIZE_Y);
+  pictures.LoadPicture("sys_sw", choicePicture);
+  pictures.LoadPicture("sys_sw2", choicePicture2);
+  pictures.LoadPicture("sys_sw_m1", choiceMarkPicture);
+  pictures.LoadPicture("sys_sw_m1om", choiceMarkOmPicture);
+  pictures.LoadPicture("sys_gaiji", gaijiPicture);
+  pictures.LoadPicture("sys_qbtn", quickButtonPicture);
+  quickButtons.Resize(kScreenWidth, 24);
+  quickButtonsWork.Resize(kScreenWidth, 24);
+  pictures.LoadPicture("AUTO_BAR", autoBarPicture);
+  autoBar.Resize(autoBarPicture.Width(), autoBarPicture.Height() / 2);
+  pictures.LoadPicture("sys_clickw", clickWaitPicture);
+  sized(clickWait, config.CLICK_WAIT_SIZE_X, config.CLICK_WAIT_SIZE_Y);
 }
 
 void Screen::BuildWindowBackground(const Settings& settings, int width, int height) {

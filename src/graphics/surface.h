@@ -19,7 +19,12 @@ class Surface {
   int Stride() const { return stride_; }
   bool Empty() const { return width_ == 0 || height_ == 0; }
 
-  uint8_t* Row(int y) { return pixels_.data() + static_cast<size_t>(y) * stride_; }
+  // Every write to the pixels goes through here, so a surface knows whether it may still be all
+  // black; that lets a recycled surface skip clearing what nothing drew on.
+  uint8_t* Row(int y) {
+    drawn_ = true;
+    return pixels_.data() + static_cast<size_t>(y) * stride_;
+  }
   const uint8_t* Row(int y) const { return pixels_.data() + static_cast<size_t>(y) * stride_; }
 
   void Fill(uint8_t r, uint8_t g, uint8_t b);
@@ -30,6 +35,7 @@ class Surface {
   int height_ = 0;
   int stride_ = 0;
   std::vector<uint8_t> pixels_;
+  bool drawn_ = false;
 };
 
 }  // namespace zorvel

@@ -6,12 +6,24 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace zorvel {
 
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string ReadProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
+  if (S_ISDIR(st.st_mode)) return "is a directory";
+  if (!S_ISREG(st.st_mode)) return "is not a regular file";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  ::close(fd);
+  return {};
 }
 
 std::optional<uint64_t> FileSize(const std::string& path) {
@@ -87,8 +99,26 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
+std::string EscapeControls(std::string_view text) {
+  // No byte of a Shift-JIS or UTF-8 multi-byte character is below 0x20, so none is cut.
+  std::string line;
+  line.reserve(text.size());
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      line += "\\x";
+      line += kHex[b >> 4];
+      line += kHex[b & 15];
+    } else {
+      line += c;
+    }
+  }
+  return line;
+}
+
 void LogMessage(const std::string& message) {
-  std::fprintf(stderr, "zorvel: %s\n", message.c_str());
+  std::fprintf(stderr, "zorvel: %s\n", EscapeControls(message).c_str());
   std::fflush(stderr);
 }
 

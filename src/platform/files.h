@@ -5,11 +5,15 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zorvel {
 
 bool FileExists(const std::string& path);
+// Why `path` cannot be read as a regular file, in the system's words ("Permission denied");
+// empty when it can.
+std::string ReadProblem(const std::string& path);
 std::optional<uint64_t> FileSize(const std::string& path);
 // Reads `size` bytes at `offset`; nullopt when the file cannot be opened or is too short.
 std::optional<std::vector<uint8_t>> ReadFileRange(const std::string& path, uint64_t offset,
@@ -21,7 +25,11 @@ bool WriteFileAtomic(const std::string& path, const void* data, size_t size);
 bool MakeDirectories(const std::string& path);
 std::string JoinPath(const std::string& dir, const std::string& name);
 
-// Messages for the player or developer on stderr ("zorvel: ..." prefix).
+// `text` with every control character written as \xNN: one message stays one line.
+std::string EscapeControls(std::string_view text);
+
+// Messages for the player or developer on stderr ("zorvel: ..." prefix). Control characters
+// are escaped (\x0A), so a name from game data cannot split or forge log lines.
 void LogMessage(const std::string& message);
 
 }  // namespace zorvel

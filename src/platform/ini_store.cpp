@@ -16,14 +16,16 @@ std::string Trim(const std::string& s) {
   return s.substr(a, b - a);
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
+// A writer keeps each line's carriage return: dropping it would turn a value that a hand-edited
+// file ends with "\r\r\n" into another value, and rewrite every line of a CRLF file.
+std::vector<std::string> SplitLines(const std::string& text, bool keepCarriageReturn = false) {
   std::vector<std::string> lines;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!keepCarriageReturn && !line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
     start = end + 1;
   }
@@ -87,7 +89,7 @@ bool IniSettingsStore::Write(const std::string& keyPath, const std::string& sect
 
   std::vector<std::string> lines;
   if (const auto bytes = ReadWholeFile(file)) {
-    lines = SplitLines(std::string(bytes->begin(), bytes->end()));
+    lines = SplitLines(std::string(bytes->begin(), bytes->end()), true);
   }
   const std::string entry = name + "=" + value;
   bool inSection = false;

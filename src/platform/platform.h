@@ -5,12 +5,20 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace zorvel {
 
 class Surface;
+
+struct ScreenRect {
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+};
 
 enum class MouseButton { kLeft, kRight, kMiddle };
 
@@ -54,6 +62,7 @@ struct InputEvent {
     kKeyChar,  // a character key was typed (after kKeyDown); ch holds it
     kClose,    // the window's close box
     kToolbar,  // a tool-bar caption was clicked; toolbarIndex 0..3
+    kRepaint,  // the window system lost part of the picture: the game area is drawn again
   };
   Kind kind = Kind::kMouseMove;
   int x = 0;  // game-area coordinates (0..799, 0..599)
@@ -93,6 +102,13 @@ class Platform {
   // Shows the 800 x 600 game area (the whole surface, or only the given rectangle of it).
   virtual void Present(const Surface& gameArea) = 0;
   virtual void PresentRect(const Surface& gameArea, int x, int y, int w, int h) = 0;
+  // Several rectangles of one picture with a single window update after all of them, so an
+  // effect that uncovers hundreds of spans a frame costs one repaint, not hundreds.
+  virtual void PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) {
+    for (const ScreenRect& r : rects) PresentRect(gameArea, r.x, r.y, r.w, r.h);
+  }
+  // What the window's game area shows now (800 x 600), for drawing straight onto the window.
+  virtual void ShownGameArea(Surface& out) = 0;
 
   virtual void SetTitle(const std::string& utf8Title) = 0;
   virtual MessageBoxAnswer ShowMessageBox(const std::string& utf8Text,
@@ -103,11 +119,20 @@ class Platform {
 
   virtual bool HasAudioOutput() = 0;
   virtual void DesktopSize(int& width, int& height) = 0;
+  // The main window's top-left corner on the desktop, for shaking it; a full-screen window
+  // stays where it is.
+  virtual void WindowPosition(int& x, int& y) {
+    x = 0;
+    y = 0;
+  }
+  virtual void MoveWindow(int, int) {}
   virtual SettingsStore& Settings() = 0;
 
   // True once the run should end without a close request (headless: --run-ms reached or
   // nothing left to happen).
   virtual bool ShouldStop() { return false; }
+  // True once SIGTERM or SIGINT asked the process to end.
+  virtual bool TerminationRequested();
   // Told when the game has nothing left to do until input arrives (headless ends early then).
   virtual void NoteIdleWithoutWork(bool) {}
 };

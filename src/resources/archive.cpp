@@ -117,21 +117,38 @@ std::vector<uint8_t> BuildIndex(IndexLayout layout, const std::vector<ArchiveEnt
 bool ResourceArchive::Open(const std::string& path, IndexLayout layout) {
   fileName_.clear();
   entries_.clear();
-  const auto fileSize = FileSize(path);
-  if (!fileSize) return false;
-  const size_t headerSize = layout == IndexLayout::kA ? kIndexHeaderA : kIndexHeaderB;
-  std::vector<std::string> problems;
-  const auto header = ReadFileRange(path, 0, std::min<uint64_t>(headerSize, *fileSize));
-  if (!header) return false;
-  fileName_ = path;
-  const size_t table = IndexTableBytes(layout, *header, *fileSize, &problems);
-  if (const auto index = ReadFileRange(path, 0, headerSize + table);
-      index && header->size() == headerSize) {
-    entries_ = ParseIndex(layout, *index, *fileSize, &problems);
-  } else if (header->size() != headerSize) {
-    problems.push_back("index header is truncated");
+  problem_.clear();
+  if (std::string why = ReadProblem(path); !why.empty()) {
+    problem_ = std::move(why);
+    return false;
   }
-  for (const std::string& p : problems) LogMessage(path + ": " + p);
+  const auto fileSize = FileSize(path);
+  const size_t headerSize = layout == IndexLayout::kA ? kIndexHeaderA : kIndexHeaderB;
+  if (!fileSize || *fileSize == 0) {
+    problem_ = "the file is empty";
+    return false;
+  }
+  const auto header = ReadFileRange(path, 0, std::min<uint64_t>(headerSize, *fileSize));
+  if (!header) {
+    problem_ = "cannot read the index";
+    return false;
+  }
+  std::vector<std::string> problems;
+  const size_t table = IndexTableBytes(layout, *header, *fileSize, &problems);
+  if (header->size() != headerSize) {
+    problems.assign(1, "index header is truncated");
+  } else if (const auto index = ReadFileRange(path, 0, headerSize + table); index) {
+    entries_ = ParseIndex(layout, *index, *fileSize, &problems);
+  } else {
+    problems.assign(1, "cannot read the index");
+  }
+  if (!problems.empty()) {
+    problem_ = problems.front();
+    if (problems.size() > 1) {
+      problem_ += " (and " + std::to_string(problems.size() - 1) + " more problems)";
+    }
+  }
+  fileName_ = path;
   return true;
 }
 

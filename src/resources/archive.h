@@ -42,8 +42,11 @@ size_t IndexSize(IndexLayout layout, size_t count, uint32_t nameWidth);
 
 class ResourceArchive {
  public:
-  // Opens `path` and reads its index; a missing or unreadable file leaves an empty archive.
+  // Opens `path` and reads its index; a missing, unreadable or empty file leaves an empty
+  // archive and returns false. Entries the index checks refuse are left out; `Problem` then
+  // says what was wrong, in one line.
   bool Open(const std::string& path, IndexLayout layout);
+  const std::string& Problem() const { return problem_; }
   // Upper-cases `name`; the first entry in index order with that name, or -1.
   int Find(std::string_view name) const;
   // The entry's bytes, read afresh from the file; empty on failure.
@@ -56,6 +59,7 @@ class ResourceArchive {
  private:
   std::string fileName_;
   std::vector<ArchiveEntry> entries_;
+  std::string problem_;
 };
 
 }  // namespace zorvel

@@ -8,13 +8,26 @@
 
 namespace zorvel {
 
-void ArchiveSet::OpenScriptArchives() {
-  script.Open(JoinPath(gameDir_, "vx_data.kpz"), IndexLayout::kA);
-  scriptPatch.Open(JoinPath(gameDir_, "vx_data2.kpz"), IndexLayout::kA);
+bool ArchiveSet::OpenScriptArchives(std::string& why) {
+  const std::string path = JoinPath(gameDir_, "vx_data.kpz");
+  // Half a script archive plays as a broken game; refusing it whole says what is wrong.
+  if (!script.Open(path, IndexLayout::kA) || !script.Problem().empty()) {
+    why = path + ": " + script.Problem();
+    script = ResourceArchive();
+    return false;
+  }
+  const std::string patch = JoinPath(gameDir_, "vx_data2.kpz");
+  if (FileExists(patch)) OpenOptional(scriptPatch, patch, IndexLayout::kA);
+  return true;
 }
 
-bool ArchiveSet::ScriptArchivePresent() const {
-  return FileExists(JoinPath(gameDir_, "vx_data.kpz"));
+void ArchiveSet::OpenOptional(ResourceArchive& archive, const std::string& path,
+                              IndexLayout layout) {
+  if (!archive.Open(path, layout) || !archive.Problem().empty()) {
+    LogMessage(
+        path + ": " + archive.Problem() +
+        (archive.Found() ? "; the other entries are used" : "; the game goes on without it"));
+  }
 }
 
 void ArchiveSet::OpenB(ResourceArchive& archive, const std::string& fileName, bool cdFallback,
@@ -30,7 +43,7 @@ void ArchiveSet::OpenB(ResourceArchive& archive, const std::string& fileName, bo
     path = dir + fileName;
     if (!FileExists(path)) return;
   }
-  archive.Open(path, IndexLayout::kB);
+  OpenOptional(archive, path, IndexLayout::kB);
 }
 
 void ArchiveSet::OpenArchives(const GameConfig& config, const std::string& cdDir) {

@@ -16,13 +16,12 @@ class ArchiveSet {
  public:
   explicit ArchiveSet(std::string gameDir) : gameDir_(std::move(gameDir)) {}
 
-  // "vx_data.kpz" and, when present, "vx_data2.kpz".
-  void OpenScriptArchives();
+  // "vx_data.kpz" and, when present, "vx_data2.kpz". False, with the reason, when
+  // "vx_data.kpz" is missing, unreadable, empty or has a damaged index: the game cannot start.
+  bool OpenScriptArchives(std::string& why);
   // Every other archive; `cdDir` (Shift-JIS, backslash-ended) is tried for files missing beside
   // the game when the configuration says the CD may hold them.
   void OpenArchives(const GameConfig& config, const std::string& cdDir);
-
-  bool ScriptArchivePresent() const;
 
   ResourceArchive scriptPatch, script;
   std::array<ResourceArchive, 3> gra;  // picture archives 1..3
@@ -39,6 +38,8 @@ class ArchiveSet {
   const std::string& GameDir() const { return gameDir_; }
 
  private:
+  // An archive the game can do without: a refusal is logged once and play goes on.
+  static void OpenOptional(ResourceArchive& archive, const std::string& path, IndexLayout layout);
   void OpenB(ResourceArchive& archive, const std::string& fileName, bool cdFallback,
              const std::string& cdDir);
 

@@ -8,6 +8,8 @@ class GlobalData {
  public:
   void LoadGlobalData() {}
   void SyncGlobalData() {}
+  // Counts a change of the shown characters.
+  void CountCharacterChange() {}
 };
 
 }  // namespace zorvel

@@ -51,7 +51,9 @@ const char* CommandTable::Argument(int index, const char* afterMarker) {
   const char* arg = afterMarker + len;
   // Words with a trailing blank and `obj_` (whose sub-command follows at once) take the text
   // right after the word; the others skip one separator byte, but never the line's end.
-  if (kWords[index].word[len - 1] == ' ' || index == kObj) return arg;
+  // `cjmp` skips its own: whether anything followed the word, a lone blank included, decides
+  // between its expression and S006.
+  if (kWords[index].word[len - 1] == ' ' || index == kObj || index == kCjmp) return arg;
   return *arg ? arg + 1 : arg;
 }
 
@@ -91,12 +93,12 @@ int CommandTable::Execute(int index) {
       return result;
     }
     case kGrb: {
-      deferUpdate = true;
+      s_.deferUpdate = true;
       const int result = RunHandler(kGra, arg);
       return result;
     }
     case kGra: {
-      deferUpdate = false;
+      s_.deferUpdate = false;
       int result = RunHandler(kGra, arg);
       if (s_.closeRequest == 1) {
         result = 1;

@@ -103,9 +103,6 @@ class CommandTable {
   // Runs the command of the current line buffer, with the rules that several commands share.
   int Execute(int index);
 
-  // `grb` defers the screen update of the `gra` handler it shares.
-  bool deferUpdate = false;
-
  private:
   int RunHandler(int index, const char* arg);
 

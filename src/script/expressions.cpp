@@ -184,12 +184,18 @@ void Expressions::Assign(const char* list) {
   // Upper-case and drop blanks, tabs and full-width blanks, so "v001 = 1" reads as "V001=1".
   std::string text;
   for (const char* p = list; *p;) {
+    // A tab counts as a two-byte lead wherever text is walked by characters, but here only the
+    // tab itself goes: the byte after it is the next character.
+    if (*p == '\t') {
+      ++p;
+      continue;
+    }
     const int len = CharLength(p);
     if (len == 2 && static_cast<uint8_t>(p[0]) == 0x81 && static_cast<uint8_t>(p[1]) == 0x40) {
       p += 2;
       continue;
     }
-    if (len == 1 && (*p == ' ' || *p == '\t')) {
+    if (len == 1 && *p == ' ') {
       ++p;
       continue;
     }

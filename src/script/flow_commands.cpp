@@ -135,7 +135,8 @@ int FlowCommands::If(const char* arg) {
 }
 
 int FlowCommands::Cjmp(const char* arg) {
-  const int32_t n = *arg ? expr_.Evaluate(arg) : s_.vars.S[kNameChanged];
+  // `arg` is the text right after the word; its first byte is the separator.
+  const int32_t n = *arg ? expr_.Evaluate(arg + 1) : s_.vars.S[kNameChanged];
   const int64_t end = static_cast<int64_t>(interp_.FindLineStart(s_.scriptPos, '}')) + 2;
   int64_t cur = s_.scriptPos;
   for (int64_t i = 0; i <= n; ++i) {
@@ -217,7 +218,7 @@ int FlowCommands::Mode(const char* arg) {
   host_.SetTextColour();
   const int32_t n = ReadDecimal(arg);
   if (n != s_.vars.S[kNovelMode]) {
-    interp_.ClearPageState();
+    s_.ClearPageState();
     if (s_.vars.S[kNovelMode] == 0) {
       s_.vars.S[kNovelMode] = 1;
       host_.RedrawWindowForNovelMode();
@@ -232,7 +233,7 @@ int FlowCommands::Mode(const char* arg) {
 }
 
 int FlowCommands::TwSet(const char* arg) {
-  interp_.ClearPageState();
+  s_.ClearPageState();
   s_.textWindowOn = ReadDecimal(arg) != 0;
   return 0;
 }

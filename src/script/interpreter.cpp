@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/files.h"
 #include "script/commands.h"
 #include "script/decimal.h"
 #include "text/sjis.h"
@@ -402,23 +403,20 @@ void Interpreter::CommitHistoryLine() {
   std::memset(s_.history + s_.historyLen, 0, kHistorySlotSize);
 }
 
-void Interpreter::ClearPageState() {
-  s_.textColumn = 0;
-  s_.textRow = 0;
-  std::memset(s_.pageText, 0, sizeof s_.pageText);
-  std::memset(s_.pageColour, 0, sizeof s_.pageColour);
-  s_.pageCleared = true;
-  s_.textStyle = 0;
-  s_.textColour = 0;
-  s_.pageChars = 0;
-}
-
 void Interpreter::ReturnFromCall() {
   if (s_.callDepth <= 0) return;
   s_.callDepth = std::min(s_.callDepth, kMaxCallDepth) - 1;
   char name[kNameSize];
   CopyField(name, sizeof name, s_.callNames[s_.callDepth]);
-  loader_.LoadScript(name, kLoadStory);
+  if (!loader_.LoadScript(name, kLoadStory)) {
+    // The caller's offset means nothing in whatever script is loaded now; running there would
+    // play a fragment of it as story text.
+    LogMessage("return to script " + SjisToUtf8(name) +
+               " refused: it cannot be loaded; the script stops here");
+    s_.interpreterOn = false;
+    s_.needLine = true;
+    return;
+  }
   CopyField(s_.scriptName, sizeof s_.scriptName, name);
   s_.scriptPos = s_.callReturns[s_.callDepth];
   s_.needLine = true;

@@ -33,7 +33,6 @@ class Interpreter {
   int32_t FindByte(int32_t from, uint8_t byte) const;
 
   void CommitHistoryLine();
-  void ClearPageState();
   // Pops one call and resumes the caller's script after its `call` line.
   void ReturnFromCall();
 

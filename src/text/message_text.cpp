@@ -5,13 +5,7 @@
 namespace zorvel {
 
 void MessageText::OpenTextPage() {
-  std::memset(s_.pageText, 0, sizeof s_.pageText);
-  std::memset(s_.pageColour, 0, sizeof s_.pageColour);
-  s_.textColumn = 0;
-  s_.textRow = 0;
-  s_.pageChars = 0;
-  s_.textStyle = 0;
-  s_.pageCleared = true;
+  s_.ClearPageState();
   s_.vars.S[kTextColour] = kWhite;
   if (s_.vars.S[kNovelMode] == 0) s_.speakerName[0] = 0;
   s_.windowOpen = true;

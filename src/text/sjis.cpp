@@ -136,7 +136,11 @@ std::optional<std::string> Utf8ToSjis(std::string_view utf8, size_t* badOffset) 
     for (const Alias& a : kAliases) {
       if (ch == a.from) ch = a.to;
     }
-    if (ch.size() < len || ConvertOne(c.toSjis, ch.data(), ch.size(), ch.size(), out) == 0) {
+    // iconv passes some characters (the tag characters U+E0000...) over without a word; they
+    // have no code page 932 form either, and dropping them would lose text without saying so.
+    const size_t before = out.size();
+    if (ch.size() < len || ConvertOne(c.toSjis, ch.data(), ch.size(), ch.size(), out) == 0 ||
+        out.size() == before) {
       if (badOffset) *badOffset = i;
       return std::nullopt;
     }

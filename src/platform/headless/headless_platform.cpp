@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <sstream>
 
 #include "platform/files.h"
@@ -11,23 +12,30 @@ namespace zorvel {
 
 namespace {
 
-bool ParseKey(const std::string& name, Key& key, char& ch) {
+std::string Lower(std::string word) {
+  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return word;
+}
+
+// Names are matched in any letter case: "enter", "ENTER" and "Enter" are one key.
+bool ParseKey(const std::string& givenName, Key& key, char& ch) {
+  const std::string name = givenName.size() == 1 ? givenName : Lower(givenName);
   static const struct {
     const char* name;
     Key key;
     char ch;
   } kNamed[] = {
-      {"Enter", Key::kEnter, '\r'},
-      {"Space", Key::kSpace, ' '},
-      {"Escape", Key::kEscape, 27},
-      {"Tab", Key::kTab, '\t'},
-      {"Backspace", Key::kBackspace, '\b'},
-      {"Up", Key::kUp, 0},
-      {"Down", Key::kDown, 0},
-      {"Left", Key::kLeft, 0},
-      {"Right", Key::kRight, 0},
-      {"Shift", Key::kShift, 0},
-      {"Ctrl", Key::kCtrl, 0},
+      {"enter", Key::kEnter, '\r'},
+      {"space", Key::kSpace, ' '},
+      {"escape", Key::kEscape, 27},
+      {"tab", Key::kTab, '\t'},
+      {"backspace", Key::kBackspace, '\b'},
+      {"up", Key::kUp, 0},
+      {"down", Key::kDown, 0},
+      {"left", Key::kLeft, 0},
+      {"right", Key::kRight, 0},
+      {"shift", Key::kShift, 0},
+      {"ctrl", Key::kCtrl, 0},
   };
   for (const auto& k : kNamed) {
     if (name == k.name) {
@@ -36,10 +44,11 @@ bool ParseKey(const std::string& name, Key& key, char& ch) {
       return true;
     }
   }
-  if (name.size() >= 2 && name[0] == 'F') {
+  if (name.size() >= 2 && name[0] == 'f') {
     int n = 0;
     for (size_t i = 1; i < name.size(); ++i) {
-      if (name[i] < '0' || name[i] > '9') return false;
+      // Past F12 already: a long run of digits must not overflow the number.
+      if (name[i] < '0' || name[i] > '9' || n > 12) return false;
       n = n * 10 + (name[i] - '0');
     }
     if (n < 1 || n > 12) return false;
@@ -55,7 +64,8 @@ bool ParseKey(const std::string& name, Key& key, char& ch) {
   return false;
 }
 
-bool ParseButton(const std::string& word, MouseButton& button) {
+bool ParseButton(const std::string& givenWord, MouseButton& button) {
+  const std::string word = Lower(givenWord);
   if (word == "left") {
     button = MouseButton::kLeft;
   } else if (word == "right") {
@@ -101,7 +111,7 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
     int64_t ms = 0;
     if (!ParseInt(w[0], ms) || ms < 0) return fail("time must be a number of milliseconds");
     if (w.size() < 2) return fail("missing verb");
-    const std::string& verb = w[1];
+    const std::string verb = Lower(w[1]);
     TimedEvent e;
     e.ms = static_cast<uint32_t>(ms);
     InputEvent& in = e.input;
@@ -155,15 +165,15 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
     } else if (verb == "close") {
       in.kind = InputEvent::Kind::kClose;
     } else if (verb == "msgbox") {
-      if (w.size() < 3 || (w[2] != "ok" && w[2] != "cancel"))
-        return fail("msgbox needs ok or cancel");
+      const std::string answer = w.size() < 3 ? std::string() : Lower(w[2]);
+      if (answer != "ok" && answer != "cancel") return fail("msgbox needs ok or cancel");
       e.verb = TimedEvent::Verb::kMessageBox;
-      e.answerOk = w[2] == "ok";
+      e.answerOk = answer == "ok";
     } else if (verb == "screenshot" || verb == "dump") {
       if (w.size() < 3) return fail(verb + " needs FILE");
       e.verb = verb == "dump" ? TimedEvent::Verb::kDump : TimedEvent::Verb::kScreenshot;
       // The file name is the rest of the line, so it may contain blanks.
-      const size_t at = line.find(verb) + verb.size();
+      const size_t at = line.find(w[1]) + w[1].size();
       e.file = line.substr(line.find_first_not_of(" \t", at));
       while (!e.file.empty() &&
              (e.file.back() == ' ' || e.file.back() == '\t' || e.file.back() == '\r')) {
@@ -218,6 +228,53 @@ bool HeadlessPlatform::PollEvent(InputEvent& event) {
     }
   }
   return false;
+}
+
+void HeadlessPlatform::Present(const Surface& gameArea) {
+  lastFrame_ = gameArea;
+  Presented();
+}
+
+void HeadlessPlatform::CopyRect(const Surface& gameArea, int x, int y, int w, int h) {
+  if (lastFrame_.Width() != gameArea.Width() || lastFrame_.Height() != gameArea.Height()) {
+    // Nothing shown yet: the window starts black around the first rectangle.
+    lastFrame_.Resize(gameArea.Width(), gameArea.Height());
+    lastFrame_.Fill(0, 0, 0);
+  }
+  // 64-bit ends: a caller's huge width or height must not wrap around.
+  const int64_t x0 = std::max(x, 0);
+  const int64_t y0 = std::max(y, 0);
+  const int64_t x1 = std::min<int64_t>(int64_t{x} + w, gameArea.Width());
+  const int64_t y1 = std::min<int64_t>(int64_t{y} + h, gameArea.Height());
+  if (x0 >= x1 || y0 >= y1) return;
+  for (int64_t row = y0; row < y1; ++row) {
+    std::memcpy(lastFrame_.Row(static_cast<int>(row)) + x0 * 3,
+                gameArea.Row(static_cast<int>(row)) + x0 * 3, static_cast<size_t>(x1 - x0) * 3);
+  }
+}
+
+void HeadlessPlatform::PresentRect(const Surface& gameArea, int x, int y, int w, int h) {
+  CopyRect(gameArea, x, y, w, h);
+  Presented();
+}
+
+void HeadlessPlatform::PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) {
+  for (const ScreenRect& r : rects) CopyRect(gameArea, r.x, r.y, r.w, r.h);
+  Presented();
+}
+
+void HeadlessPlatform::Presented() {
+  ++presentCount_;
+  if (presentHook_) presentHook_();
+}
+
+void HeadlessPlatform::ShownGameArea(Surface& out) {
+  if (lastFrame_.Empty()) {
+    out.Resize(800, 600);
+    out.Fill(0, 0, 0);
+  } else {
+    out = lastFrame_;
+  }
 }
 
 MessageBoxAnswer HeadlessPlatform::ShowMessageBox(const std::string&, const std::string&,

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/surface.h"
@@ -47,14 +48,23 @@ class HeadlessPlatform : public Platform {
   }
 
   const Surface& LastFrame() const { return lastFrame_; }
+  // Window updates so far (a batch of rectangles counts once), and a hook that sees each one
+  // right after LastFrame() took it in: tests record the frames of an animation with it.
+  uint64_t PresentCount() const { return presentCount_; }
+  void SetPresentHook(std::function<void()> hook) { presentHook_ = std::move(hook); }
+  // Every place the window was put, starting with (0, 0).
+  const std::vector<std::pair<int, int>>& WindowPositions() const { return windowPositions_; }
   const std::string& Title() const { return title_; }
   const std::vector<bool>& ToolbarEnabled() const { return toolbarEnabled_; }
 
   uint32_t Ticks() override { return now_; }
   void Sleep(uint32_t ms) override { now_ += ms; }
   bool PollEvent(InputEvent& event) override;
-  void Present(const Surface& gameArea) override { lastFrame_ = gameArea; }
-  void PresentRect(const Surface& gameArea, int, int, int, int) override { lastFrame_ = gameArea; }
+  void Present(const Surface& gameArea) override;
+  // Only the rectangle reaches the kept frame, as only it would reach a real window.
+  void PresentRect(const Surface& gameArea, int x, int y, int w, int h) override;
+  void PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) override;
+  void ShownGameArea(Surface& out) override;
   void SetTitle(const std::string& utf8Title) override { title_ = utf8Title; }
   MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption,
                                   MessageBoxKind kind) override;
@@ -66,6 +76,11 @@ class HeadlessPlatform : public Platform {
     width = desktopWidth_;
     height = desktopHeight_;
   }
+  void WindowPosition(int& x, int& y) override {
+    x = windowPositions_.back().first;
+    y = windowPositions_.back().second;
+  }
+  void MoveWindow(int x, int y) override { windowPositions_.emplace_back(x, y); }
   SettingsStore& Settings() override { return store_; }
   bool ShouldStop() override;
   void NoteIdleWithoutWork(bool idle) override;
@@ -79,7 +94,13 @@ class HeadlessPlatform : public Platform {
   std::optional<uint32_t> runMs_;
   std::optional<uint32_t> quietSince_;
   std::function<void(const std::string&)> dumpHandler_;
+  void CopyRect(const Surface& gameArea, int x, int y, int w, int h);
+  void Presented();
+
   Surface lastFrame_;
+  uint64_t presentCount_ = 0;
+  std::function<void()> presentHook_;
+  std::vector<std::pair<int, int>> windowPositions_{{0, 0}};
   std::string title_;
   std::vector<bool> toolbarEnabled_;
   int desktopWidth_ = 1920;

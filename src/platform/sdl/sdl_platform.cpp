@@ -5,8 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <utility>
+
+#include "platform/signals.h"
 
 namespace zorvel {
 
@@ -147,8 +151,26 @@ bool SdlPlatform::InitVideo(std::string& error) {
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   // A windowed game gains nothing from switching the desktop compositor off.
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // Termination signals are the engine's to handle: they end the run without the question that
+  // SDL's own handler would bring through SDL_QUIT.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  constexpr char kNoDisplay[] = "no display: set DISPLAY or run with --headless";
+  const auto envSet = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != 0;
+  };
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    error = std::string("cannot start the video system: ") + SDL_GetError();
+    error = envSet("DISPLAY") || envSet("WAYLAND_DISPLAY")
+                ? std::string("cannot start the video system: ") + SDL_GetError()
+                : kNoDisplay;
+    return false;
+  }
+  // These drivers draw nowhere a player can see; a window there would run forever unseen.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr || std::strcmp(driver, "offscreen") == 0 ||
+      std::strcmp(driver, "dummy") == 0) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    error = kNoDisplay;
     return false;
   }
   videoReady_ = true;
@@ -260,6 +282,11 @@ void SdlPlatform::Translate(const SDL_Event& event) {
         if (toolbar_.SetHot(-1)) DrawToolbar();
       } else if (IsRedrawEvent(event.window.event)) {
         redrawPending_ = true;
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+          InputEvent repaint;
+          repaint.kind = InputEvent::Kind::kRepaint;
+          pending_.push_back(repaint);
+        }
       }
       break;
     case SDL_RENDER_DEVICE_RESET: {
@@ -443,20 +470,57 @@ void SdlPlatform::Redraw() {
 }
 
 void SdlPlatform::CopyGameArea(const Surface& gameArea, int x, int y, int w, int h) {
+  ScreenRect changed;
+  if (!CopyIntoFrame(gameArea, ScreenRect{x, y, w, h}, changed)) return;
+  Upload(frame_, changed.x, kToolbarHeight + changed.y, changed.w, changed.h);
+  Redraw();
+}
+
+bool SdlPlatform::CopyIntoFrame(const Surface& gameArea, const ScreenRect& r, ScreenRect& copied) {
   // 64-bit ends: a caller's huge width or height must not wrap around.
-  const int x0 = std::max(x, 0);
-  const int y0 = std::max(y, 0);
+  const int x0 = std::max(r.x, 0);
+  const int y0 = std::max(r.y, 0);
   const int x1 = static_cast<int>(std::min<int64_t>(
-      {static_cast<int64_t>(x) + w, kGameWidth, static_cast<int64_t>(gameArea.Width())}));
+      {static_cast<int64_t>(r.x) + r.w, kGameWidth, static_cast<int64_t>(gameArea.Width())}));
   const int y1 = static_cast<int>(std::min<int64_t>(
-      {static_cast<int64_t>(y) + h, kGameHeight, static_cast<int64_t>(gameArea.Height())}));
-  if (x0 >= x1 || y0 >= y1) return;
+      {static_cast<int64_t>(r.y) + r.h, kGameHeight, static_cast<int64_t>(gameArea.Height())}));
+  if (x0 >= x1 || y0 >= y1) return false;
   for (int row = y0; row < y1; ++row) {
     std::memcpy(frame_.Row(kToolbarHeight + row) + x0 * 3, gameArea.Row(row) + x0 * 3,
                 static_cast<size_t>(x1 - x0) * 3);
   }
+  copied = ScreenRect{x0, y0, x1 - x0, y1 - y0};
+  return true;
+}
+
+void SdlPlatform::PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) {
+  // One upload of the rectangles' bounding box and one repaint for the whole batch.
+  int x0 = kGameWidth;
+  int y0 = kGameHeight;
+  int x1 = 0;
+  int y1 = 0;
+  for (const ScreenRect& r : rects) {
+    ScreenRect copied;
+    if (!CopyIntoFrame(gameArea, r, copied)) continue;
+    x0 = std::min(x0, copied.x);
+    y0 = std::min(y0, copied.y);
+    x1 = std::max(x1, copied.x + copied.w);
+    y1 = std::max(y1, copied.y + copied.h);
+  }
+  if (x0 >= x1 || y0 >= y1) return;
   Upload(frame_, x0, kToolbarHeight + y0, x1 - x0, y1 - y0);
   Redraw();
+}
+
+void SdlPlatform::WindowPosition(int& x, int& y) {
+  x = 0;
+  y = 0;
+  if (window_ != nullptr) SDL_GetWindowPosition(window_, &x, &y);
+}
+
+void SdlPlatform::MoveWindow(int x, int y) {
+  if (window_ == nullptr || IsFullScreen()) return;
+  SDL_SetWindowPosition(window_, x, y);
 }
 
 void SdlPlatform::Present(const Surface& gameArea) {
@@ -465,6 +529,14 @@ void SdlPlatform::Present(const Surface& gameArea) {
 
 void SdlPlatform::PresentRect(const Surface& gameArea, int x, int y, int w, int h) {
   CopyGameArea(gameArea, x, y, w, h);
+}
+
+void SdlPlatform::ShownGameArea(Surface& out) {
+  out.Resize(kGameWidth, kGameHeight);
+  for (int row = 0; row < kGameHeight; ++row) {
+    std::memcpy(out.Row(row), std::as_const(frame_).Row(kToolbarHeight + row),
+                static_cast<size_t>(kGameWidth) * 3);
+  }
 }
 
 void SdlPlatform::SetTitle(const std::string& utf8Title) {
@@ -514,7 +586,12 @@ MessageBoxAnswer SdlPlatform::ShowMessageBox(const std::string& utf8Text,
   while (!answer) {
     SDL_Event event;
     // Sleeps in the windowing system's own wait; the timeout only bounds a lost wake-up.
-    if (SDL_WaitEventTimeout(&event, 1000) == 0) continue;
+    // A termination signal answers like the close box; the engine then ends the run.
+    if (TerminationSignalled()) {
+      answer = MessageBoxAnswer::kCancel;
+      break;
+    }
+    if (SDL_WaitEventTimeout(&event, 100) == 0) continue;
     switch (event.type) {
       case SDL_QUIT:
         answer = MessageBoxAnswer::kCancel;

@@ -40,6 +40,8 @@ class SdlPlatform : public Platform {
   bool PollEvent(InputEvent& event) override;
   void Present(const Surface& gameArea) override;
   void PresentRect(const Surface& gameArea, int x, int y, int w, int h) override;
+  void PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) override;
+  void ShownGameArea(Surface& out) override;
   void SetTitle(const std::string& utf8Title) override;
   MessageBoxAnswer ShowMessageBox(const std::string& utf8Text, const std::string& utf8Caption,
                                   MessageBoxKind kind) override;
@@ -47,6 +49,8 @@ class SdlPlatform : public Platform {
                   const std::vector<bool>& enabled) override;
   bool HasAudioOutput() override;
   void DesktopSize(int& width, int& height) override;
+  void WindowPosition(int& x, int& y) override;
+  void MoveWindow(int x, int y) override;
   SettingsStore& Settings() override { return store_; }
 
  private:
@@ -69,6 +73,8 @@ class SdlPlatform : public Platform {
 
   void DrawToolbar();
   void CopyGameArea(const Surface& gameArea, int x, int y, int w, int h);
+  // Copies the part of `r` inside the game area into the frame; false when nothing is left.
+  bool CopyIntoFrame(const Surface& gameArea, const ScreenRect& r, ScreenRect& copied);
   // Sends part of a frame to the texture (the whole frame when w or h is 0).
   void Upload(const Surface& frame, int x, int y, int w, int h);
   void Redraw();

@@ -1,0 +1,159 @@
+// Fuzz target body for the arguments of the layer commands (gra, bg, clrb, spr, ovr, fix,
+// partsload, ptset, direct, cgfull) over a small picture archive, with the registers that steer
+// composition (filters, overlay placement, character positions) taken from the input too.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "graphics/layers.h"
+#include "graphics/picture.h"
+#include "platform/files.h"
+#include "platform/headless/headless_platform.h"
+#include "resources/archive.h"
+#include "resources/archive_set.h"
+#include "scratch_dir.h"
+#include "targets.h"
+
+namespace zorvel::fuzz {
+
+namespace {
+
+class NoStore : public SettingsStore {
+ public:
+  std::optional<std::string> Read(const std::string&, const std::string&,
+                                  const std::string&) override {
+    return std::nullopt;
+  }
+  bool Write(const std::string&, const std::string&, const std::string&,
+             const std::string&) override {
+    return false;
+  }
+};
+
+// Pictures of odd sizes, some larger than the screen, so that clipping is exercised.
+void WritePictureArchive(const std::string& path) {
+  struct Picture {
+    const char* name;
+    int width, height;
+  };
+  const Picture pictures[] = {{"A1", 800, 600}, {"A2", 37, 21},  {"B1", 41, 600}, {"B2", 1000, 7},
+                              {"B3", 2, 2},     {"B4", 1, 1},    {"B5", 64, 650}, {"B6", 300, 40},
+                              {"O1", 101, 33},  {"O2", 900, 700}};
+  std::vector<ArchiveEntry> entries;
+  std::vector<std::vector<uint8_t>> data;
+  for (const Picture& p : pictures) {
+    Surface s(p.width, p.height);
+    for (int y = 0; y < p.height; ++y) {
+      uint8_t* row = s.Row(y);
+      for (int x = 0; x < p.width * 3; ++x) row[x] = static_cast<uint8_t>(x * 7 + y * 13);
+    }
+    data.push_back(EncodeGraPicture(s));
+  }
+  uint32_t offset = static_cast<uint32_t>(IndexSize(IndexLayout::kB, std::size(pictures), 32));
+  for (size_t i = 0; i < std::size(pictures); ++i) {
+    entries.push_back({pictures[i].name, offset, static_cast<uint32_t>(data[i].size())});
+    offset += static_cast<uint32_t>(data[i].size());
+  }
+  std::vector<uint8_t> file = BuildIndex(IndexLayout::kB, entries, 32);
+  for (const auto& d : data) file.insert(file.end(), d.begin(), d.end());
+  WriteFileAtomic(path, file.data(), file.size());
+}
+
+struct Harness {
+  ScratchDir dir;
+  NoStore store;
+  HeadlessPlatform platform{store};
+  std::unique_ptr<EngineState> state = std::make_unique<EngineState>();
+  std::unique_ptr<ArchiveSet> archives;
+  std::unique_ptr<PictureLoader> pictures;
+  std::unique_ptr<Screen> screen;
+  std::unique_ptr<Layers> layers;
+
+  Harness() {
+    WritePictureArchive(dir.Path() + "/vx_gra.kpz");
+    archives = std::make_unique<ArchiveSet>(dir.Path());
+    archives->OpenArchives(GameConfig{}, "NULL");
+    pictures = std::make_unique<PictureLoader>(*archives);
+    screen = std::make_unique<Screen>(platform);
+    screen->CreateSurfaces();
+    LayerHooks hooks;
+    hooks.runTransition = [this](int) { platform.Present(screen->screenSurface); };
+    hooks.galleryCount = [] { return 3; };
+    hooks.galleryIndex = [](const std::string& name) { return name == "A1" ? 1 : -1; };
+    layers = std::make_unique<Layers>(*screen, *state, *pictures, platform, hooks);
+  }
+};
+
+}  // namespace
+
+void FuzzLayerArgs(const uint8_t* data, size_t size) {
+  static Harness h;
+  EngineState& s = *h.state;
+  Layers& layers = *h.layers;
+  s.vars.S.fill(0);
+  layers.Reset();
+  s.deferUpdate = false;
+  s.textWindowOn = false;
+
+  // The first 16 bytes, when there, set the registers composition reads.
+  static constexpr int kRegisters[] = {11, 13, 20, 21, 22, 23, 24, 35,
+                                       80, 81, 82, 86, 89, 90, 91, 150};
+  size_t at = 0;
+  for (int reg : kRegisters) {
+    if (at >= size) break;
+    s.vars.S[reg] = static_cast<int8_t>(data[at++]) * 37;
+  }
+  // Then commands: a selector byte and 0-ended argument text, one after another.
+  while (at < size) {
+    const uint8_t which = data[at++];
+    std::string arg;
+    while (at < size && data[at] != 0) arg.push_back(static_cast<char>(data[at++]));
+    ++at;
+    switch (which % 11) {
+      case 0:
+        layers.Gra(arg.c_str());
+        break;
+      case 1:
+        layers.Bg(arg.c_str());
+        break;
+      case 2:
+        layers.Clrb(arg.c_str());
+        break;
+      case 3:
+        layers.Spr(arg.c_str());
+        break;
+      case 4:
+        layers.Ovr(arg.c_str());
+        break;
+      case 5:
+        layers.Fix(arg.c_str());
+        break;
+      case 6:
+        layers.Partsload(arg.c_str());
+        break;
+      case 7:
+        layers.Ptset(arg.c_str());
+        break;
+      case 8:
+        layers.Direct(arg.c_str());
+        break;
+      case 9:
+        layers.Cgfull(arg.c_str());
+        break;
+      default:
+        layers.LoadCharacters(arg.c_str());
+        break;
+    }
+    const Surface& scene = h.screen->sceneSurface;
+    const Surface& shown = h.screen->screenSurface;
+    if (scene.Width() != 800 || scene.Height() != 600 || shown.Width() != 800 ||
+        shown.Height() != 600) {
+      std::fprintf(stderr, "the scene or screen lost its 800 x 600 size\n");
+      std::abort();
+    }
+  }
+}
+
+}  // namespace zorvel::fuzz

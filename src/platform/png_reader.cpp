@@ -1,0 +1,85 @@
+#include "platform/png_reader.h"
+
+#include <png.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace zorvel {
+
+namespace {
+
+// Larger pictures are no game art; the limit keeps a damaged header from asking for gigabytes.
+constexpr png_uint_32 kMaxSide = 16384;
+
+// The jump out of libpng lands in ReadPng; everything it needs afterwards lives in here.
+struct PngSource {
+  std::span<const uint8_t> bytes;
+  size_t pos = 0;
+  std::string message;
+};
+
+void ReadBytes(png_structp png, png_bytep data, png_size_t length) {
+  auto* src = static_cast<PngSource*>(png_get_io_ptr(png));
+  if (length > src->bytes.size() - src->pos) png_error(png, "the PNG data ends too early");
+  std::memcpy(data, src->bytes.data() + src->pos, length);
+  src->pos += length;
+}
+
+void OnError(png_structp png, png_const_charp message) {
+  auto* src = static_cast<PngSource*>(png_get_error_ptr(png));
+  src->message = message;
+  png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+}  // namespace
+
+bool ReadPng(std::span<const uint8_t> bytes, Surface& out, std::string* error) {
+  auto src = std::make_unique<PngSource>();
+  src->bytes = bytes;
+  auto picture = std::make_unique<Surface>();
+  auto rows = std::make_unique<std::vector<png_bytep>>();
+  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) {
+    if (error) *error = "not a PNG file";
+    return false;
+  }
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, src.get(), OnError, OnWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (error) *error = "out of memory";
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (error) *error = src->message;
+    return false;
+  }
+  png_set_read_fn(png, src.get(), ReadBytes);
+  png_set_user_limits(png, kMaxSide, kMaxSide);
+  png_read_info(png, info);
+  png_set_expand(png);
+  png_set_strip_16(png);
+  png_set_strip_alpha(png);
+  png_set_gray_to_rgb(png);
+  png_set_bgr(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_channels(png, info) != 3 || png_get_bit_depth(png, info) != 8) {
+    png_error(png, "unsupported PNG colour format");
+  }
+  picture->Resize(static_cast<int>(png_get_image_width(png, info)),
+                  static_cast<int>(png_get_image_height(png, info)));
+  rows->resize(static_cast<size_t>(picture->Height()));
+  for (int y = 0; y < picture->Height(); ++y) (*rows)[static_cast<size_t>(y)] = picture->Row(y);
+  png_read_image(png, rows->data());
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  out = std::move(*picture);
+  return true;
+}
+
+}  // namespace zorvel

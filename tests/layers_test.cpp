@@ -1,0 +1,195 @@
+// The screen layers played through fixture games: backgrounds, solid colours, characters and
+// their arrangements, the overlay, the colour filters, and what reaches the window.
+#include "graphics/layers.h"
+
+#include <gtest/gtest.h>
+
+#include "fixture.h"
+
+namespace zorvel::test {
+namespace {
+
+using Rgb = std::array<uint8_t, 3>;
+constexpr Rgb kBlack = {0, 0, 0};
+
+// A character file: the colour picture on the left, its mask (fully opaque) on the right.
+Surface Character(int width, int height, Rgb colour) {
+  Surface s(width * 2, height);
+  s.FillRect(0, 0, width, height, colour[0], colour[1], colour[2]);
+  s.FillRect(width, 0, width, height, 255, 255, 255);
+  return s;
+}
+
+class Layers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Surface corners = Solid(800, 600, 0, 0, 0);
+    corners.FillRect(0, 0, 1, 1, 1, 2, 3);
+    corners.FillRect(799, 599, 1, 1, 4, 5, 6);
+    std::map<std::string, Surface> pictures = {
+        {"A001", Solid(800, 600, 200, 0, 0)},   {"A002", Solid(800, 600, 0, 200, 0)},
+        {"A003", Solid(800, 600, 0, 0, 200)},   {"A004", Solid(800, 600, 30, 60, 90)},
+        {"A640", Solid(640, 480, 250, 250, 0)}, {"ACORNERS", corners},
+    };
+    for (int i = 1; i <= 6; ++i) {
+      const uint8_t v = static_cast<uint8_t>(20 * i);
+      pictures["B0" + std::to_string(i)] = Character(100, 600, {v, v, 1});
+    }
+    Surface overlay(400, 100);  // 200 x 100 colour, then its mask
+    overlay.FillRect(0, 0, 200, 100, 0, 0, 255);
+    overlay.FillRect(200, 0, 200, 100, 255, 255, 255);
+    pictures["OV1"] = overlay;
+    WritePictures(game_ / "vx_gra.kpz", pictures);
+  }
+
+  Session& Play(const std::string& script, uint32_t ms = 3000) {
+    WriteGame(game_.Path(), {{"main", script}});
+    session_ = std::make_unique<Session>(game_.Path(), config_.Path());
+    session_->RunFor(ms);
+    return *session_;
+  }
+  Rgb Shown(int x, int y) { return PixelAt(session_->platform().LastFrame(), x, y); }
+  // Character B0n drawn through its full mask: a mask byte of 255 keeps 255/256 of the colour.
+  static Rgb Grey(int v) { return {Masked(v), Masked(v), Masked(1)}; }
+  static uint8_t Masked(int v) { return static_cast<uint8_t>(v * 255 / 256); }
+
+  TempDir game_, config_;
+  std::unique_ptr<Session> session_;
+};
+
+TEST_F(Layers, GrbAndBgWaitForTheNextGra) {
+  Session& s = Play("@gra A001 3\n@sleep -1\n@grb A002 3\n@bg A003\n@sleep -1\n@gra A004\n");
+  EXPECT_EQ(Shown(10, 10), (Rgb{200, 0, 0}));
+  const auto clickAndRun = [&s] {
+    s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+    s.RunFor(3000);
+  };
+  clickAndRun();
+  EXPECT_EQ(Shown(10, 10), (Rgb{200, 0, 0}));
+  EXPECT_STREQ(s.state().backgroundName, "A003");
+  clickAndRun();
+  EXPECT_EQ(Shown(10, 10), (Rgb{30, 60, 90}));
+}
+
+TEST_F(Layers, SolidColoursAndSmallBackgrounds) {
+  const std::vector<std::tuple<std::string, int, int, Rgb>> cases = {
+      {"@gra S00F", 10, 10, {0, 0, 240}},
+      {"@gra SGGG", 10, 10, {255, 255, 255}},
+      {"@gra S0x0", 10, 10, kBlack},
+      {"@bg s8f0", 10, 10, {128, 240, 0}},
+      {"@gra A640", 10, 10, {250, 250, 0}},
+      {"@gra A640", 700, 500, kBlack},
+      {"@gra a001", 10, 10, {200, 0, 0}},
+      {"@gra A001\n@gra Zzz", 10, 10, {200, 0, 0}},
+      {"@gra A001\n@gra Amissing", 10, 10, {200, 0, 0}},
+  };
+  for (const auto& [script, x, y, colour] : cases) {
+    Play(script + "\n");
+    EXPECT_EQ(Shown(x, y), colour) << script;
+  }
+}
+
+TEST_F(Layers, CharacterArrangements) {
+  // Probes at the centres of every arrangement's positions.
+  struct Case {
+    std::string script;
+    std::vector<std::pair<int, Rgb>> probes;
+    std::vector<std::string> names;
+  };
+  const Case cases[] = {
+      {"@spr B01,B02,5", {{250, Grey(20)}, {550, Grey(40)}, {400, kBlack}}, {"B01", "B02"}},
+      {"@spr B01,B02\n@spr B01,-,B03",
+       {{200, Grey(20)}, {400, Grey(40)}, {600, Grey(60)}},
+       {"B01", "B02", "B03"}},
+      {"@spr B01,B02\n@spr 5", {{250, kBlack}, {550, kBlack}}, {}},
+      {"@spr B01,", {{250, Grey(20)}, {550, kBlack}}, {"B01", ""}},
+      {"@spr B01", {{400, Grey(20)}, {250, kBlack}}, {"B01"}},
+      {"@spr B01,B02,B03,B04",
+       {{100, Grey(20)}, {300, Grey(40)}, {500, Grey(60)}, {700, Grey(80)}},
+       {"B01", "B02", "B03", "B04"}},
+      {"@gra B01\n@gra B02 R", {{250, kBlack}, {550, Grey(40)}}, {"", "B02"}},
+      {"@gra B01 L\n@gra B02 R", {{250, Grey(20)}, {550, Grey(40)}}, {"B01", "B02"}},
+      {"@spr B01,B02\n@clrb 2L", {{250, kBlack}, {550, Grey(40)}}, {"", "B02"}},
+      {"@spr B01,B02\n@clrb", {{250, kBlack}, {550, kBlack}}, {}},
+      {"!S081=100\n@spr B01,B02", {{100, Grey(20)}, {250, kBlack}}, {"B01", "B02"}},
+      {"@spr B01,B02\n@gra A003", {{250, {0, 0, 200}}}, {}},
+  };
+  for (const Case& c : cases) {
+    Session& s = Play("@gra S000\n" + c.script + "\n");
+    for (const auto& [x, colour] : c.probes)
+      EXPECT_EQ(Shown(x, 300), colour) << c.script << " x=" << x;
+    std::vector<std::string> names;
+    for (int p = 0; p < std::min(s.engine().LayerState().CharacterCount(), 4); ++p) {
+      names.push_back(s.engine().LayerState().PositionName(p));
+    }
+    EXPECT_EQ(names, c.names) << c.script;
+  }
+}
+
+TEST_F(Layers, DrawingOrderAndTheSlotCache) {
+  for (const auto& [order, front] :
+       std::vector<std::pair<int, Rgb>>{{0, Grey(40)}, {1, Grey(20)}}) {
+    Play("!S081=400\n!S082=400\n!S024=" + std::to_string(order) + "\n@spr B01,B02\n");
+    EXPECT_EQ(Shown(400, 300), front) << "S024=" << order;
+  }
+  // Five pictures fill the five slots; the sixth takes the slot filled first.
+  Session& s = Play("@spr B01\n@spr B02\n@spr B03\n@spr B04\n@spr B05\n@spr B06\n@spr B02\n");
+  EXPECT_STREQ(s.engine().LayerState().SlotName(0), "B06");
+  EXPECT_STREQ(s.engine().LayerState().SlotName(1), "B02");
+  EXPECT_EQ(Shown(400, 300), Grey(40));
+}
+
+TEST_F(Layers, OverlayPlacesOrderAndOpacity) {
+  constexpr Rgb kRed = {200, 0, 0};
+  const Rgb kBlue = {0, 0, Masked(255)};
+  struct Case {
+    std::string script;
+    int x, y;
+    Rgb colour;
+    int32_t left;  // S021 afterwards
+  };
+  const Case cases[] = {
+      {"!S020=0\n@ovr OV1,0,100,50", 150, 60, kBlue, 100},
+      {"!S020=0\n@ovr OV1,0,100,50", 350, 60, kRed, 100},
+      {"!S020=0\n@ovr OV1,0,100,50\n@ovr OFF", 150, 60, kRed, 100},
+      {"!S020=0\n@ovr OV1,0,100,50\n@ovr OFF\n@ovr OV1", 150, 60, kBlue, 100},
+      {"!S020=5\n@ovr OV1,0,100,50", 150, 60, kRed, 100},
+      {"!S020=0\n!S023=128\n@ovr OV1,0,0,0", 10, 10, {100, 0, 127}, 0},
+      {"!S020=0\n@spr B01\n@ovr OV1,0,380,0", 390, 10, Grey(20), 380},
+      {"!S020=1\n@spr B01\n@ovr OV1,0,380,0", 390, 10, kBlue, 380},
+  };
+  for (const Case& c : cases) {
+    Session& s = Play("@gra A001\n" + c.script + "\n");
+    EXPECT_EQ(Shown(c.x, c.y), c.colour) << c.script;
+    EXPECT_EQ(s.state().vars.S[21], c.left) << c.script;
+  }
+}
+
+TEST_F(Layers, ColourFilters) {
+  const std::vector<std::tuple<std::string, int, int, Rgb>> cases = {
+      {"!S011=1\n!S013=8\n@gra A001", 10, 10, {100, 0, 0}},
+      {"!S011=1\n!S013=16\n@gra A004", 10, 10, {30, 60, 90}},
+      {"!S011=1\n!S013=0\n@gra A004", 10, 10, kBlack},
+      {"!S011=2\n@gra A004", 10, 10, {60, 45, 15}},
+      {"!S011=3\n@gra A004", 10, 10, {60, 60, 60}},
+      {"!S011=4\n@gra ACORNERS", 0, 0, {4, 5, 6}},
+      {"!S011=4\n@gra ACORNERS", 799, 599, {1, 2, 3}},
+      {"!S011=9\n@gra A004", 10, 10, {30, 60, 90}},
+  };
+  for (const auto& [script, x, y, colour] : cases) {
+    Play(script + "\n");
+    EXPECT_EQ(Shown(x, y), colour) << script;
+  }
+}
+
+TEST_F(Layers, StateDumpNamesTheLayers) {
+  Session& s = Play("!S020=0\n@gra A001\n@spr B01,B02\n@ovr OV1\n");
+  const std::string d = s.engine().DumpState(0);
+  EXPECT_NE(d.find("\"layers\":{\"background\":\"A001\",\"characters\":[\"B01\",\"B02\"],"
+                   "\"overlay\":\"OV1\"}"),
+            std::string::npos)
+      << d;
+}
+
+}  // namespace
+}  // namespace zorvel::test
