@@ -14,24 +14,13 @@
 #include "graphics/frame_clock.h"
 #include "graphics/screen.h"
 #include "graphics/transitions.h"
+#include "platform/forgetful_settings_store.h"
 #include "platform/headless/headless_platform.h"
 #include "resources/settings.h"
 #include "script/expressions.h"
 
 namespace zorvel::bench {
 namespace {
-
-class NullStore : public SettingsStore {
- public:
-  std::optional<std::string> Read(const std::string&, const std::string&,
-                                  const std::string&) override {
-    return std::nullopt;
-  }
-  bool Write(const std::string&, const std::string&, const std::string&,
-             const std::string&) override {
-    return true;
-  }
-};
 
 using Clock = std::chrono::steady_clock;
 
@@ -55,7 +44,7 @@ struct Rig {
     last = now;
   }
 
-  NullStore store;
+  ForgetfulSettingsStore store;
   HeadlessPlatform platform{store};
   std::unique_ptr<EngineState> state = std::make_unique<EngineState>();
   Settings settings;

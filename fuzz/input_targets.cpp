@@ -13,6 +13,7 @@
 #include "../tools/archive_reader.h"
 #include "../tools/script_codec.h"
 #include "platform/files.h"
+#include "platform/forgetful_settings_store.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/ini_store.h"
 #include "resources/game_config.h"
@@ -49,18 +50,6 @@ bool WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
 
 constexpr char kKeyPath[] = "Software\\Zorvel\\Fuzz";
 constexpr char kSection[] = "fuzz";
-
-class EmptyStore : public SettingsStore {
- public:
-  std::optional<std::string> Read(const std::string&, const std::string&,
-                                  const std::string&) override {
-    return std::nullopt;
-  }
-  bool Write(const std::string&, const std::string&, const std::string&,
-             const std::string&) override {
-    return false;
-  }
-};
 
 // Defaults that differ from the settings' own, so that a value read from the file shows.
 GameConfig SettingsGameConfig() {
@@ -196,7 +185,7 @@ void FuzzSettingsStore(const uint8_t* data, size_t size) {
   const SettingsLocation where = LocateSettings(kKeyPath, kSection);
   FUZZ_CHECK(where.valid);
   const GameConfig config = SettingsGameConfig();
-  EmptyStore empty;
+  ForgetfulSettingsStore empty;
   const Settings defaults = ReadSettings(empty, where, config, 1920, 1080);
   const Settings read = ReadSettings(store, where, config, 1920, 1080);
   ReadCdDir(store, where);
@@ -260,7 +249,7 @@ void FuzzEventsFile(const uint8_t* data, size_t size) {
 
   // The platform hands the input over in time order, lines of one time in file order, and
   // answers message boxes the same way.
-  EmptyStore store;
+  ForgetfulSettingsStore store;
   HeadlessPlatform platform(store);
   size_t dumps = 0;
   platform.SetDumpHandler([&dumps](const std::string&) { ++dumps; });

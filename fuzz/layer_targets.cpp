@@ -10,6 +10,7 @@
 #include "graphics/layers.h"
 #include "graphics/picture.h"
 #include "platform/files.h"
+#include "platform/forgetful_settings_store.h"
 #include "platform/headless/headless_platform.h"
 #include "resources/archive.h"
 #include "resources/archive_set.h"
@@ -19,18 +20,6 @@
 namespace zorvel::fuzz {
 
 namespace {
-
-class NoStore : public SettingsStore {
- public:
-  std::optional<std::string> Read(const std::string&, const std::string&,
-                                  const std::string&) override {
-    return std::nullopt;
-  }
-  bool Write(const std::string&, const std::string&, const std::string&,
-             const std::string&) override {
-    return false;
-  }
-};
 
 // Pictures of odd sizes, some larger than the screen, so that clipping is exercised.
 void WritePictureArchive(const std::string& path) {
@@ -63,7 +52,7 @@ void WritePictureArchive(const std::string& path) {
 
 struct Harness {
   ScratchDir dir;
-  NoStore store;
+  ForgetfulSettingsStore store;
   HeadlessPlatform platform{store};
   std::unique_ptr<EngineState> state = std::make_unique<EngineState>();
   std::unique_ptr<ArchiveSet> archives;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/forgetful_settings_store.h"
 #include "platform/headless/headless_platform.h"
 #include "text/sjis.h"
 #include "text/system_text.h"
@@ -17,25 +18,13 @@
 namespace zorvel {
 namespace {
 
-class MemoryStore : public SettingsStore {
- public:
-  std::optional<std::string> Read(const std::string&, const std::string&,
-                                  const std::string&) override {
-    return std::nullopt;
-  }
-  bool Write(const std::string&, const std::string&, const std::string&,
-             const std::string&) override {
-    return true;
-  }
-};
-
 std::string Sjis(const std::string& utf8) {
   return Utf8ToSjis(utf8).value();
 }
 
 // A font over the usual game settings, with its log lines kept.
 struct FontRig {
-  MemoryStore store;
+  ForgetfulSettingsStore store;
   HeadlessPlatform platform{store};
   GameConfig config;
   VariableBanks vars;
@@ -123,7 +112,9 @@ TEST(FontLoad, WindowsNamesFamiliesAndUnknownNames) {
     FontRig rig(c.name);
     const FontChoice& choice = rig.font.Choice();
     EXPECT_EQ(choice.how, c.how);
-    if (!c.family.empty()) EXPECT_EQ(choice.family, c.family);
+    if (!c.family.empty()) {
+      EXPECT_EQ(choice.family, c.family);
+    }
     EXPECT_EQ(choice.requested, c.name);
     EXPECT_EQ(choice.pixelEm, 25);
     // Whatever was chosen is named in the log with its file, and draws Japanese.
@@ -153,7 +144,7 @@ TEST(FontLoad, BoldWithoutABoldFaceIsEmboldened) {
 }
 
 TEST(FontLoad, WithoutAFaceNothingIsDrawnAndNothingBreaks) {
-  MemoryStore store;
+  ForgetfulSettingsStore store;
   HeadlessPlatform platform(store);
   GameConfig config;
   config.TX_PITCH_X = 12;
@@ -325,9 +316,10 @@ TEST(FontDraw, GlyphOverItsShadowInTheTextColour) {
         EXPECT_EQ(p[0], 0);
         ++solid;
       } else if (m == 0 && p[0] < 200) {
-        // Shadow alone: grey, and only where a glyph pixel is near up-left of it.
-        EXPECT_EQ(p[0], p[1]);
-        EXPECT_EQ(p[1], p[2]);
+        // Shadow alone: grey (channels of one pixel may fall into different 8-byte groups,
+        // and only a group with some mask is touched), and only near a glyph pixel.
+        EXPECT_LE(std::abs(p[0] - p[1]), 1);
+        EXPECT_LE(std::abs(p[1] - p[2]), 1);
         const int cx = x - 10 - 1, cy = y - 5 - 1;
         bool near = false;
         for (int dy = -1; dy <= 1; ++dy) {
@@ -478,10 +470,11 @@ TEST(SystemText, DrawsWithinItsMeasuredBoxOverATransparentBackground) {
   const std::string face = Sjis("ＭＳ ゴシック");
   const std::string label = Sjis("選択肢Ab");
   const int width = text.Measure(label, face, 24);
-  // Four full-width characters at an em of 24 and two half-width ones.
-  EXPECT_EQ(width, 4 * 24 + 2 * 12);
+  // A line cell of 24 pixels is an em of 22 in IPAGothic (its Windows descent is deep):
+  // three full-width characters and two half-width ones.
+  EXPECT_EQ(width, 3 * 22 + 2 * 11);
   EXPECT_EQ(text.Measure(label + std::string("\0zz", 3), face, 24), width);
-  EXPECT_EQ(text.Measure(Sjis("ルビ"), face, 9), 2 * 9);
+  EXPECT_EQ(text.Measure(Sjis("ルビ"), face, 9), 2 * 8);
 
   Surface target = Pattern(300, 80);
   const auto before = Pixels(target);

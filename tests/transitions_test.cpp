@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/forgetful_settings_store.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/png_writer.h"
 
@@ -22,18 +23,6 @@ namespace {
 
 constexpr int kW = 800;
 constexpr int kH = 600;
-
-class NullStore : public SettingsStore {
- public:
-  std::optional<std::string> Read(const std::string&, const std::string&,
-                                  const std::string&) override {
-    return std::nullopt;
-  }
-  bool Write(const std::string&, const std::string&, const std::string&,
-             const std::string&) override {
-    return true;
-  }
-};
 
 // The old picture varies in every channel with the position; the new one is its negative, so
 // every pixel differs between them and a pixel taken from the wrong place shows. Pixel (0, 0)
@@ -189,7 +178,7 @@ class TransitionTest : public ::testing::Test {
   const Surface& Window() const { return platform_.LastFrame(); }
   int32_t& S(int n) { return state_->vars.S[n]; }
 
-  NullStore store_;
+  ForgetfulSettingsStore store_;
   HeadlessPlatform platform_;
   std::unique_ptr<EngineState> state_;
   Settings settings_;

@@ -102,7 +102,7 @@ class FontFace {
   // The line cell (ascent + descent) in pixels, as Windows sizes a font by a positive height.
   bool SetCellHeight(int pixels);
   // Pixels above the baseline at the current size.
-  int Ascent() const;
+  int Ascent() const { return ascent_; }
 
   // A glyph's coverage, 0 (empty) to 255 (full), one byte a pixel, `width` bytes a row.
   struct Bitmap {
