@@ -12,6 +12,7 @@
 
 #include "../tools/archive_reader.h"
 #include "../tools/script_codec.h"
+#include "fuzz_check.h"
 #include "platform/files.h"
 #include "platform/forgetful_settings_store.h"
 #include "platform/headless/headless_platform.h"
@@ -25,15 +26,6 @@
 namespace zorvel::fuzz {
 
 namespace {
-
-// A broken promise is a finding like a crash: say which one and stop where the fuzzer sees it.
-#define FUZZ_CHECK(cond)                                                            \
-  do {                                                                              \
-    if (!(cond)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                 \
-    }                                                                               \
-  } while (0)
 
 ScratchDir& Scratch() {
   static ScratchDir dir;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/engine.h"
+#include "fuzz_check.h"
 #include "graphics/frame_clock.h"
 #include "graphics/picture.h"
 #include "graphics/screen.h"
@@ -32,15 +33,6 @@
 namespace zorvel::fuzz {
 
 namespace {
-
-// A broken promise is a finding like a crash: say which one and stop where the fuzzer sees it.
-#define FUZZ_CHECK(cond)                                                            \
-  do {                                                                              \
-    if (!(cond)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                 \
-    }                                                                               \
-  } while (0)
 
 // Archive index ----------------------------------------------------------------------------
 

@@ -315,9 +315,9 @@ bool CheckJpegHeader(JpegJob& job) {
   return true;
 }
 
-// Runs the whole decode; on false job.message says why. The jump lands here, so this frame
-// keeps no state of its own.
-bool RunJpegDecode(JpegJob& job, std::span<const uint8_t> bytes) {
+// Runs the decode, or only the header's checks; on false job.message says why. The jump lands
+// here, so this frame keeps no state of its own.
+bool RunJpegDecode(JpegJob& job, std::span<const uint8_t> bytes, bool headerOnly) {
   StartJpeg(job);
   if (setjmp(job.jump)) {
     jpeg_destroy_decompress(&job.cinfo);
@@ -326,9 +326,9 @@ bool RunJpegDecode(JpegJob& job, std::span<const uint8_t> bytes) {
   // Refuses empty input by jumping, so only once the jump has somewhere to land.
   jpeg_mem_src(&job.cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
   jpeg_read_header(&job.cinfo, TRUE);
-  if (!CheckJpegHeader(job)) {
+  if (const bool ok = CheckJpegHeader(job); !ok || headerOnly) {
     jpeg_destroy_decompress(&job.cinfo);
-    return false;
+    return ok;
   }
   // Grey pictures are expanded to three equal channels by the colour converter.
   job.cinfo.out_color_space = JCS_EXT_BGR;
@@ -353,20 +353,6 @@ bool RunJpegDecode(JpegJob& job, std::span<const uint8_t> bytes) {
     return false;
   }
   return true;
-}
-
-bool RunJpegHeader(JpegJob& job, std::span<const uint8_t> bytes) {
-  StartJpeg(job);
-  if (setjmp(job.jump)) {
-    jpeg_destroy_decompress(&job.cinfo);
-    return false;
-  }
-  // Refuses empty input by jumping, so only once the jump has somewhere to land.
-  jpeg_mem_src(&job.cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
-  jpeg_read_header(&job.cinfo, TRUE);
-  const bool ok = CheckJpegHeader(job);
-  jpeg_destroy_decompress(&job.cinfo);
-  return ok;
 }
 
 }  // namespace
@@ -444,14 +430,14 @@ bool DecodeGraPicture(std::span<const uint8_t> bytes, Surface& out, std::string*
 
 bool DecodeJpeg(std::span<const uint8_t> bytes, Surface& out, std::string* error) {
   auto job = std::make_unique<JpegJob>();
-  if (!RunJpegDecode(*job, bytes)) return Fail(error, job->message);
+  if (!RunJpegDecode(*job, bytes, false)) return Fail(error, job->message);
   out = std::move(job->picture);
   return true;
 }
 
 bool ReadJpegSize(std::span<const uint8_t> bytes, int& width, int& height, std::string* error) {
   auto job = std::make_unique<JpegJob>();
-  if (!RunJpegHeader(*job, bytes)) return Fail(error, job->message);
+  if (!RunJpegDecode(*job, bytes, true)) return Fail(error, job->message);
   width = static_cast<int>(job->cinfo.image_width);
   height = static_cast<int>(job->cinfo.image_height);
   return true;
