@@ -182,6 +182,18 @@ TEST_F(Layers, ColourFilters) {
   }
 }
 
+TEST_F(Layers, PositionsStartAtTheirDefaultsAndGameinitRestoresThem) {
+  Session& s = Play("!S080=10\n!S099=5\n@sleep -1\n@gameinit\n");
+  EXPECT_EQ(s.state().vars.S[80], 10);
+  s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+  s.RunFor(500);
+  const auto& S = s.state().vars.S;
+  EXPECT_EQ(std::vector<int32_t>(S.begin() + 80, S.begin() + 100),
+            std::vector<int32_t>(kDefaultPositions.begin(), kDefaultPositions.end()));
+  EXPECT_EQ(S[20], 250);
+  EXPECT_EQ(S[21], 550);
+}
+
 TEST_F(Layers, StateDumpNamesTheLayers) {
   Session& s = Play("!S020=0\n@gra A001\n@spr B01,B02\n@ovr OV1\n");
   const std::string d = s.engine().DumpState(0);

@@ -178,6 +178,12 @@ LayerHooks Engine::MakeLayerHooks() {
   return h;
 }
 
+void Engine::ResetEffects(const char* how) {
+  effects_.Reset(how);
+  // The "INIT" reset also puts the characters back at their arrangement's places.
+  if (EqualsIgnoreCaseSjis(how, "INIT")) layers_.ResetPositions();
+}
+
 void Engine::RunTransition(int transition) {
   transitions_.RunTransition(transition);
 }

@@ -110,7 +110,7 @@ class Engine : public ScriptHost {
   void AskQuitAfterAnimation() override;
   bool EffectsCut() const override { return Skipping() && settings_.EFX_CUT != 0; }
   void CountFinishedGame() override;
-  void ResetEffects(const char* how) override { effects_.Reset(how); }
+  void ResetEffects(const char* how) override;
   void RedrawQuickButtons() override { quickBar_.DrawQuickBar(); }
   void RunGraTag(const char* name) override { layers_.GraTag(name); }
   void RunClrbTag(const char* arg) override { layers_.ClrbTag(arg); }
