@@ -11,7 +11,10 @@ namespace {
 
 class Play : public ::testing::Test {
  protected:
-  Session& Start(const std::map<std::string, std::string>& scripts) {
+  Session& Start(std::map<std::string, std::string> scripts) {
+    // A page of 52 columns and 4 lines, as games lay their windows out; without these keys
+    // every character would wrap.
+    scripts.emplace("_config", "MOJI_MAX_X:52\nMOJI_MAX_Y:4\nTX_PITCH_X:13\nTX_PITCH_Y:30\n");
     WriteGame(game_.Path(), scripts);
     session_ = std::make_unique<Session>(game_.Path(), config_.Path());
     return *session_;
@@ -20,28 +23,29 @@ class Play : public ::testing::Test {
   std::unique_ptr<Session> session_;
 };
 
+// In window mode line 0 of the page is the name line: text starts on line 1.
 TEST_F(Play, TextTypesOneCharacterPerPassAndWaitsAtPageEnd) {
   Session& s = Start({{"main", "あいう▼えお\nかき\n"}});
   s.RunFor(40);  // first pass starts the script, the next types one character
-  EXPECT_EQ(s.PageRow(0), "あ");
+  EXPECT_EQ(s.PageRow(1), "あ");
   s.RunFor(200);
-  EXPECT_EQ(s.PageRow(0), "あいう");
+  EXPECT_EQ(s.PageRow(1), "あいう");
   EXPECT_EQ(s.state().waitKind, 1);
   EXPECT_EQ(s.History(), std::vector<std::string>{"あいう"});
   s.Events("0 click 10 10\n");
   s.RunFor(500);
   // The tail after ▼ is dropped; the click opened a fresh page.
-  EXPECT_EQ(s.PageRow(0), "かき");
+  EXPECT_EQ(s.PageRow(1), "かき");
   EXPECT_EQ(s.History(), (std::vector<std::string>{"あいう", "かき"}));
 }
 
 TEST_F(Play, PercentWaitsTicksAndZeroMeansTen) {
   Session& s = Start({{"main", "a%0b\n"}});
   s.RunFor(60);
-  EXPECT_EQ(s.PageRow(0), "a");
+  EXPECT_EQ(s.PageRow(1), "a");
   EXPECT_EQ(s.state().waitTicks, 10);
   s.RunFor(10 * 55 + 100);
-  EXPECT_EQ(s.PageRow(0), "a0b");
+  EXPECT_EQ(s.PageRow(1), "a0b");
 }
 
 TEST_F(Play, SubstitutionsAndTags) {
@@ -50,7 +54,7 @@ TEST_F(Play, SubstitutionsAndTags) {
                        "!V001=6\n"
                        "[$3][$12]x[?V001*7]＄３<ruby>[col 4][delay 0]\n"}});
   s.RunFor(2000);
-  EXPECT_EQ(s.PageRow(0), "abcx42abc");
+  EXPECT_EQ(s.PageRow(1), "abcx42abc");
   EXPECT_EQ(s.state().textColour, 4);
   EXPECT_EQ(s.state().charDelay, 0);
 }
@@ -59,7 +63,7 @@ TEST_F(Play, NicknameReplacesPlayerNamesWhileF028IsSet) {
   Session& s = Start({{"main", "!F028=1\n＄０＄２\n"}});
   s.state().vars.F.Set(28);
   s.RunFor(1000);
-  EXPECT_EQ(s.PageRow(0), "へたれ");
+  EXPECT_EQ(s.PageRow(1), "へたれ");
 }
 
 TEST_F(Play, SpeakerLinesGoToHistoryAndNamePlate) {
@@ -241,9 +245,9 @@ TEST_F(Play, WaitTagHoldsTheStepForTimerTicks) {
   s.RunFor(30);
   EXPECT_EQ(s.state().waitTicks, 10);
   s.RunFor(500);
-  EXPECT_EQ(s.PageRow(0), "");
+  EXPECT_EQ(s.PageRow(1), "");
   s.RunFor(100);
-  EXPECT_EQ(s.PageRow(0), "a");
+  EXPECT_EQ(s.PageRow(1), "a");
 }
 
 TEST_F(Play, AutoModeTurnsThePageAfterItsComputedWait) {

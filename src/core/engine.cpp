@@ -62,7 +62,8 @@ Engine::Engine(Platform& platform, EngineOptions options)
                                    [this](const char* name, Surface& picture) {
                                      return pictures_.LoadPicture(name, picture);
                                    }}),
-      text_(s_) {
+      font_(config_, s_.vars, platform),
+      text_(s_, config_, settings_, screen_, font_, systemText_, platform, MakeTextHooks()) {
   flow_.Register(commands_);
   layers_.Register(commands_);
   transitions_.Register(commands_);
@@ -101,6 +102,7 @@ void Engine::Start() {
   cdDir_ = ReadCdDir(platform_.Settings(), settingsWhere_);
   platform_.SetTitle(SjisToUtf8(config_.TITLE));
   ReadSettingsIntoState();
+  LoadFont();
 
   screen_.screenSurface.Fill(0, 0, 0);
   screen_.PresentScreen();
@@ -139,7 +141,6 @@ void Engine::Start() {
   S[kTextColour] = kWhite;
   SetTextColour();
 
-  s_.windowOpen = false;
   effects_.Reset("INIT");
 
   s_.textWindowOn = false;
@@ -176,6 +177,20 @@ LayerHooks Engine::MakeLayerHooks() {
   h.skipping = [this] { return Skipping(); };
   h.evaluate = [this](const char* text) { return expressions_.Evaluate(text); };
   return h;
+}
+
+MessageTextHooks Engine::MakeTextHooks() {
+  MessageTextHooks h;
+  h.crossfadeByType = [this](int type) { transitions_.CrossfadeByType(type); };
+  h.backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); };
+  h.skipping = [this] { return Skipping(); };
+  return h;
+}
+
+void Engine::LoadFont() {
+  const std::string& name = settings_.FontName.empty() ? config_.FONT_NAME : settings_.FontName;
+  font_.Load(name, settings_.FONTSIZE, settings_.FONTBold != 0);
+  font_.PrecacheGlyphs();
 }
 
 void Engine::ResetEffects(const char* how) {
@@ -349,7 +364,6 @@ void Engine::OutputChar(const char* bytes, int advance) {
 
 void Engine::OpenTextPage() {
   text_.OpenTextPage();
-  SetTextColour();
 }
 
 void Engine::PlaySystemSound(const char* name) {

@@ -25,7 +25,9 @@
 #include "script/expressions.h"
 #include "script/flow_commands.h"
 #include "script/interpreter.h"
+#include "text/font.h"
 #include "text/message_text.h"
+#include "text/system_text.h"
 #include "ui/player_ui.h"
 
 namespace zorvel {
@@ -113,6 +115,9 @@ class Engine : public ScriptHost {
   void ResetEffects(const char* how) override;
   void RedrawQuickButtons() override { quickBar_.DrawQuickBar(); }
   void RunGraTag(const char* name) override { layers_.GraTag(name); }
+  void DrawSpeakerName() override { text_.DrawSpeakerName(s_.speakerName); }
+  void DrawRuby(const char* text) override { text_.DrawRuby(text); }
+  void SetTextColour() override { text_.SetTextColour(); }
   void RunClrbTag(const char* arg) override { layers_.ClrbTag(arg); }
   void UpdateScreen(int transition) override { layers_.UpdateScreen(transition); }
   void InvalidateWindowPicture() override { s_.windowPictureValid = false; }
@@ -120,6 +125,9 @@ class Engine : public ScriptHost {
  private:
   void ReadSettingsIntoState();
   LayerHooks MakeLayerHooks();
+  MessageTextHooks MakeTextHooks();
+  // The message font from the settings (face, size, bold), with its common glyphs cached.
+  void LoadFont();
   // Presents ScreenSurface with a numbered transition.
   void RunTransition(int transition);
   // Pumps pending input once, as blocking loops do between frames.
@@ -156,6 +164,8 @@ class Engine : public ScriptHost {
   Layers layers_;
   FrameClock frameClock_;
   Transitions transitions_;
+  Font font_;
+  SystemText systemText_;
   MessageText text_;
   Sound sound_;
   Effects effects_;

@@ -55,7 +55,6 @@ struct EngineState {
 
   // Message text.
   bool textWindowOn = false;
-  bool windowOpen = false;  // the message window is shown on screen
   int32_t textRow = 0;
   int32_t textColumn = 0;
   int32_t textStyle = 0;

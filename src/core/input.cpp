@@ -85,7 +85,7 @@ void Engine::PBMouseDown(MouseButton button, int /*x*/, int /*y*/) {
     if (s_.waitKind == 1 || s_.waitKind == 4 || s_.waitKind == 5) {
       OpenTextPage();
     } else if (s_.waitKind == 2) {
-      effects_.EraseClickWait();
+      text_.EraseClickWait();
     }
     s_.waitKind = 0;
   }

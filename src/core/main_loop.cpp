@@ -117,7 +117,7 @@ void Engine::Timer1Timer() {
   if (s_.waitKind == 0 || s_.busy || s_.screenMode != 0) return;
 
   if (s_.vars.S[kAutoLevel] == 0) {
-    if (s_.waitKind != 5) effects_.AnimateClickWait();
+    if (s_.waitKind != 5) text_.AnimateClickWait();
     return;
   }
   // The auto mode never moves on while a voice or a one-shot effect plays.

@@ -10,8 +10,6 @@ class Effects {
   void EffectTick() {}
   bool BackgroundAnimationRunning() const { return false; }
   void BackgroundAnimationPass(unsigned /*idleCount*/) {}
-  void AnimateClickWait() {}
-  void EraseClickWait() {}
 };
 
 class Objects {

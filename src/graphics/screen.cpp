@@ -36,10 +36,13 @@ std::vector<Surface*> Screen::AllSurfaces() {
   for (Surface* s : {&overlaySurface, &characterLoadBuffer, &partsPicture, &windowBackground}) {
     all.push_back(s);
   }
-  for (Surface* s : {&namePlatePicture, &namePlate, &windowPicture, &windowPictureWork,
-                     &choicePicture, &choicePicture2, &choiceMarkPicture, &choiceMarkOmPicture,
-                     &gaijiPicture, &quickButtonPicture, &quickButtons, &quickButtonsWork,
-                     &autoBarPicture, &autoBar, &clickWaitPicture, &clickWait}) {
+  for (Surface* s : {&windowPicture, &cleanWindowPicture, &barBackground, &namePlateBackground}) {
+    all.push_back(s);
+  }
+  for (Surface* s :
+       {&namePlatePicture, &namePlate, &choicePicture, &choicePicture2, &choiceMarkPicture,
+        &choiceMarkOmPicture, &gaijiPicture, &quickButtonPicture, &quickButtons, &quickButtonsWork,
+        &autoBarPicture, &autoBar, &clickWaitPicture, &clickWait}) {
     all.push_back(s);
   }
   for (Surface& s : characterSlots) all.push_back(&s);
@@ -70,8 +73,9 @@ void Screen::LoadSystemPictures(PictureLoader& pictures, const GameConfig& confi
   };
   pictures.LoadPicture("sys_np", namePlatePicture);
   sized(namePlate, config.NP_SZ_X, config.NP_SZ_Y);
+  sized(namePlateBackground, config.NP_SZ_X, config.NP_SZ_Y);
   sized(windowPicture, config.TXW_SIZE_X, config.TXW_SIZE_Y);
-  sized(windowPictureWork, config.TXW_SIZE_X, config.TXW_SIZE_Y);
+  sized(cleanWindowPicture, config.TXW_SIZE_X, config.TXW_SIZE_Y);
   pictures.LoadPicture("sys_sw", choicePicture);
   pictures.LoadPicture("sys_sw2", choicePicture2);
   pictures.LoadPicture("sys_sw_m1", choiceMarkPicture);
@@ -80,6 +84,7 @@ void Screen::LoadSystemPictures(PictureLoader& pictures, const GameConfig& confi
   pictures.LoadPicture("sys_qbtn", quickButtonPicture);
   quickButtons.Resize(kScreenWidth, 24);
   quickButtonsWork.Resize(kScreenWidth, 24);
+  barBackground.Resize(kScreenWidth, 24);
   pictures.LoadPicture("AUTO_BAR", autoBarPicture);
   autoBar.Resize(autoBarPicture.Width(), autoBarPicture.Height() / 2);
   pictures.LoadPicture("sys_clickw", clickWaitPicture);

@@ -54,9 +54,13 @@ class Screen {
   Surface characterMasks[5];
   Surface overlaySurface, characterLoadBuffer, partsPicture;
   Surface windowBackground;
-  Surface namePlatePicture, namePlate, windowPicture, windowPictureWork, choicePicture,
-      choicePicture2, choiceMarkPicture, choiceMarkOmPicture, gaijiPicture, quickButtonPicture,
-      quickButtons, quickButtonsWork, autoBarPicture, autoBar, clickWaitPicture, clickWait;
+  // The message window over the scene, and its copy without text; what lies under the
+  // quick-button bar (screen rows 576 to 599) and under the name plate, taken whenever the
+  // window picture is rebuilt (MessageWindow). namePlate is the plate drawn on its background.
+  Surface windowPicture, cleanWindowPicture, barBackground, namePlateBackground;
+  Surface namePlatePicture, namePlate, choicePicture, choicePicture2, choiceMarkPicture,
+      choiceMarkOmPicture, gaijiPicture, quickButtonPicture, quickButtons, quickButtonsWork,
+      autoBarPicture, autoBar, clickWaitPicture, clickWait;
 
  private:
   // Every Surface member. One left out still works, but a borrowing screen allocates it anew.

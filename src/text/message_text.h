@@ -1,23 +1,88 @@
 // The text page of the message window: 20 rows of 100 byte columns, the cursor and the page
-// counters. Characters are stored here as the interpreter hands them over; drawing them onto
-// the screen belongs to the glyph renderer.
+// counters, and their drawing. Each character the interpreter hands over is placed by the
+// wrap and line-start rules, stored in the page and drawn onto the screen surface at once; the
+// page is drawn again whole whenever the screen is rebuilt. The speaker's name plate, ruby and
+// the click-wait icon belong here too.
+//
+// Touches: the page fields of the game state, S037 and S154; the screen surface, the window
+// and name-plate pictures of the screen (read), the click-wait pictures; the window through
+// the platform. The message window itself, the quick buttons and the crossfade are reached
+// through the hooks.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "core/engine_state.h"
+#include "graphics/screen.h"
+#include "platform/platform.h"
+#include "resources/game_config.h"
+#include "resources/settings.h"
+#include "text/font.h"
+#include "text/system_text.h"
 
 namespace zorvel {
 
+struct MessageTextHooks {
+  // Puts the window picture, the quick buttons and the page onto the screen surface.
+  std::function<void()> drawWindowAndText;
+  std::function<void(int mode)> drawQuickBar;
+  // The crossfade of the given type from the previous screen to the screen surface.
+  std::function<void(int type)> crossfadeByType;
+  std::function<bool()> backgroundAnimationRunning;
+  std::function<bool()> skipping;
+  // A wrapped line is a line of its own in the backlog.
+  std::function<void()> closeBacklogLine;
+};
+
 class MessageText {
  public:
-  explicit MessageText(EngineState& state) : s_(state) {}
+  MessageText(EngineState& state, const GameConfig& config, const Settings& settings,
+              Screen& screen, Font& font, SystemText& systemText, Platform& platform,
+              MessageTextHooks hooks);
 
   // Empties the page and makes sure the window is shown.
   void OpenTextPage();
-  // Stores one character of `advance` bytes at the cursor and moves the cursor on.
+  // Places, stores and draws one character of `advance` bytes and moves the cursor on.
   void OutputChar(const char* bytes, int advance);
+  // Draws the whole page onto the screen surface (and shows each character's cell).
+  void RedrawText();
+  // Sets the speaker's colour from the speaker table and draws the name plate.
+  void DrawSpeakerName(const char* sjisName);
+  // Small text over the next character's place.
+  void DrawRuby(const char* sjisText);
+  // The timer's step of the click-wait icon, and its removal by the click.
+  void AnimateClickWait();
+  void EraseClickWait();
+  // Colour index 0 (the speaker's colour in S037) for the glyphs that follow.
+  void SetTextColour() { font_.SetTextColour(0); }
+
+  // Whether `code` (lead x 256 + trail) may hang up to two columns past the wrap column.
+  static bool IsLineStartCharacter(uint16_t code);
 
  private:
+  bool Novel() const;
+  // The cell's top-left on the screen for a page position.
+  void CellPosition(int column, int row, int& x, int& y) const;
+  // Copies `picture` onto the screen surface at (x, y), clipped.
+  void CopyToScreen(const Surface& picture, int x, int y);
+
   EngineState& s_;
+  const GameConfig& config_;
+  const Settings& settings_;
+  Screen& screen_;
+  Font& font_;
+  SystemText& systemText_;
+  Platform& platform_;
+  MessageTextHooks hooks_;
+
+  // The click-wait icon: its frame counter, where it is shown, and a copy of the screen with
+  // the icon composed in, shown by rectangle.
+  uint32_t iconCounter_ = 0;
+  bool iconShown_ = false;
+  int iconX_ = 0;
+  int iconY_ = 0;
+  Surface iconFrame_;
 };
 
 }  // namespace zorvel
