@@ -1,0 +1,136 @@
+// Message text played through fixture games: where characters land on the page (the name line,
+// the wrap column and the characters that may hang past it, the indent after 「), spacing, the
+// speaker colours, novel mode and the click-wait icon.
+#include "text/message_text.h"
+
+#include <gtest/gtest.h>
+
+#include "fixture.h"
+#include "text/sjis.h"
+
+namespace zorvel::test {
+namespace {
+
+constexpr char kLayout[] =
+    "MOJI_MAX_X:40\nMOJI_MAX_Y:4\nTX_PITCH_X:13\nTX_PITCH_Y:30\nTXW_OFS_X:20\nTXW_OFS_Y:420\n"
+    "TX_OFS_X:10\nTX_OFS_Y:10\nTXW_SIZE_X:760\nTXW_SIZE_Y:170\nNP_OFS_X:30\nNP_OFS_Y:400\n"
+    "NP_SZ_X:200\nNP_SZ_Y:32\nMOJI_MAX2_X:60\nMOJI_MAX2_Y:16\nTX2_OFS_X:40\nTX2_OFS_Y:40\n"
+    "TX2_PITCH_X:12\nTX2_PITCH_Y:32\nNAME:1,あおい,F80\nNAME:2,ゆうき,\n";
+
+class Text : public ::testing::Test {
+ protected:
+  Session& Play(const std::string& script, uint32_t ms = 3000,
+                const std::string& extraConfig = "") {
+    WriteGame(game_.Path(), {{"main", script}, {"_config", kLayout + extraConfig}});
+    session_ = std::make_unique<Session>(game_.Path(), config_.Path());
+    session_->state().skipMode = 0;
+    session_->RunFor(ms);
+    return *session_;
+  }
+  // The column of the first byte of the first character on a row, or -1.
+  int FirstColumn(int row) {
+    for (int c = 0; c < kPageColumns; ++c) {
+      if (session_->state().pageText[row][c] != 0) return c;
+    }
+    return -1;
+  }
+  TempDir game_, config_;
+  std::unique_ptr<Session> session_;
+};
+
+TEST_F(Text, WindowModePlacementAndIndent) {
+  // 20 full-width characters fill columns 2 to 41 of line 1.
+  const std::string twenty = "あいうえおかきくけこさしすせそたちつてと";
+  struct Case {
+    std::string line;
+    std::vector<std::pair<int, int>> firstColumns;  // row, column
+    int32_t indent;
+  };
+  const Case cases[] = {
+      {"あ▼", {{1, 2}}, 0},
+      {"「" + twenty + "な▼", {{1, 2}, {2, 4}}, 1},
+      {"（" + twenty + "な▼", {{1, 2}, {2, 4}}, 1},
+      {twenty + "な▼", {{1, 2}, {2, 2}}, 0},
+  };
+  for (const Case& c : cases) {
+    Session& s = Play(c.line + "\n");
+    for (const auto& [row, column] : c.firstColumns) {
+      EXPECT_EQ(FirstColumn(row), column) << c.line << " row " << row;
+    }
+    EXPECT_EQ(s.state().vars.S[kHangingIndent], c.indent) << c.line;
+  }
+}
+
+TEST_F(Text, LineStartCharactersHangPastTheWrapColumn) {
+  // 19 characters reach column 40; the twentieth arrives there.
+  const std::string nineteen = "あいうえおかきくけこさしすせそたちつて";
+  struct Case {
+    std::string tail;
+    int row2Column;  // first column of line 2, -1 when empty
+    std::string row1End;
+  };
+  const Case cases[] = {
+      {"、", -1, "て、"},   // hangs at column 40
+      {"な", 2, "て"},      // wraps
+      {"、。", 2, "て、"},  // the second arrives at column 42 and wraps
+  };
+  for (const Case& c : cases) {
+    Session& s = Play(nineteen + c.tail + "▼\n");
+    EXPECT_EQ(FirstColumn(2), c.row2Column) << c.tail;
+    const std::string row1 = s.PageRow(1);
+    EXPECT_EQ(row1.substr(row1.size() - c.row1End.size()), c.row1End) << c.tail;
+  }
+  EXPECT_TRUE(MessageText::IsLineStartCharacter(0x8141));
+  EXPECT_FALSE(MessageText::IsLineStartCharacter(0x82A0));
+}
+
+TEST_F(Text, SpacingTagAdvancesThreeColumns) {
+  // tw_set opens the window first: the page a first character opens would reset the spacing.
+  Play("@tw_set 1\n[2]abc[1]de▼\n");
+  const auto& row = session_->state().pageText[1];
+  std::string placed;
+  for (int c = 0; c < 14; ++c) placed += row[c] ? row[c] : '.';
+  EXPECT_EQ(placed, "..a..b..c..de.");
+}
+
+TEST_F(Text, SpeakerColoursAndThePlate) {
+  struct Case {
+    std::string speaker;
+    int32_t colour;  // S037, red in the low byte
+  };
+  const Case cases[] = {{"あおい", 240 | 128 << 8}, {"ゆうき", 0xFFFFFF}, {"だれか", 0xFFFFFF}};
+  for (const Case& c : cases) {
+    Session& s = Play(">" + c.speaker + "\nはい▼\n", 1500);
+    EXPECT_EQ(s.state().vars.S[37], c.colour) << c.speaker;
+    EXPECT_EQ(s.PageRow(0), c.speaker);
+    EXPECT_EQ(s.PageRow(1), "はい");
+  }
+  // The plate is drawn: something other than the plate's background lies under the name.
+  const Surface& shown = session_->platform().LastFrame();
+  bool drawn = false;
+  for (int x = 34; x < 100 && !drawn; ++x) {
+    for (int y = 402; y < 430 && !drawn; ++y) drawn = PixelAt(shown, x, y)[0] > 100;
+  }
+  EXPECT_TRUE(drawn);
+}
+
+TEST_F(Text, NovelModeUsesTheWholePage) {
+  Session& s = Play("@mode 1\nあいう▼\n");
+  EXPECT_EQ(s.state().vars.S[150], 1);
+  EXPECT_EQ(FirstColumn(0), 0);
+  EXPECT_EQ(s.PageRow(0), "あいう");
+}
+
+TEST_F(Text, PagesAreDrawnOntoTheScreen) {
+  Session& s = Play("@gra S000\nあいうえお▼\n");
+  // Glyph pixels in the first text cell: window origin + text origin + column 2.
+  const Surface& shown = s.platform().LastFrame();
+  int lit = 0;
+  for (int y = 440; y < 475; ++y) {
+    for (int x = 56; x < 88; ++x) lit += PixelAt(shown, x, y)[0] > 128;
+  }
+  EXPECT_GT(lit, 20);
+}
+
+}  // namespace
+}  // namespace zorvel::test
