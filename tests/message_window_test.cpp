@@ -81,7 +81,7 @@ class MessageWindowTest : public ::testing::Test {
     hooks.redrawText = [this] { calls_ += "text "; };
     hooks.drawQuickBar = [this](int mode) {
       calls_ += "bar" + std::to_string(mode) + " ";
-      if (mode == 2 && paintBar_) screen_.windowPicture.FillRect(0, 0, 50, 4, 1, 2, 3);
+      if (mode == 2 && paintBar_) screen_.windowPicture.FillRect(0, 176, 50, 4, 1, 2, 3);
     };
     hooks.drawMeter = [this](int mode) { calls_ += "meter" + std::to_string(mode) + " "; };
     hooks.backgroundAnimationRunning = [this] { return animation_; };
@@ -242,7 +242,7 @@ TEST_F(MessageWindowTest, CleanCopyRestoresTheWindowUntilTheSceneChanges) {
   // The bar background is taken before the bar is drawn in; the clean copy after.
   EXPECT_EQ(
       Compare(screen_.barBackground, [&](int x, int y) { return ExpectedWindow(x, 176 + y); }), "");
-  EXPECT_EQ(Px(screen_.cleanWindowPicture, 49, 3), (Bgr{3, 2, 1}));
+  EXPECT_EQ(Px(screen_.cleanWindowPicture, 49, 179), (Bgr{3, 2, 1}));
   const Surface built = screen_.cleanWindowPicture;
 
   // Text drawn over the window and a changed scene do not reach the restored window.

@@ -222,7 +222,20 @@ def mist():
     write_png("O_MIST", c.w, c.h, c.px)
 
 
+def click_wait():
+    """sys_clickw: four frames of a bouncing triangle, colours above their masks."""
+    size, frames = 24, 4
+    c = Canvas(size * frames, size * 2)
+    for f in range(frames):
+        dy = (0, 2, 4, 2)[f]
+        tri = [(f * size + 4, 6 + dy), (f * size + 20, 6 + dy), (f * size + 12, 18 + dy)]
+        c.polygon(tri, (255, 230, 120))
+        c.polygon([(x, y + size) for x, y in tri], (255, 255, 255))
+    write_png("sys_clickw", c.w, c.h, c.px)
+
+
 if __name__ == "__main__":
+    click_wait()
     sky()
     town()
     night()

@@ -56,17 +56,23 @@ Engine::Engine(Platform& platform, EngineOptions options)
       pictures_(archives_),
       layers_(screen_, s_, pictures_, platform, MakeLayerHooks()),
       frameClock_(platform, [this] { PumpEvents(); }),
-      transitions_(screen_, s_, settings_, frameClock_, random_, platform,
-                   TransitionHooks{[this] { UpdateToolbar(); },
-                                   {},
-                                   [this](const char* name, Surface& picture) {
-                                     return pictures_.LoadPicture(name, picture);
-                                   }}),
+      transitions_(
+          screen_, s_, settings_, frameClock_, random_, platform,
+          TransitionHooks{[this] { UpdateToolbar(); }, [this] { window_.DrawWindowAndText(); },
+                          [this](const char* name, Surface& picture) {
+                            return pictures_.LoadPicture(name, picture);
+                          }}),
       font_(config_, s_.vars, platform),
-      text_(s_, config_, settings_, screen_, font_, systemText_, platform, MakeTextHooks()) {
+      text_(s_, config_, settings_, screen_, font_, systemText_, platform, MakeTextHooks()),
+      window_(screen_, s_, config_, settings_, platform, frameClock_,
+              MessageWindowHooks{[this] { text_.RedrawText(); },
+                                 {},
+                                 {},
+                                 [this] { return effects_.BackgroundAnimationRunning(); }}) {
   flow_.Register(commands_);
   layers_.Register(commands_);
   transitions_.Register(commands_);
+  window_.Register(commands_);
   // The surfaces exist from the start so that even a run that ends early has a picture.
   screen_.CreateSurfaces();
   loader_.SetUnlockHook([this](const std::string& name) { recollection_.UnlockScene(name); });
@@ -176,12 +182,15 @@ LayerHooks Engine::MakeLayerHooks() {
   h.pumpEvents = [this] { PumpEvents(); };
   h.skipping = [this] { return Skipping(); };
   h.evaluate = [this](const char* text) { return expressions_.Evaluate(text); };
+  h.buildWindowPicture = [this] { window_.BuildWindowPicture(); };
+  h.drawWindowAndText = [this] { window_.DrawWindowAndText(); };
   return h;
 }
 
 MessageTextHooks Engine::MakeTextHooks() {
   MessageTextHooks h;
   h.crossfadeByType = [this](int type) { transitions_.CrossfadeByType(type); };
+  h.drawWindowAndText = [this] { window_.DrawWindowAndText(); };
   h.backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); };
   h.skipping = [this] { return Skipping(); };
   return h;

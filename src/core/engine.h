@@ -13,6 +13,7 @@
 #include "graphics/effects.h"
 #include "graphics/frame_clock.h"
 #include "graphics/layers.h"
+#include "graphics/message_window.h"
 #include "graphics/picture.h"
 #include "graphics/screen.h"
 #include "graphics/transitions.h"
@@ -118,6 +119,7 @@ class Engine : public ScriptHost {
   void DrawSpeakerName() override { text_.DrawSpeakerName(s_.speakerName); }
   void DrawRuby(const char* text) override { text_.DrawRuby(text); }
   void SetTextColour() override { text_.SetTextColour(); }
+  void CloseMessageWindow() override { window_.CloseMessageWindow(); }
   void RunClrbTag(const char* arg) override { layers_.ClrbTag(arg); }
   void UpdateScreen(int transition) override { layers_.UpdateScreen(transition); }
   void InvalidateWindowPicture() override { s_.windowPictureValid = false; }
@@ -167,6 +169,7 @@ class Engine : public ScriptHost {
   Font font_;
   SystemText systemText_;
   MessageText text_;
+  MessageWindow window_;
   Sound sound_;
   Effects effects_;
   Objects objects_;
