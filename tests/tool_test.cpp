@@ -441,7 +441,7 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   const RunResult r = Run({"build-game", demo, P("game")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "built " + P("game") + "/vx_data.kpz: 4 scripts\nbuilt " + P("game") +
-                       "/vx_gra.kpz: 10 pictures\n");
+                       "/vx_gra.kpz: 11 pictures\n");
 
   zorvel::ResourceArchive archive;
   ASSERT_TRUE(archive.Open(P("game/vx_data.kpz"), IndexLayout::kA));
