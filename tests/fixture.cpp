@@ -7,11 +7,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "graphics/picture.h"
+#include "platform/png_reader.h"
+#include "platform/png_writer.h"
 #include "resources/archive.h"
 #include "resources/archive_set.h"
 #include "text/sjis.h"
@@ -77,6 +80,54 @@ Surface Solid(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
   Surface s(width, height);
   s.Fill(r, g, b);
   return s;
+}
+
+void ExpectPicture(const Surface& actual, const Surface& expected, const std::string& name,
+                   int tolerance) {
+  ASSERT_EQ(actual.Width(), expected.Width()) << name;
+  ASSERT_EQ(actual.Height(), expected.Height()) << name;
+  int diffs = 0;
+  int firstX = -1;
+  int firstY = -1;
+  for (int y = 0; y < actual.Height(); ++y) {
+    const uint8_t* a = actual.Row(y);
+    const uint8_t* e = expected.Row(y);
+    if (std::memcmp(a, e, static_cast<size_t>(actual.Width()) * 3) == 0) continue;
+    for (int x = 0; x < actual.Width(); ++x) {
+      bool differs = false;
+      for (int c = 0; c < 3; ++c) differs |= std::abs(a[x * 3 + c] - e[x * 3 + c]) > tolerance;
+      if (differs && diffs++ == 0) {
+        firstX = x;
+        firstY = y;
+      }
+    }
+  }
+  if (diffs == 0) return;
+  Surface both(actual.Width() * 2, actual.Height());
+  for (int y = 0; y < actual.Height(); ++y) {
+    const size_t bytes = static_cast<size_t>(actual.Width()) * 3;
+    std::memcpy(both.Row(y), actual.Row(y), bytes);
+    std::memcpy(both.Row(y) + bytes, expected.Row(y), bytes);
+  }
+  const std::string path = ::testing::TempDir() + name + ".png";
+  WritePng(path, both);
+  ADD_FAILURE() << name << ": " << diffs << " pixels differ, first at (" << firstX << ", " << firstY
+                << "); actual | expected written to " << path;
+}
+
+void ExpectGolden(const Surface& actual, const std::string& name, int tolerance) {
+  const std::string path = std::string(ZORVEL_SOURCE_DIR) + "/tests/data/golden/" + name + ".png";
+  if (const char* write = std::getenv("ZORVEL_WRITE_GOLDEN"); write && std::string(write) == "1") {
+    ASSERT_TRUE(WritePng(path, actual)) << path;
+    return;
+  }
+  const std::string bytes = ReadText(path);
+  Surface expected;
+  std::string error;
+  ASSERT_TRUE(
+      ReadPng({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, expected, &error))
+      << path << ": " << error;
+  ExpectPicture(actual, expected, name, tolerance);
 }
 
 std::array<uint8_t, 3> PixelAt(const Surface& s, int x, int y) {

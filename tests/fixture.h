@@ -37,6 +37,14 @@ void WritePictures(const std::string& path, const std::map<std::string, Surface>
 // A picture of one colour, and a pixel as red, green, blue.
 Surface Solid(int width, int height, uint8_t r, uint8_t g, uint8_t b);
 std::array<uint8_t, 3> PixelAt(const Surface& s, int x, int y);
+// Compares two pictures byte by byte, allowing each channel to differ by `tolerance`. On a
+// difference it writes them side by side (actual left) as a PNG in the test's temporary
+// directory and names it in the failure.
+void ExpectPicture(const Surface& actual, const Surface& expected, const std::string& name,
+                   int tolerance = 0);
+// A golden picture from tests/data/golden/NAME.png compared with `actual`; with the
+// environment variable ZORVEL_WRITE_GOLDEN=1 the golden file is written instead.
+void ExpectGolden(const Surface& actual, const std::string& name, int tolerance);
 // Writes vx_data.kpz with the scripts (name -> UTF-8 text) into `dir`.
 void WriteGame(const std::string& dir, const std::map<std::string, std::string>& scripts);
 

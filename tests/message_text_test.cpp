@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fixture.h"
 #include "text/sjis.h"
 
@@ -13,7 +15,8 @@ namespace {
 
 constexpr char kLayout[] =
     "MOJI_MAX_X:40\nMOJI_MAX_Y:4\nTX_PITCH_X:13\nTX_PITCH_Y:30\nTXW_OFS_X:20\nTXW_OFS_Y:420\n"
-    "TX_OFS_X:10\nTX_OFS_Y:10\nTXW_SIZE_X:760\nTXW_SIZE_Y:170\nNP_OFS_X:30\nNP_OFS_Y:400\n"
+    "TX_OFS_X:10\nTX_OFS_Y:10\nTXW_SIZE_X:760\nTXW_SIZE_Y:170\nNP_OFS_X:30\nNP_OFS_Y:424\n"
+    "TXW_COLOR_B:96\nTXW_ALPHA:170\nTXW_ALPHA2:120\n"
     "NP_SZ_X:200\nNP_SZ_Y:32\nMOJI_MAX2_X:60\nMOJI_MAX2_Y:16\nTX2_OFS_X:40\nTX2_OFS_Y:40\n"
     "TX2_PITCH_X:12\nTX2_PITCH_Y:32\nNAME:1,あおい,F80\nNAME:2,ゆうき,\n";
 
@@ -109,7 +112,7 @@ TEST_F(Text, SpeakerColoursAndThePlate) {
   const Surface& shown = session_->platform().LastFrame();
   bool drawn = false;
   for (int x = 34; x < 100 && !drawn; ++x) {
-    for (int y = 402; y < 430 && !drawn; ++y) drawn = PixelAt(shown, x, y)[0] > 100;
+    for (int y = 426; y < 454 && !drawn; ++y) drawn = PixelAt(shown, x, y)[0] > 100;
   }
   EXPECT_TRUE(drawn);
 }
@@ -130,6 +133,68 @@ TEST_F(Text, PagesAreDrawnOntoTheScreen) {
     for (int x = 56; x < 88; ++x) lit += PixelAt(shown, x, y)[0] > 128;
   }
   EXPECT_GT(lit, 20);
+}
+
+// A reader's view of the three states of the window, compared with pictures checked by eye:
+// a window page with a speaker, a novel page, and the scene after the window closed. Font
+// rendering may move a grey level by a step between builds, hence the small tolerance.
+TEST_F(Text, GoldenWindowNovelAndClosedPages) {
+  struct Case {
+    const char* name;
+    std::string script;
+    int clicks;
+  };
+  const Case cases[] = {
+      {"text_window_page",
+       "@gra S468\n>あおい\n「おはよう、ゆうき。今日はいい天気だね。坂の上まで歩こうか」▼\n", 0},
+      {"text_novel_page", "@gra S468\n@mode 1\n――その夜。▼\n今日は楽しい一日だった。▼\n", 1},
+      {"text_closed_window", "@gra S468\nあいう▼\n@win_close\n@sleep -1\n", 1},
+  };
+  for (const Case& c : cases) {
+    Session& s = Play(c.script, 2000);
+    for (int i = 0; i < c.clicks; ++i) {
+      s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+      s.RunFor(2000);
+    }
+    ExpectGolden(s.platform().LastFrame(), c.name, 8);
+  }
+}
+
+TEST_F(Text, ClickWaitIconFrames) {
+  // Four frames of 8 x 8, each a solid colour of its own, with full masks below them.
+  Surface icons(32, 16);
+  for (int f = 0; f < 4; ++f)
+    icons.FillRect(f * 8, 0, 8, 8, static_cast<uint8_t>(40 * f + 40), 0, 0);
+  icons.FillRect(0, 8, 32, 8, 255, 255, 255);
+  WritePictures(game_ / "vx_gra.kpz", {{"sys_clickw", icons}});
+  Session& s = Play("@gra S000\nあ▼\n", 200,
+                    "CLICK_WAIT_OFS_X:700\nCLICK_WAIT_OFS_Y:560\nCLICK_WAIT_SIZE_X:8\n"
+                    "CLICK_WAIT_SIZE_Y:8\nCLICK_WAIT_PAT:4\nCLICK_WAIT_TIMING:2\n");
+  // Each timer tick adds 1 to the counter; the frame is (counter >> 2) mod 4, so frames follow
+  // each other in order, each shown for four ticks (the first run may be cut).
+  std::vector<int> frames;
+  for (int tick = 0; tick < 14; ++tick) {
+    s.engine().Timer1Timer();
+    const int red = PixelAt(s.platform().LastFrame(), 703, 563)[0];
+    frames.push_back((red * 256 / 255 + 1 - 40) / 40);
+  }
+  std::vector<std::pair<int, int>> runs;  // frame, length
+  for (int f : frames) {
+    if (runs.empty() || runs.back().first != f) runs.push_back({f, 0});
+    runs.back().second += 1;
+  }
+  ASSERT_GE(runs.size(), 3u);
+  for (size_t i = 1; i < runs.size(); ++i) {
+    EXPECT_EQ(runs[i].first, (runs[i - 1].first + 1) % 4);
+    if (i + 1 < runs.size()) {
+      EXPECT_EQ(runs[i].second, 4);
+    }
+  }
+  // A click erases the icon: the screen under it shows again.
+  s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+  s.RunFor(30);
+  EXPECT_EQ(PixelAt(s.platform().LastFrame(), 703, 563),
+            PixelAt(s.engine().Surfaces().screenSurface, 703, 563));
 }
 
 }  // namespace

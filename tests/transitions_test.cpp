@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "fixture.h"
 #include "platform/forgetful_settings_store.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/png_writer.h"
@@ -58,38 +59,8 @@ int Blend(int u, int v, int a) {
   return (u * (256 - a) + v * a) >> 8;
 }
 
-// Compares two 800 x 600 frames; on a difference writes them side by side (actual left) as a
-// PNG and names it in the failure.
 void ExpectFrame(const Surface& actual, const Surface& expected, const std::string& name) {
-  ASSERT_EQ(actual.Width(), expected.Width()) << name;
-  ASSERT_EQ(actual.Height(), expected.Height()) << name;
-  int diffs = 0;
-  int firstX = -1;
-  int firstY = -1;
-  for (int y = 0; y < actual.Height(); ++y) {
-    const uint8_t* a = actual.Row(y);
-    const uint8_t* e = expected.Row(y);
-    if (std::memcmp(a, e, static_cast<size_t>(actual.Width()) * 3) == 0) continue;
-    for (int x = 0; x < actual.Width(); ++x) {
-      if (std::memcmp(a + x * 3, e + x * 3, 3) != 0) {
-        if (diffs++ == 0) {
-          firstX = x;
-          firstY = y;
-        }
-      }
-    }
-  }
-  if (diffs == 0) return;
-  Surface both(actual.Width() * 2, actual.Height());
-  for (int y = 0; y < actual.Height(); ++y) {
-    const size_t bytes = static_cast<size_t>(actual.Width()) * 3;
-    std::memcpy(both.Row(y), actual.Row(y), bytes);
-    std::memcpy(both.Row(y) + bytes, expected.Row(y), bytes);
-  }
-  const std::string path = ::testing::TempDir() + "transition_" + name + ".png";
-  WritePng(path, both);
-  ADD_FAILURE() << name << ": " << diffs << " pixels differ, first at (" << firstX << ", " << firstY
-                << "); actual | expected written to " << path;
+  test::ExpectPicture(actual, expected, "transition_" + name);
 }
 
 bool InDisc(int x, int y, double r) {
