@@ -8,6 +8,9 @@ build=${1:?usage: fuzz/run.sh BUILD_DIR [SECONDS] [TARGET...]}
 seconds=${2:-30}
 shift $(($# < 2 ? $# : 2))
 here=$(cd "$(dirname "$0")" && pwd)
+# Leaks inside system libraries (fontconfig keeps its configuration for the whole process) are
+# not findings of ours.
+export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(archive_index config expressions script gra jpeg
   settings_store events_file tool_archive script_codec transition_args layer_args)

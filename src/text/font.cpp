@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <optional>
+#include <tuple>
+#include <unordered_map>
 
 #include "graphics/pixel_ops.h"
 #include "platform/files.h"
@@ -425,6 +428,7 @@ FontChoice Font::Load(std::string_view sjisFontName, int sizePoints, bool bold) 
   // make every glyph miss the cell.
   const int points = std::clamp(sizePoints, 1, 200);
   face_.SetPixelEm(PointsToPixels(points));
+  rasterMemo_ = nullptr;
   return face_.Choice();
 }
 
@@ -465,11 +469,43 @@ bool Font::RasteriseGlyph(uint16_t code, CoverageMap& map) {
   return true;
 }
 
+namespace {
+
+// Which face a rasterised map belongs to: file, face in it, size and weight.
+using RasterKey = std::tuple<std::string, int, int, bool>;
+
+RasterKey KeyOf(const FontChoice& choice) {
+  return {choice.file, choice.faceIndex, choice.pixelEm, choice.syntheticBold};
+}
+
+}  // namespace
+
+// Rasterising is a function of the face and the code alone, and every engine in a process
+// uses the same face; a map made once is kept for the process, so the cache of a later engine
+// fills without the rasteriser. The per-engine cache keeps its own rules.
+std::unordered_map<uint16_t, Font::RasterEntry>& Font::RasterMemo() {
+  if (rasterMemo_ == nullptr) {
+    static std::map<RasterKey, std::unordered_map<uint16_t, RasterEntry>> faces;
+    rasterMemo_ = &faces[KeyOf(face_.Choice())];
+  }
+  return *rasterMemo_;
+}
+
 void Font::RenderGlyph(uint16_t code) {
   if (const CoverageMap* cached = cache_.Find(code)) {
     map_ = *cached;
-  } else if (RasteriseGlyph(code, map_)) {
-    cache_.Add(code, map_);
+  } else {
+    constexpr size_t kMostRemembered = 16384;
+    auto& memo = RasterMemo();
+    bool drawn = false;
+    if (const auto it = memo.find(code); it != memo.end()) {
+      map_ = it->second.map;
+      drawn = it->second.drawn;
+    } else {
+      drawn = RasteriseGlyph(code, map_);
+      if (memo.size() < kMostRemembered) memo.emplace(code, RasterEntry{map_, drawn});
+    }
+    if (drawn) cache_.Add(code, map_);
   }
 
   for (int r = 0; r < kGlyphCellHeight; ++r) {
@@ -498,6 +534,14 @@ int Font::RenderChar(const char* bytes) {
 }
 
 void Font::PrecacheGlyphs() {
+  // Every engine in a process asks for the same face and size; the rasterised set is kept per
+  // face, size and weight, so a later engine (tests, the fuzzer) starts from a copy of it.
+  static std::map<RasterKey, GlyphCache> precached;
+  const RasterKey key = KeyOf(face_.Choice());
+  if (const auto it = precached.find(key); it != precached.end()) {
+    cache_ = it->second;
+    return;
+  }
   cache_.Clear();
   auto range = [this](uint16_t first, uint16_t last) {
     for (uint32_t code = first; code <= last; ++code) RenderGlyph(static_cast<uint16_t>(code));
@@ -510,6 +554,7 @@ void Font::PrecacheGlyphs() {
                         0x8149, 0x8148, 0x93FA, 0x8177, 0x8178}) {
     RenderGlyph(code);
   }
+  precached.emplace(key, cache_);
 }
 
 void Font::SetTextColour(int index) {

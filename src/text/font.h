@@ -199,7 +199,15 @@ class Font {
   Platform& platform_;
   FontFace face_;
 
+  // Maps rasterised for the open face by any engine of the process (see RenderGlyph).
+  struct RasterEntry {
+    CoverageMap map;
+    bool drawn = false;
+  };
+  std::unordered_map<uint16_t, RasterEntry>& RasterMemo();
+
   GlyphCache cache_;
+  std::unordered_map<uint16_t, RasterEntry>* rasterMemo_ = nullptr;
   std::unordered_map<uint16_t, char32_t> unicode_;
   FontFace::Bitmap bitmap_;  // reused to keep the rasteriser from allocating per glyph
   CoverageMap map_{};

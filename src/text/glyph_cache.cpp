@@ -2,10 +2,7 @@
 
 namespace zorvel {
 
-GlyphCache::GlyphCache() : slotOf_(65536, -1) {
-  codes_.reserve(kCapacity);
-  maps_.reserve(kCapacity);
-}
+GlyphCache::GlyphCache() : slotOf_(65536, -1) {}
 
 void GlyphCache::Clear() {
   for (uint16_t code : codes_) slotOf_[code] = -1;
