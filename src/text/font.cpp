@@ -492,12 +492,12 @@ std::unordered_map<uint16_t, Font::RasterEntry>& Font::RasterMemo() {
 }
 
 void Font::RenderGlyph(uint16_t code) {
+  bool drawn = true;
   if (const CoverageMap* cached = cache_.Find(code)) {
     map_ = *cached;
   } else {
     constexpr size_t kMostRemembered = 16384;
     auto& memo = RasterMemo();
-    bool drawn = false;
     if (const auto it = memo.find(code); it != memo.end()) {
       map_ = it->second.map;
       drawn = it->second.drawn;
@@ -507,6 +507,16 @@ void Font::RenderGlyph(uint16_t code) {
     }
     if (drawn) cache_.Add(code, map_);
   }
+  // Codes the face cannot draw (blanks, damaged text) leave nothing to convert or blend.
+  if (!drawn) {
+    if (!blank_) {
+      coverage_.Fill(0, 0, 0);
+      shadow_.Fill(0, 0, 0);
+    }
+    blank_ = true;
+    return;
+  }
+  blank_ = false;
 
   for (int r = 0; r < kGlyphCellHeight; ++r) {
     GreyRowToPixels(map_.data() + r * kGlyphCellWidth, coverage_.Row(r));
@@ -573,7 +583,8 @@ void Font::SetTextColour(int index) {
 void Font::DrawGlyph(Surface& target, int x, int y) const {
   const int width = target.Width();
   const int height = target.Height();
-  if (y >= height || y + kGlyphCellHeight <= 0 || x >= width || x + 1 + kGlyphCellWidth <= 0) {
+  if (blank_ || y >= height || y + kGlyphCellHeight <= 0 || x >= width ||
+      x + 1 + kGlyphCellWidth <= 0) {
     return;
   }
   const int rowBegin = std::max(0, -y);

@@ -213,6 +213,7 @@ class Font {
   CoverageMap map_{};
   Surface coverage_, shadow_, shadowColour_, textColour_;
   uint32_t planeColour_ = 0xFFFFFFFF;  // the colour in the text plane; none yet
+  bool blank_ = false;                 // the rendered glyph has no pixels
 };
 
 }  // namespace zorvel
