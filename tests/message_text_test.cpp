@@ -135,6 +135,36 @@ TEST_F(Text, PagesAreDrawnOntoTheScreen) {
   EXPECT_GT(lit, 20);
 }
 
+TEST_F(Text, DelayTagSpacesCharactersAndAClickFinishesThePage) {
+  // [delay 3]: a character, then two timer ticks of waiting, then the next.
+  Session& s = Play("[delay 3]あいうえおかきくけこ▼\n", 40);
+  const int typed = s.state().pageChars;
+  s.RunFor(2 * Engine::kTimerInterval + 40);
+  EXPECT_LE(s.state().pageChars, typed + 2);
+  EXPECT_GE(s.state().pageChars, typed + 1);
+  s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+  s.RunFor(60);
+  EXPECT_EQ(s.state().pageChars, 10);
+  EXPECT_EQ(s.state().waitKind, 1);
+}
+
+TEST_F(Text, WindowClosesAndOpensThroughTheScript) {
+  // win_close fades the window out and leaves the scene; win_open brings it back with the
+  // next screen update.
+  Session& s = Play("@gra S468\nあ▼\n@win_close\n@sleep -1\n@win_open\n@gra S468 0\nい▼\n", 1500);
+  const auto windowPixel = [&] { return PixelAt(s.platform().LastFrame(), 400, 560); };
+  const auto open = windowPixel();
+  s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+  s.RunFor(1000);
+  EXPECT_FALSE(s.state().textWindowOn);
+  EXPECT_EQ(windowPixel(), PixelAt(s.engine().Surfaces().sceneSurface, 400, 560));
+  EXPECT_NE(windowPixel(), open);
+  s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+  s.RunFor(1000);
+  EXPECT_TRUE(s.state().textWindowOn);
+  EXPECT_EQ(windowPixel(), open);
+}
+
 // A reader's view of the three states of the window, compared with pictures checked by eye:
 // a window page with a speaker, a novel page, and the scene after the window closed. Font
 // rendering may move a grey level by a step between builds, hence the small tolerance.

@@ -123,6 +123,7 @@ class Engine : public ScriptHost {
   void RunClrbTag(const char* arg) override { layers_.ClrbTag(arg); }
   void UpdateScreen(int transition) override { layers_.UpdateScreen(transition); }
   void InvalidateWindowPicture() override { s_.windowPictureValid = false; }
+  void RedrawWindowForNovelMode() override { window_.BuildWindowPicture(); }
 
  private:
   void ReadSettingsIntoState();
