@@ -348,7 +348,11 @@ FontChoice FontFace::Open(std::string_view utf8Name, bool bold) {
                      ? os2->usWinAscent + os2->usWinDescent
                      : face->ascender - face->descender;
     if (cellUnits_ <= 0) cellUnits_ = unitsPerEm_;
-    log_(quoted + HowText(how) + ": " + c.family + ", " + c.file +
+    // A game that names no face gets the fallback; say so rather than quote an empty name.
+    const std::string said = choice_.requested.empty()
+                                 ? "font: the game names no face; using a face that covers Japanese"
+                                 : quoted + HowText(how);
+    log_(said + ": " + c.family + ", " + c.file +
          (choice_.syntheticBold ? " (bold by emboldening)" : ""));
     return choice_;
   }
