@@ -211,11 +211,13 @@ constexpr int64_t kBytesPerStep = int64_t{1} << 18;
 // command ended it. A script that circles forever is left after this many.
 constexpr int kMaxBusyPasses = 6;
 
+bool Ended(const EngineState& s) {
+  return s.needLine && (s.scriptPos >= s.scriptSize || s.scriptPos < 0) && s.callDepth == 0;
+}
+
 bool Busy(const EngineState& s) {
-  const bool ended =
-      s.needLine && (s.scriptPos >= s.scriptSize || s.scriptPos < 0) && s.callDepth == 0;
-  return s.interpreterOn && !ended && s.waitKind == 0 && s.waitTicks == 0 && s.sleepCount == 0 &&
-         s.interactionMode == 0 && !s.waitVoiceEnd;
+  return s.interpreterOn && !Ended(s) && s.waitKind == 0 && s.waitTicks == 0 &&
+         s.sleepCount == 0 && s.interactionMode == 0 && !s.waitVoiceEnd;
 }
 
 // Mostly left clicks to end waits; now and then a right click or the key that stands in for a
@@ -315,7 +317,11 @@ void FuzzScript(const uint8_t* data, size_t size) {
   // Three inputs in four play with the player's "no transitions" setting: a screen update then
   // costs one copy instead of a dozen full-screen blends, and the interpreter gets the time.
   // Transitions keep their own target and every fourth input here.
-  if (size % 4 != 1) store.Write("Software\\Zorvel\\Fuzz", "fuzz", "GMode", "1");
+  if (size % 4 != 1) {
+    store.Write("Software\\Zorvel\\Fuzz", "fuzz", "GMode", "1");
+    // Whole lines at once: the same text and commands in fewer passes.
+    store.Write("Software\\Zorvel\\Fuzz", "fuzz", "Delay", "1");
+  }
   FramelessPlatform platform(store);
   EngineOptions options;
   options.gameDir = game.Dir();
@@ -357,6 +363,8 @@ void FuzzScript(const uint8_t* data, size_t size) {
     FUZZ_CHECK(s.scriptSize >= 0 && s.scriptSize <= kScriptBufferSize);
     FUZZ_CHECK(s.historyLines >= 0 && s.historyLines <= kHistoryCommitted);
     if (Busy(s) && ++busy >= kMaxBusyPasses) break;
+    // Once the script has run off its end nothing new can happen but clicks on an ended game.
+    if (Ended(s) && s.waitKind == 0 && s.sleepCount == 0 && !s.startPending) break;
   }
   InputEvent close;
   close.kind = InputEvent::Kind::kClose;

@@ -42,7 +42,7 @@ std::vector<Surface*> Screen::AllSurfaces() {
   for (Surface* s :
        {&namePlatePicture, &namePlate, &choicePicture, &choicePicture2, &choiceMarkPicture,
         &choiceMarkOmPicture, &gaijiPicture, &quickButtonPicture, &quickButtons, &quickButtonsWork,
-        &autoBarPicture, &autoBar, &clickWaitPicture, &clickWait}) {
+        &autoBarPicture, &autoBar, &clickWaitPicture, &clickWait, &clickWaitShown}) {
     all.push_back(s);
   }
   for (Surface& s : characterSlots) all.push_back(&s);

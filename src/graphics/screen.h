@@ -61,6 +61,8 @@ class Screen {
   Surface namePlatePicture, namePlate, choicePicture, choicePicture2, choiceMarkPicture,
       choiceMarkOmPicture, gaijiPicture, quickButtonPicture, quickButtons, quickButtonsWork,
       autoBarPicture, autoBar, clickWaitPicture, clickWait;
+  // The screen's picture with the click-wait icon composed in, shown by the icon's rectangle.
+  Surface clickWaitShown;
 
  private:
   // Every Surface member. One left out still works, but a borrowing screen allocates it anew.

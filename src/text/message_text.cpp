@@ -249,7 +249,8 @@ void MessageText::AnimateClickWait() {
   const int w = std::clamp(config_.CLICK_WAIT_SIZE_X, 0, kScreenWidth);
   const int h = std::clamp(config_.CLICK_WAIT_SIZE_Y, 0, kScreenHeight);
   // The icon is composed on a copy of the screen's rectangle: the screen itself keeps no icon.
-  if (iconFrame_.Width() != kScreenWidth) iconFrame_.Resize(kScreenWidth, kScreenHeight);
+  if (screen_.clickWaitShown.Width() != kScreenWidth)
+    screen_.clickWaitShown.Resize(kScreenWidth, kScreenHeight);
   const int x0 = std::max(iconX_, 0);
   const int x1 = std::min({iconX_ + w, kScreenWidth});
   const int sourceX = frame * w + (x0 - iconX_);
@@ -258,7 +259,7 @@ void MessageText::AnimateClickWait() {
   for (int r = 0; r < h; ++r) {
     const int y = iconY_ + r;
     if (y < 0 || y >= kScreenHeight) continue;
-    uint8_t* out = iconFrame_.Row(y) + x0 * 3;
+    uint8_t* out = screen_.clickWaitShown.Row(y) + x0 * 3;
     const uint8_t* under = screen.Row(y) + x0 * 3;
     const uint8_t* colour = icons.Row(r) + sourceX * 3;
     const uint8_t* mask = icons.Row(h + r) + sourceX * 3;
@@ -269,7 +270,7 @@ void MessageText::AnimateClickWait() {
       out[i] = static_cast<uint8_t>((under[i] * (255 - mask[i]) + colour[i] * mask[i]) >> 8);
     }
   }
-  platform_.PresentRect(iconFrame_, x0, std::max(iconY_, 0), pixels, h);
+  platform_.PresentRect(screen_.clickWaitShown, x0, std::max(iconY_, 0), pixels, h);
   iconShown_ = true;
 }
 

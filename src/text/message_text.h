@@ -76,13 +76,11 @@ class MessageText {
   Platform& platform_;
   MessageTextHooks hooks_;
 
-  // The click-wait icon: its frame counter, where it is shown, and a copy of the screen with
-  // the icon composed in, shown by rectangle.
+  // The click-wait icon: its frame counter and where it is shown.
   uint32_t iconCounter_ = 0;
   bool iconShown_ = false;
   int iconX_ = 0;
   int iconY_ = 0;
-  Surface iconFrame_;
 };
 
 }  // namespace zorvel
