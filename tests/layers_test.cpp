@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fixture.h"
 
 namespace zorvel::test {
@@ -192,6 +194,52 @@ TEST_F(Layers, PositionsStartAtTheirDefaultsAndGameinitRestoresThem) {
             std::vector<int32_t>(kDefaultPositions.begin(), kDefaultPositions.end()));
   EXPECT_EQ(S[20], 250);
   EXPECT_EQ(S[21], 550);
+}
+
+// Whole scenes as a player sees them: a gradient background, three characters with soft-edged
+// masks, an overlay in front and one blended, each with and without a colour filter.
+TEST_F(Layers, GoldenScenes) {
+  Surface background(800, 600);
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 0; x < 800; ++x) {
+      uint8_t* p = background.Row(y) + x * 3;
+      p[0] = static_cast<uint8_t>(x * 255 / 799);
+      p[1] = static_cast<uint8_t>(y * 255 / 599);
+      p[2] = static_cast<uint8_t>(255 - x * 255 / 799);
+    }
+  }
+  // A character whose mask fades in over its outer 40 pixels.
+  const auto soft = [](Rgb colour) {
+    Surface s(400, 500);
+    s.FillRect(0, 0, 200, 500, colour[0], colour[1], colour[2]);
+    for (int y = 0; y < 500; ++y) {
+      for (int x = 0; x < 200; ++x) {
+        const int edge = std::min({x, 199 - x, y, 499 - y});
+        const uint8_t m = static_cast<uint8_t>(std::min(255, edge * 255 / 40));
+        uint8_t* p = s.Row(y) + (200 + x) * 3;
+        p[0] = p[1] = p[2] = m;
+      }
+    }
+    return s;
+  };
+  Surface mist = Solid(800, 600, 240, 240, 250);
+  WritePictures(game_ / "vx_gra.kpz", {{"AGRAD", background},
+                                       {"BRED", soft({220, 60, 60})},
+                                       {"BGREEN", soft({60, 200, 90})},
+                                       {"BBLUE", soft({70, 90, 230})},
+                                       {"OV1", Character(150, 80, {250, 220, 40})},
+                                       {"OMIST", mist}});
+  const std::pair<const char*, std::string> cases[] = {
+      {"layers_three_and_overlay",
+       "!S020=1\n@gra AGRAD\n@spr BRED,BGREEN,BBLUE\n@ovr OV1,0,325,40\n"},
+      {"layers_two_sepia", "!S011=2\n!S024=1\n!S081=350\n!S082=450\n@gra AGRAD\n@spr BRED,BBLUE\n"},
+      {"layers_mist_darkened",
+       "!S011=1\n!S013=10\n!S023=90\n!S020=1\n@gra AGRAD\n@spr BGREEN\n@ovr OMIST,0,0,0\n"},
+  };
+  for (const auto& [name, script] : cases) {
+    Play(script);
+    ExpectGolden(session_->platform().LastFrame(), name, 0);
+  }
 }
 
 TEST_F(Layers, StateDumpNamesTheLayers) {
