@@ -10,13 +10,19 @@ void Surface::Resize(int width, int height) {
   height = std::max(0, height);
   const int stride = (width * 3 + 3) & ~3;
   const size_t bytes = static_cast<size_t>(stride) * height;
-  // Already black at that size (a moved-from surface has its size but no pixels).
-  if (width == width_ && height == height_ && !drawn_ && pixels_.size() == bytes) return;
+  // The same size again (a moved-from surface has its size but no pixels): black from now on,
+  // but the clearing waits until something looks at the pixels.
+  if (width == width_ && height == height_ && pixels_.size() == bytes) {
+    if (drawn_) pendingClear_ = true;
+    drawn_ = false;
+    return;
+  }
   width_ = width;
   height_ = height;
   stride_ = stride;
   pixels_.assign(bytes, 0);
   drawn_ = false;
+  pendingClear_ = false;
 }
 
 void Surface::Fill(uint8_t r, uint8_t g, uint8_t b) {

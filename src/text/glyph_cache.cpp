@@ -2,17 +2,19 @@
 
 namespace zorvel {
 
-GlyphCache::GlyphCache() : slotOf_(65536, -1) {}
+GlyphCache::GlyphCache() {
+  slotOf_.reserve(kCapacity);
+}
 
 void GlyphCache::Clear() {
-  for (uint16_t code : codes_) slotOf_[code] = -1;
+  slotOf_.clear();
   codes_.clear();
   maps_.clear();
 }
 
 bool GlyphCache::Add(uint16_t code, const CoverageMap& map) {
-  if (Count() >= kCapacity || slotOf_[code] >= 0) return false;
-  slotOf_[code] = static_cast<int16_t>(codes_.size());
+  if (Count() >= kCapacity || slotOf_.count(code) != 0) return false;
+  slotOf_.emplace(code, static_cast<int16_t>(codes_.size()));
   codes_.push_back(code);
   maps_.push_back(map);
   return true;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 namespace zorvel {
@@ -22,8 +23,8 @@ class GlyphCache {
   void Clear();
   // The map stored for `code`, or nullptr.
   const CoverageMap* Find(uint16_t code) const {
-    const int slot = slotOf_[code];
-    return slot < 0 ? nullptr : &maps_[static_cast<size_t>(slot)];
+    const auto it = slotOf_.find(code);
+    return it == slotOf_.end() ? nullptr : &maps_[static_cast<size_t>(it->second)];
   }
   // False, and nothing stored, when the cache is full or already holds the code.
   bool Add(uint16_t code, const CoverageMap& map);
@@ -33,9 +34,9 @@ class GlyphCache {
  private:
   std::vector<uint16_t> codes_;
   std::vector<CoverageMap> maps_;
-  // Entry of every possible code, -1 for none: a lookup costs the same for the first entry
-  // and the thousandth.
-  std::vector<int16_t> slotOf_;
+  // Entry of each cached code. Hashed rather than a table of all 65,536 codes: every engine
+  // makes a cache, and a table that size costs more to create than a page of lookups.
+  std::unordered_map<uint16_t, int16_t> slotOf_;
 };
 
 }  // namespace zorvel
