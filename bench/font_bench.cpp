@@ -41,6 +41,7 @@ void BM_RenderGlyph(benchmark::State& state, bool cached) {
     for (uint16_t code = 0x829F; code <= 0x82F1; ++code) codes.push_back(code);  // hiragana
   } else {
     // A full cache of other kanji, so every code below reaches the rasteriser each time.
+    b.font.RememberRasterisedGlyphs(false);
     uint16_t code = 0x889F;
     while (b.font.Cache().Count() < GlyphCache::kCapacity) {
       b.font.RenderGlyph(code);

@@ -502,12 +502,14 @@ void Font::RenderGlyph(uint16_t code) {
   } else {
     constexpr size_t kMostRemembered = 16384;
     auto& memo = RasterMemo();
-    if (const auto it = memo.find(code); it != memo.end()) {
+    if (const auto it = memo.find(code); it != memo.end() && rememberRasterised_) {
       map_ = it->second.map;
       drawn = it->second.drawn;
     } else {
       drawn = RasteriseGlyph(code, map_);
-      if (memo.size() < kMostRemembered) memo.emplace(code, RasterEntry{map_, drawn});
+      if (memo.size() < kMostRemembered && rememberRasterised_) {
+        memo.emplace(code, RasterEntry{map_, drawn});
+      }
     }
     if (drawn) cache_.Add(code, map_);
   }

@@ -153,6 +153,9 @@ class Font {
   // Empties the glyph cache, then rasterises and caches the kana, full-width digits and the
   // common punctuation, so that most of a page never reaches the rasteriser.
   void PrecacheGlyphs();
+  // Whether glyphs rasterised by any engine of the process are reused (on by default); the
+  // rasteriser's benchmark turns it off to time the rasteriser itself.
+  void RememberRasterisedGlyphs(bool on) { rememberRasterised_ = on; }
 
   // Makes the coverage and shadow pictures for one code (lead x 256 + trail, or a single
   // byte). A code the face cannot draw, or whose bitmap would not fit the cell's 1120 bytes,
@@ -208,6 +211,7 @@ class Font {
 
   GlyphCache cache_;
   std::unordered_map<uint16_t, RasterEntry>* rasterMemo_ = nullptr;
+  bool rememberRasterised_ = true;
   std::unordered_map<uint16_t, char32_t> unicode_;
   FontFace::Bitmap bitmap_;  // reused to keep the rasteriser from allocating per glyph
   CoverageMap map_{};
