@@ -242,6 +242,16 @@ TEST_F(Layers, GoldenScenes) {
   }
 }
 
+TEST_F(Layers, DirectHoldsAPictureOnTheWindowOnly) {
+  // The step holds for the given time while the window shows the picture; no surface changes,
+  // so the next update removes it.
+  Session& s = Play("@gra A001\n@direct OV1,2000,100,50\n!V001=1\n", 100);
+  EXPECT_GE(s.platform().Ticks(), 2000u);
+  EXPECT_EQ(s.state().vars.V[1], 1);
+  EXPECT_EQ(Shown(150, 60), (Rgb{0, 0, 255}));
+  EXPECT_EQ(PixelAt(s.engine().Surfaces().screenSurface, 150, 60), (Rgb{200, 0, 0}));
+}
+
 TEST_F(Layers, StateDumpNamesTheLayers) {
   Session& s = Play("!S020=0\n@gra A001\n@spr B01,B02\n@ovr OV1\n");
   const std::string d = s.engine().DumpState(0);

@@ -179,7 +179,10 @@ LayerHooks Engine::MakeLayerHooks() {
   h.galleryIndex = [this](const std::string& name) { return gallery_.PictureIndex(name); };
   h.galleryCount = [this] { return gallery_.PictureCount(); };
   h.countCharacterChange = [this] { globalData_.CountCharacterChange(); };
-  h.pumpEvents = [this] { PumpEvents(); };
+  h.pumpEvents = [this] {
+    PumpEvents();
+    return !closed_ && !platform_.ShouldStop();
+  };
   h.skipping = [this] { return Skipping(); };
   h.evaluate = [this](const char* text) { return expressions_.Evaluate(text); };
   h.buildWindowPicture = [this] { window_.BuildWindowPicture(); };

@@ -458,10 +458,11 @@ int Layers::Direct(const char* arg) {
   // sit unanswerable for days.
   constexpr int32_t kLongestHold = 10 * 60 * 1000;
   const uint32_t wait = static_cast<uint32_t>(std::clamp(numbers[0], 0, kLongestHold));
-  while (platform_.Ticks() - start < wait && !s_.closeRequest) {
-    if (hooks_.pumpEvents) hooks_.pumpEvents();
+  // The window stays alive while the picture is held; with nothing to pump, one sleep will do.
+  while (platform_.Ticks() - start < wait) {
+    if (hooks_.pumpEvents && !hooks_.pumpEvents()) break;
     const uint32_t left = wait - (platform_.Ticks() - start);
-    platform_.Sleep(std::min<uint32_t>(left, 10));
+    platform_.Sleep(hooks_.pumpEvents ? std::min<uint32_t>(left, 10) : left);
   }
   s_.interpreterOn = wasOn;
   return 0;

@@ -41,8 +41,9 @@ struct LayerHooks {
   std::function<int()> galleryCount;
   // One more character change for the global counter.
   std::function<void()> countCharacterChange;
-  // Pumps window messages once (`direct` waits with the window alive).
-  std::function<void()> pumpEvents;
+  // Pumps window messages once (`direct` waits with the window alive); false once the run is
+  // ending, which ends the wait.
+  std::function<bool()> pumpEvents;
   std::function<bool()> skipping;
   // The expression language, for `ptset`'s coordinates.
   std::function<int32_t(const char*)> evaluate;
