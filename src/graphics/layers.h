@@ -65,12 +65,12 @@ class Layers {
   void UpdateScreen(int transition);
   void ComposeScene();
   void ApplyColourFilter();
-  // Parses a character specification, loads what the slots lack and sets the arrangement;
-  // returns the transition number the specification names (1 when none).
+  // Parses a character list (the argument of `spr`), loads what the slots lack and sets the
+  // arrangement; returns the transition number the list ends with (1 when none).
   int LoadCharacters(const char* spec);
   void BuildScreen();
   // After a saved game is loaded: the background from its remembered name, the characters from
-  // the remembered specification. The caller updates the screen.
+  // the remembered character list. The caller updates the screen.
   void RestoreLayers();
   // S080-S099 back to the default arrangement positions.
   void ResetPositions();
