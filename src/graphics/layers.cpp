@@ -33,19 +33,6 @@ bool StartsWith(const char* name, char upper) {
   return name[0] == upper || name[0] == upper + ('a' - 'A');
 }
 
-// Copies `from` into `to` at the origin; what `from` does not cover turns black. Backgrounds
-// may be smaller than the screen.
-void CopyPicture(Surface& to, const Surface& from) {
-  if (from.Width() == to.Width() && from.Height() == to.Height()) {
-    to = from;
-    return;
-  }
-  to.Fill(0, 0, 0);
-  const int w = std::min(from.Width(), to.Width());
-  const int h = std::min(from.Height(), to.Height());
-  for (int y = 0; y < h; ++y) std::memcpy(to.Row(y), from.Row(y), static_cast<size_t>(w) * 3);
-}
-
 // Name and transition of `gra`, `grb`, `bg` and their tag: the name runs to a blank or ","
 // (the scan goes on) or to "]" or the end (the scan stops); later digits are the transition,
 // "L" and "R" the side.
@@ -81,19 +68,6 @@ GraArgs ScanGraArgs(const char* arg) {
     }
   }
   return out;
-}
-
-// Draws `picture` onto `dest` with its top-left at (x, y), clipped.
-void DrawOpaque(Surface& dest, const Surface& picture, int64_t x, int64_t y) {
-  const int64_t x0 = std::max<int64_t>(x, 0);
-  const int64_t x1 = std::min<int64_t>(x + picture.Width(), dest.Width());
-  if (x0 >= x1) return;
-  for (int row = 0; row < picture.Height(); ++row) {
-    const int64_t dy = y + row;
-    if (dy < 0 || dy >= dest.Height()) continue;
-    std::memcpy(dest.Row(static_cast<int>(dy)) + x0 * 3, picture.Row(row) + (x0 - x) * 3,
-                static_cast<size_t>(x1 - x0) * 3);
-  }
 }
 
 int HexLevel(char c) {
@@ -374,7 +348,7 @@ int Layers::Ovr(const char* arg) {
 int Layers::Fix(const char*) {
   Surface shown;
   platform_.ShownGameArea(shown);
-  CopyPicture(screen_.sceneSurface, shown);
+  CopyView(screen_.sceneSurface, shown, 0, 0);
   s_.vars.S[kOverlayOpacity] = 0;
   screen_.screenSurface = screen_.sceneSurface;
   return 0;
@@ -452,7 +426,7 @@ int Layers::Direct(const char* arg) {
   pictures_.LoadPicture(name.c_str(), screen_.partsPicture);
   Surface shown;
   platform_.ShownGameArea(shown);
-  DrawOpaque(shown, screen_.partsPicture, numbers[1], numbers[2]);
+  Paste(shown, screen_.partsPicture, numbers[1], numbers[2]);
   platform_.Present(shown);
   // Held for ten minutes at most: a longer hold is a damaged number, and the window must not
   // sit unanswerable for days.
@@ -514,7 +488,13 @@ void Layers::DrawCharacter(int position, int centreRegister, int topRegister) {
 
 void Layers::ComposeScene() {
   auto& S = s_.vars.S;
-  CopyPicture(screen_.sceneSurface, screen_.backgroundSurface);
+  // A background smaller than the screen lies at the origin over black.
+  if (screen_.backgroundSurface.Width() == kScreenWidth &&
+      screen_.backgroundSurface.Height() == kScreenHeight) {
+    screen_.sceneSurface = screen_.backgroundSurface;
+  } else {
+    CopyView(screen_.sceneSurface, screen_.backgroundSurface, 0, 0);
+  }
   const bool overlay = S[kOverlayShown] == 1;
   if (overlay && S[kOverlayOrder] == 0) DrawOverlay();
   const auto named = [this](int p) { return positionNames_[p][0] != 0; };

@@ -16,45 +16,6 @@ constexpr int kMeterShown = 4;
 constexpr int kCloseFadeStep = 8;
 constexpr int kCloseFadeInterval = 10;
 
-// The columns [x0, x1) of a row of `width` pixels that read from a picture `srcWidth` wide
-// starting at its column `sx`.
-void Covered(int width, int srcWidth, int64_t sx, int& x0, int& x1) {
-  x0 = static_cast<int>(std::clamp<int64_t>(-sx, 0, width));
-  x1 = static_cast<int>(std::clamp<int64_t>(srcWidth - sx, x0, width));
-}
-
-// dest(x, y) = src(sx + x, sy + y); black wherever that lies outside src.
-void CopyView(Surface& dest, const Surface& src, int64_t sx, int64_t sy) {
-  const int width = dest.Width();
-  for (int y = 0; y < dest.Height(); ++y) {
-    uint8_t* out = dest.Row(y);
-    const int64_t srcY = sy + y;
-    int x0 = 0;
-    int x1 = 0;
-    if (srcY >= 0 && srcY < src.Height()) Covered(width, src.Width(), sx, x0, x1);
-    std::memset(out, 0, static_cast<size_t>(x0) * 3);
-    if (x1 > x0) {
-      std::memcpy(out + x0 * 3, src.Row(static_cast<int>(srcY)) + (sx + x0) * 3,
-                  static_cast<size_t>(x1 - x0) * 3);
-    }
-    std::memset(out + x1 * 3, 0, static_cast<size_t>(width - x1) * 3);
-  }
-}
-
-// Puts src onto dest with its top-left at (dx, dy), clipped to dest.
-void Paste(Surface& dest, const Surface& src, int64_t dx, int64_t dy) {
-  int x0 = 0;
-  int x1 = 0;
-  Covered(src.Width(), dest.Width(), dx, x0, x1);
-  if (x1 <= x0) return;
-  const int y0 = static_cast<int>(std::clamp<int64_t>(-dy, 0, src.Height()));
-  const int y1 = static_cast<int>(std::clamp<int64_t>(dest.Height() - dy, y0, src.Height()));
-  for (int y = y0; y < y1; ++y) {
-    std::memcpy(dest.Row(static_cast<int>(dy + y)) + (dx + x0) * 3, src.Row(y) + x0 * 3,
-                static_cast<size_t>(x1 - x0) * 3);
-  }
-}
-
 void Fit(Surface& s, int width, int height) {
   if (s.Width() != width || s.Height() != height) s.Resize(width, height);
 }
@@ -103,7 +64,7 @@ const uint8_t* MessageWindow::SceneUnder(const Geometry& g, int r) {
   // A window partly off the scene (only a configuration mistake does that) blends over black.
   int x0 = 0;
   int x1 = 0;
-  if (rowInside) Covered(g.width, scene.Width(), g.x, x0, x1);
+  if (rowInside) CoveredColumns(g.width, scene.Width(), g.x, x0, x1);
   std::memset(sceneRow_.data(), 0, static_cast<size_t>(g.width) * 3);
   if (x1 > x0) {
     std::memcpy(sceneRow_.data() + x0 * 3, scene.Row(static_cast<int>(y)) + (g.x + x0) * 3,

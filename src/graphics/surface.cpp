@@ -51,4 +51,39 @@ void Surface::FillRect(int x, int y, int w, int h, uint8_t r, uint8_t g, uint8_t
   for (int row = y0 + 1; row < y1; ++row) std::memcpy(Row(row) + x0 * 3, first, bytes);
 }
 
+void CoveredColumns(int width, int srcWidth, int64_t sx, int& x0, int& x1) {
+  x0 = static_cast<int>(std::clamp<int64_t>(-sx, 0, width));
+  x1 = static_cast<int>(std::clamp<int64_t>(srcWidth - sx, x0, width));
+}
+
+void CopyView(Surface& dest, const Surface& src, int64_t sx, int64_t sy) {
+  const int width = dest.Width();
+  for (int y = 0; y < dest.Height(); ++y) {
+    uint8_t* out = dest.Row(y);
+    const int64_t srcY = sy + y;
+    int x0 = 0;
+    int x1 = 0;
+    if (srcY >= 0 && srcY < src.Height()) CoveredColumns(width, src.Width(), sx, x0, x1);
+    std::memset(out, 0, static_cast<size_t>(x0) * 3);
+    if (x1 > x0) {
+      std::memcpy(out + x0 * 3, src.Row(static_cast<int>(srcY)) + (sx + x0) * 3,
+                  static_cast<size_t>(x1 - x0) * 3);
+    }
+    std::memset(out + x1 * 3, 0, static_cast<size_t>(width - x1) * 3);
+  }
+}
+
+void Paste(Surface& dest, const Surface& src, int64_t dx, int64_t dy) {
+  int x0 = 0;
+  int x1 = 0;
+  CoveredColumns(src.Width(), dest.Width(), dx, x0, x1);
+  if (x1 <= x0) return;
+  const int y0 = static_cast<int>(std::clamp<int64_t>(-dy, 0, src.Height()));
+  const int y1 = static_cast<int>(std::clamp<int64_t>(dest.Height() - dy, y0, src.Height()));
+  for (int y = y0; y < y1; ++y) {
+    std::memcpy(dest.Row(static_cast<int>(dy + y)) + (dx + x0) * 3, src.Row(y) + x0 * 3,
+                static_cast<size_t>(x1 - x0) * 3);
+  }
+}
+
 }  // namespace zorvel

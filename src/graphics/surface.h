@@ -52,4 +52,12 @@ class Surface {
   mutable bool pendingClear_ = false;
 };
 
+// The columns [x0, x1) of a row `width` pixels wide that read from a picture `srcWidth` wide
+// starting at its column `sx`: the part of the row the picture covers.
+void CoveredColumns(int width, int srcWidth, int64_t sx, int& x0, int& x1);
+// dest(x, y) = src(sx + x, sy + y) over all of dest; black wherever that lies outside src.
+void CopyView(Surface& dest, const Surface& src, int64_t sx, int64_t sy);
+// Puts src onto dest with its top-left at (dx, dy), clipped to dest.
+void Paste(Surface& dest, const Surface& src, int64_t dx, int64_t dy);
+
 }  // namespace zorvel

@@ -847,26 +847,6 @@ int Transitions::Shake(const char* arg) {
   return 1;
 }
 
-void Transitions::CopyView(const Surface& picture, int64_t left, int64_t top, Surface& out) {
-  const int64_t width = picture.Width();
-  const int64_t height = picture.Height();
-  const int64_t x0 = std::clamp<int64_t>(-left, 0, out.Width());
-  const int64_t x1 = std::clamp<int64_t>(width - left, x0, out.Width());
-  const size_t rowBytes = static_cast<size_t>(out.Width()) * 3;
-  for (int y = 0; y < out.Height(); ++y) {
-    uint8_t* to = out.Row(y);
-    const int64_t sy = top + y;
-    if (sy < 0 || sy >= height || x0 >= x1) {
-      std::memset(to, 0, rowBytes);
-      continue;
-    }
-    std::memset(to, 0, static_cast<size_t>(x0) * 3);
-    std::memcpy(to + x0 * 3, picture.Row(static_cast<int>(sy)) + (left + x0) * 3,
-                static_cast<size_t>(x1 - x0) * 3);
-    std::memset(to + x1 * 3, 0, rowBytes - static_cast<size_t>(x1) * 3);
-  }
-}
-
 int Transitions::Scroll(const char* arg) {
   auto setLocked = [this](bool locked) {
     s_.toolbarLocked = locked;
@@ -910,7 +890,7 @@ int Transitions::Scroll(const char* arg) {
       break;
   }
   CopyPicture(screen_.previousSurface, screen_.screenSurface);
-  CopyView(picture, x0, y0, screen_.screenSurface);
+  CopyView(screen_.screenSurface, picture, x0, y0);
   RunTransition(args.transition);
 
   clock_.StartFrameClock();
@@ -918,7 +898,7 @@ int Transitions::Scroll(const char* arg) {
   s_.animating = true;
   s_.closeRequest = 0;
   for (int64_t i = 0; i < length && !StopRequested();) {
-    CopyView(picture, x0 + i * dx, y0 + i * dy, screen_.workSurface);
+    CopyView(screen_.workSurface, picture, x0 + i * dx, y0 + i * dy);
     Show(screen_.workSurface);
     clock_.PumpEvents();
     if (s_.closeRequest != 0) break;
@@ -928,7 +908,7 @@ int Transitions::Scroll(const char* arg) {
   s_.animating = false;
   s_.screenMode = 0;
   // A click jumps to the far end; a picture smaller than the screen shows black around it.
-  CopyView(picture, x0 + length * dx, y0 + length * dy, screen_.screenSurface);
+  CopyView(screen_.screenSurface, picture, x0 + length * dx, y0 + length * dy);
   Show(screen_.screenSurface);
   setLocked(false);
   return 1;

@@ -104,8 +104,6 @@ class Transitions {
   // The interrupt check: on a click or close request shows the new picture, sets S019 and
   // returns true.
   bool Interrupted();
-  // The 800 x 600 view of `picture` at (left, top) into `out`; black where it leaves the picture.
-  static void CopyView(const Surface& picture, int64_t left, int64_t top, Surface& out);
   bool StopRequested();
 
   void Blinds(bool columns);                              // modes 1, 2

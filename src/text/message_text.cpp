@@ -66,18 +66,6 @@ void MessageText::CellPosition(int column, int row, int& x, int& y) const {
   y = static_cast<int>(std::clamp<int64_t>(py, -100000, 100000));
 }
 
-void MessageText::CopyToScreen(const Surface& picture, int x, int y) {
-  Surface& screen = screen_.screenSurface;
-  const int x0 = std::max(x, 0);
-  const int x1 = std::min(x + picture.Width(), screen.Width());
-  if (x0 >= x1) return;
-  for (int r = 0; r < picture.Height(); ++r) {
-    if (y + r < 0 || y + r >= screen.Height()) continue;
-    std::memcpy(screen.Row(y + r) + x0 * 3, picture.Row(r) + (x0 - x) * 3,
-                static_cast<size_t>(x1 - x0) * 3);
-  }
-}
-
 void MessageText::OpenTextPage() {
   s_.ClearPageState();
   s_.vars.S[kTextColour] = kWhite;
@@ -89,7 +77,7 @@ void MessageText::OpenTextPage() {
       platform_.Present(screen_.screenSurface);
     } else {
       // The window without text wipes the old page.
-      CopyToScreen(screen_.windowPicture, config_.TXW_OFS_X, config_.TXW_OFS_Y);
+      Paste(screen_.screenSurface, screen_.windowPicture, config_.TXW_OFS_X, config_.TXW_OFS_Y);
       platform_.PresentRect(screen_.screenSurface, config_.TXW_OFS_X, config_.TXW_OFS_Y,
                             screen_.windowPicture.Width(), screen_.windowPicture.Height());
     }
@@ -198,7 +186,7 @@ void MessageText::DrawSpeakerName(const char* sjisName) {
     plate.Fill(0, 0, 0);
   }
   font_.DrawTextRun(sjisName, 4, plate, 0, 2);
-  CopyToScreen(plate, config_.NP_OFS_X, config_.NP_OFS_Y);
+  Paste(screen_.screenSurface, plate, config_.NP_OFS_X, config_.NP_OFS_Y);
   platform_.PresentRect(screen_.screenSurface, config_.NP_OFS_X, config_.NP_OFS_Y, plate.Width(),
                         plate.Height());
 }

@@ -64,8 +64,6 @@ class MessageText {
   bool Novel() const;
   // The cell's top-left on the screen for a page position.
   void CellPosition(int column, int row, int& x, int& y) const;
-  // Copies `picture` onto the screen surface at (x, y), clipped.
-  void CopyToScreen(const Surface& picture, int x, int y);
 
   EngineState& s_;
   const GameConfig& config_;
