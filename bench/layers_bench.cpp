@@ -46,16 +46,10 @@ void WritePictures(const std::string& path) {
   std::vector<std::pair<std::string, Surface>> pictures = {
       {"A1", Gradient(800, 600, 1)}, {"B1", Character(2)}, {"B2", Character(3)},
       {"B3", Character(4)},          {"B4", Character(5)}, {"O1", Character(6)}};
-  std::vector<ArchiveEntry> index;
-  std::vector<std::vector<uint8_t>> data;
-  for (const auto& [name, picture] : pictures) data.push_back(EncodeGraPicture(picture));
-  uint32_t offset = static_cast<uint32_t>(IndexSize(IndexLayout::kB, pictures.size(), 32));
-  for (size_t i = 0; i < pictures.size(); ++i) {
-    index.push_back({pictures[i].first, offset, static_cast<uint32_t>(data[i].size())});
-    offset += static_cast<uint32_t>(data[i].size());
-  }
-  std::vector<uint8_t> file = BuildIndex(IndexLayout::kB, index, 32);
-  for (const auto& d : data) file.insert(file.end(), d.begin(), d.end());
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> entries;
+  for (const auto& [name, picture] : pictures)
+    entries.emplace_back(name, EncodeGraPicture(picture));
+  const std::vector<uint8_t> file = BuildArchive(IndexLayout::kB, 32, entries);
   WriteFileAtomic(path, file.data(), file.size());
 }
 

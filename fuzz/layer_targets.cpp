@@ -30,23 +30,16 @@ void WritePictureArchive(const std::string& path) {
   const Picture pictures[] = {{"A1", 800, 600}, {"A2", 37, 21},  {"B1", 41, 600}, {"B2", 1000, 7},
                               {"B3", 2, 2},     {"B4", 1, 1},    {"B5", 64, 650}, {"B6", 300, 40},
                               {"O1", 101, 33},  {"O2", 900, 700}};
-  std::vector<ArchiveEntry> entries;
-  std::vector<std::vector<uint8_t>> data;
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> entries;
   for (const Picture& p : pictures) {
     Surface s(p.width, p.height);
     for (int y = 0; y < p.height; ++y) {
       uint8_t* row = s.Row(y);
       for (int x = 0; x < p.width * 3; ++x) row[x] = static_cast<uint8_t>(x * 7 + y * 13);
     }
-    data.push_back(EncodeGraPicture(s));
+    entries.emplace_back(p.name, EncodeGraPicture(s));
   }
-  uint32_t offset = static_cast<uint32_t>(IndexSize(IndexLayout::kB, std::size(pictures), 32));
-  for (size_t i = 0; i < std::size(pictures); ++i) {
-    entries.push_back({pictures[i].name, offset, static_cast<uint32_t>(data[i].size())});
-    offset += static_cast<uint32_t>(data[i].size());
-  }
-  std::vector<uint8_t> file = BuildIndex(IndexLayout::kB, entries, 32);
-  for (const auto& d : data) file.insert(file.end(), d.begin(), d.end());
+  const std::vector<uint8_t> file = BuildArchive(IndexLayout::kB, 32, entries);
   WriteFileAtomic(path, file.data(), file.size());
 }
 

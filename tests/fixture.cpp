@@ -50,15 +50,10 @@ namespace {
 
 void WriteArchive(const std::string& path, IndexLayout layout,
                   const std::map<std::string, std::vector<uint8_t>>& entries) {
-  const uint32_t width = layout == IndexLayout::kA ? 16 : 32;
-  std::vector<ArchiveEntry> index;
-  uint32_t offset = static_cast<uint32_t>(IndexSize(layout, entries.size(), width));
-  for (const auto& [name, bytes] : entries) {
-    index.push_back({UpperSjis(name), offset, static_cast<uint32_t>(bytes.size())});
-    offset += static_cast<uint32_t>(bytes.size());
-  }
-  std::vector<uint8_t> file = BuildIndex(layout, index, width);
-  for (const auto& [name, bytes] : entries) file.insert(file.end(), bytes.begin(), bytes.end());
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> named;
+  for (const auto& [name, bytes] : entries) named.emplace_back(UpperSjis(name), bytes);
+  const std::vector<uint8_t> file =
+      BuildArchive(layout, layout == IndexLayout::kA ? 16 : 32, named);
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
 }

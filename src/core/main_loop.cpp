@@ -16,10 +16,8 @@ int32_t Since(uint32_t now, uint32_t then) {
 int Engine::Run() {
   Start();
   uint32_t nextTick = platform_.Ticks() + kTimerInterval;
-  InputEvent event;
   while (!closed_ && !platform_.ShouldStop()) {
-    while (!closed_ && platform_.PollEvent(event)) HandleEvent(event);
-    if (platform_.TerminationRequested()) CloseAtOnce();
+    PumpEvents();
     if (closed_) break;
     const uint32_t now = platform_.Ticks();
     if (Since(now, nextTick) >= 0) {

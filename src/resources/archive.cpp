@@ -114,6 +114,20 @@ std::vector<uint8_t> BuildIndex(IndexLayout layout, const std::vector<ArchiveEnt
   return out;
 }
 
+std::vector<uint8_t> BuildArchive(
+    IndexLayout layout, uint32_t nameWidth,
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>>& entries) {
+  std::vector<ArchiveEntry> index;
+  uint64_t offset = IndexSize(layout, entries.size(), nameWidth);
+  for (const auto& [name, bytes] : entries) {
+    index.push_back({name, static_cast<uint32_t>(offset), static_cast<uint32_t>(bytes.size())});
+    offset += bytes.size();
+  }
+  std::vector<uint8_t> file = BuildIndex(layout, index, nameWidth);
+  for (const auto& [name, bytes] : entries) file.insert(file.end(), bytes.begin(), bytes.end());
+  return file;
+}
+
 bool ResourceArchive::Open(const std::string& path, IndexLayout layout) {
   fileName_.clear();
   entries_.clear();

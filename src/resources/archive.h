@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zorvel {
@@ -39,6 +40,11 @@ std::vector<ArchiveEntry> ParseIndex(IndexLayout layout, std::span<const uint8_t
 std::vector<uint8_t> BuildIndex(IndexLayout layout, const std::vector<ArchiveEntry>& entries,
                                 uint32_t nameWidth);
 size_t IndexSize(IndexLayout layout, size_t count, uint32_t nameWidth);
+// A whole archive file: the index of the named entries (names as given), then their bytes in
+// that order. For tests, benchmarks and fuzzers that make games in code.
+std::vector<uint8_t> BuildArchive(
+    IndexLayout layout, uint32_t nameWidth,
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>>& entries);
 
 class ResourceArchive {
  public:

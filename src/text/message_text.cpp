@@ -156,8 +156,11 @@ void MessageText::RedrawText() {
   const int lastColumn = std::clamp(wrap + 1, 0, kPageColumns - 1);
   int colour = -1;
   for (int row = firstRow; row < rows; ++row) {
+    // A lead byte in the last column must not read its partner from past the row.
+    char line[kPageColumns + 1] = {};
+    std::memcpy(line, s_.pageText[row], kPageColumns);
     for (int column = 0; column <= lastColumn; ++column) {
-      const char* bytes = &s_.pageText[row][column];
+      const char* bytes = &line[column];
       if (*bytes == 0) continue;
       if (s_.pageColour[row][column] != colour) {
         colour = s_.pageColour[row][column];
