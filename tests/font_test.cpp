@@ -292,6 +292,36 @@ TEST(FontCache, CodesBeyondTheThousandthAreStillDrawn) {
   EXPECT_EQ(rig.font.Cache().CodeAt(0), 0x829F);
 }
 
+TEST(FontCache, CopiesKeepTheirOwnMaps) {
+  // Three entries leave the first block part-filled, so both copies' next entries land in the
+  // block they share.
+  auto mapOf = [](uint8_t v) {
+    CoverageMap m;
+    m.fill(v);
+    return m;
+  };
+  GlyphCache first;
+  for (uint8_t i = 0; i < 3; ++i)
+    ASSERT_TRUE(first.Add(static_cast<uint16_t>(0x8140 + i), mapOf(i)));
+  GlyphCache second = first;
+  ASSERT_TRUE(second.Add(0x9000, mapOf(200)));
+  ASSERT_TRUE(first.Add(0x9001, mapOf(100)));
+  ASSERT_FALSE(first.Add(0x8141, mapOf(9)));
+
+  EXPECT_EQ(first.Find(0x9000), nullptr);
+  EXPECT_EQ(second.Find(0x9001), nullptr);
+  ASSERT_NE(first.Find(0x9001), nullptr);
+  ASSERT_NE(second.Find(0x9000), nullptr);
+  EXPECT_EQ(*first.Find(0x9001), mapOf(100));
+  EXPECT_EQ(*second.Find(0x9000), mapOf(200));
+  for (uint8_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(*first.Find(static_cast<uint16_t>(0x8140 + i)), mapOf(i));
+    EXPECT_EQ(*second.Find(static_cast<uint16_t>(0x8140 + i)), mapOf(i));
+  }
+  EXPECT_EQ(first.Count(), 4);
+  EXPECT_EQ(second.CodeAt(3), 0x9000);
+}
+
 // ---- Drawing --------------------------------------------------------------------------------
 
 TEST(FontDraw, GlyphOverItsShadowInTheTextColour) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/files.h"
 #include "text/sjis.h"
@@ -31,9 +32,9 @@ void ArchiveSet::OpenOptional(ResourceArchive& archive, const std::string& path,
 }
 
 void ArchiveSet::OpenB(ResourceArchive& archive, const std::string& fileName, bool cdFallback,
-                       const std::string& cdDir) {
+                       const std::string& cdDir, const std::set<std::string>& present) {
   std::string path = JoinPath(gameDir_, fileName);
-  if (!FileExists(path)) {
+  if (present.count(fileName) == 0 || !FileExists(path)) {
     if (!cdFallback) return;
     // The CD directory is a Windows path ending in a backslash, joined without a separator.
     std::string dir = SjisToUtf8(cdDir);
@@ -47,24 +48,33 @@ void ArchiveSet::OpenB(ResourceArchive& archive, const std::string& fileName, bo
 }
 
 void ArchiveSet::OpenArchives(const GameConfig& config, const std::string& cdDir) {
+  // One listing of the game directory instead of a lookup for each of the nineteen names, most
+  // of which a game does not have.
+  std::set<std::string> present;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(gameDir_, error), end; !error && it != end;
+       it.increment(error)) {
+    std::string name = it->path().filename().string();
+    if (name.rfind("vx_", 0) == 0) present.insert(std::move(name));
+  }
   for (int k = 1; k <= 3; ++k) {
     const std::string name = k == 1 ? "vx_gra.kpz" : "vx_gra" + std::to_string(k) + ".kpz";
-    OpenB(gra[k - 1], name, config.VXD_GRA >= k, cdDir);
+    OpenB(gra[k - 1], name, config.VXD_GRA >= k, cdDir, present);
   }
-  OpenB(gjp, "vx_gjp.kpz", config.VXD_GJP != 0, cdDir);
+  OpenB(gjp, "vx_gjp.kpz", config.VXD_GJP != 0, cdDir, present);
   for (int k = 1; k <= 5; ++k) {
-    OpenB(wav[k - 1], "vx_wav" + std::to_string(k) + ".kpz", config.VXD_WAV >= k, cdDir);
+    OpenB(wav[k - 1], "vx_wav" + std::to_string(k) + ".kpz", config.VXD_WAV >= k, cdDir, present);
   }
   for (int k = 0; k <= 2; ++k) {
-    OpenB(se[k], "vx_se" + std::to_string(k) + ".kpz", config.VXD_SE >= k + 1, cdDir);
+    OpenB(se[k], "vx_se" + std::to_string(k) + ".kpz", config.VXD_SE >= k + 1, cdDir, present);
   }
   for (int k = 1; k <= 3; ++k) {
-    OpenB(ogg[k - 1], "vx_ogg" + std::to_string(k) + ".kpz", config.VXD_OGG >= k, cdDir);
+    OpenB(ogg[k - 1], "vx_ogg" + std::to_string(k) + ".kpz", config.VXD_OGG >= k, cdDir, present);
   }
-  OpenB(bgm, "vx_bgm.kpz", true, cdDir);
-  OpenB(ogm, "vx_ogm.kpz", true, cdDir);
-  OpenB(anim[0], "vx_anim.kpz", config.VXD_ANIM >= 1, cdDir);
-  OpenB(anim[1], "vx_anim2.kpz", config.VXD_ANIM >= 2, cdDir);
+  OpenB(bgm, "vx_bgm.kpz", true, cdDir, present);
+  OpenB(ogm, "vx_ogm.kpz", true, cdDir, present);
+  OpenB(anim[0], "vx_anim.kpz", config.VXD_ANIM >= 1, cdDir, present);
+  OpenB(anim[1], "vx_anim2.kpz", config.VXD_ANIM >= 2, cdDir, present);
 }
 
 const ResourceArchive* ArchiveSet::FindScript(std::string_view name, int& entry) const {

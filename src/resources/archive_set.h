@@ -3,6 +3,7 @@
 
 #include <array>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,7 +42,7 @@ class ArchiveSet {
   // An archive the game can do without: a refusal is logged once and play goes on.
   static void OpenOptional(ResourceArchive& archive, const std::string& path, IndexLayout layout);
   void OpenB(ResourceArchive& archive, const std::string& fileName, bool cdFallback,
-             const std::string& cdDir);
+             const std::string& cdDir, const std::set<std::string>& present);
 
   std::string gameDir_;
 };

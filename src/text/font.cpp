@@ -1,7 +1,11 @@
 #include "text/font.h"
 
+#include <fcntl.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
@@ -10,6 +14,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <span>
 #include <tuple>
 #include <unordered_map>
 
@@ -254,6 +259,16 @@ void BlendCellRow(uint8_t* targetRow, int targetWidth, int x, const uint8_t* col
   }
 }
 
+// One row of the shadow: each pixel of map row `here` is the average of its four neighbours,
+// which softens the glyph's edge. The two end columns stay as `soft` holds them.
+void SoftenRow(const uint8_t* here, uint8_t* soft) {
+  const uint8_t* above = here - kGlyphCellWidth;
+  const uint8_t* below = here + kGlyphCellWidth;
+  for (int j = 1; j <= kGlyphCellWidth - 2; ++j) {
+    soft[j] = static_cast<uint8_t>((above[j] + here[j - 1] + here[j + 1] + below[j]) >> 2);
+  }
+}
+
 // One cell row of grey bytes as 24-bit pixels.
 void GreyRowToPixels(const uint8_t* grey, uint8_t* pixels) {
   // Staged through local rows so that no load of the source waits behind a store to the
@@ -300,6 +315,53 @@ void FontFace::Close() {
   choice_ = FontChoice{};
 }
 
+namespace {
+
+using CandidateList = std::vector<std::pair<Candidate, FontChoice::How>>;
+
+// The faces to try for a name, best first. Asking fontconfig costs more than the rest of an
+// engine's start, and every engine and helper of a process asks the same few questions, so the
+// answers are kept for the process; installed fonts do not change under a running game.
+// A font file's bytes, mapped once for the process (empty when it cannot be mapped). Opening a
+// face from its file maps and faults in its tables again for every engine; faces opened from
+// one mapping share the pages.
+std::span<const uint8_t> MappedFontFile(const std::string& path) {
+  static std::map<std::string, std::span<const uint8_t>> mapped;
+  if (const auto it = mapped.find(path); it != mapped.end()) return it->second;
+  std::span<const uint8_t> bytes;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    void* at = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (at != MAP_FAILED)
+      bytes = {static_cast<const uint8_t*>(at), static_cast<size_t>(st.st_size)};
+  }
+  if (fd >= 0) ::close(fd);
+  // Only a mapping is kept: a file that failed is tried again (and opened by path) next time.
+  if (!bytes.empty()) mapped.emplace(path, bytes);
+  return bytes;
+}
+
+const CandidateList& Candidates(std::string_view utf8Name, bool bold) {
+  static std::map<std::pair<std::string, bool>, CandidateList> known;
+  auto key = std::make_pair(std::string(utf8Name), bold);
+  if (const auto it = known.find(key); it != known.end()) return it->second;
+  CandidateList tries;
+  const std::string_view alias = WindowsFaceAlias(utf8Name);
+  if (!alias.empty()) {
+    if (auto c = MatchFamily(alias, bold)) tries.emplace_back(*c, FontChoice::How::kWindowsAlias);
+  }
+  if (auto c = MatchFamily(utf8Name, bold)) tries.emplace_back(*c, FontChoice::How::kFamily);
+  for (Candidate& c : JapaneseFaces(alias.empty() ? utf8Name : alias, bold)) {
+    tries.emplace_back(std::move(c), FontChoice::How::kFallback);
+  }
+  // Names come from game data; a damaged configuration must not grow this without end.
+  if (known.size() >= 64) known.clear();
+  return known.emplace(std::move(key), std::move(tries)).first->second;
+}
+
+}  // namespace
+
 FontChoice FontFace::Open(std::string_view utf8Name, bool bold) {
   Close();
   choice_.requested = std::string(utf8Name);
@@ -310,19 +372,14 @@ FontChoice FontFace::Open(std::string_view utf8Name, bool bold) {
     return choice_;
   }
 
-  std::vector<std::pair<Candidate, FontChoice::How>> tries;
-  const std::string_view alias = WindowsFaceAlias(utf8Name);
-  if (!alias.empty()) {
-    if (auto c = MatchFamily(alias, bold)) tries.emplace_back(*c, FontChoice::How::kWindowsAlias);
-  }
-  if (auto c = MatchFamily(utf8Name, bold)) tries.emplace_back(*c, FontChoice::How::kFamily);
-  for (Candidate& c : JapaneseFaces(alias.empty() ? utf8Name : alias, bold)) {
-    tries.emplace_back(std::move(c), FontChoice::How::kFallback);
-  }
-
-  for (const auto& [c, how] : tries) {
+  for (const auto& [c, how] : Candidates(utf8Name, bold)) {
     FT_Face face = nullptr;
-    if (FT_New_Face(library_, c.file.c_str(), c.index, &face) != 0) {
+    const std::span<const uint8_t> bytes = MappedFontFile(c.file);
+    const FT_Error opened =
+        bytes.empty() ? FT_New_Face(library_, c.file.c_str(), c.index, &face)
+                      : FT_New_Memory_Face(library_, bytes.data(),
+                                           static_cast<FT_Long>(bytes.size()), c.index, &face);
+    if (opened != 0) {
       log_(quoted + "cannot open " + c.file + "; trying the next face");
       continue;
     }
@@ -528,16 +585,10 @@ void Font::RenderGlyph(uint16_t code) {
     GreyRowToPixels(map_.data() + r * kGlyphCellWidth, coverage_.Row(r));
   }
 
-  // The shadow: the map softened by averaging each pixel's four neighbours, one row lower.
   std::memset(shadow_.Row(0), 0, static_cast<size_t>(shadow_.Stride()) * 2);
   uint8_t soft[kGlyphCellWidth] = {};
   for (int i = 1; i <= kGlyphCellHeight - 2; ++i) {
-    const uint8_t* above = map_.data() + (i - 1) * kGlyphCellWidth;
-    const uint8_t* here = above + kGlyphCellWidth;
-    const uint8_t* below = here + kGlyphCellWidth;
-    for (int j = 1; j <= kGlyphCellWidth - 2; ++j) {
-      soft[j] = static_cast<uint8_t>((above[j] + here[j - 1] + here[j + 1] + below[j]) >> 2);
-    }
+    SoftenRow(map_.data() + i * kGlyphCellWidth, soft);
     GreyRowToPixels(soft, shadow_.Row(i + 1));
   }
 }

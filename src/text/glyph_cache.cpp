@@ -3,20 +3,29 @@
 namespace zorvel {
 
 GlyphCache::GlyphCache() {
-  slotOf_.reserve(kCapacity);
+  Clear();
 }
 
 void GlyphCache::Clear() {
-  slotOf_.clear();
   codes_.clear();
-  maps_.clear();
+  blocks_.clear();
+  index_.fill(-1);
 }
 
 bool GlyphCache::Add(uint16_t code, const CoverageMap& map) {
-  if (Count() >= kCapacity || slotOf_.count(code) != 0) return false;
-  slotOf_.emplace(code, static_cast<int16_t>(codes_.size()));
+  if (Count() >= kCapacity) return false;
+  const size_t slot = Probe(code);
+  if (index_[slot] >= 0) return false;
+  const size_t entry = codes_.size();
+  if (entry % kBlockMaps == 0) {
+    blocks_.push_back(std::make_shared<Block>());
+  } else if (blocks_.back().use_count() > 1) {
+    // Another cache (the precached set it was copied from) still reads this block.
+    blocks_.back() = std::make_shared<Block>(*blocks_.back());
+  }
+  (*blocks_.back())[entry % kBlockMaps] = map;
   codes_.push_back(code);
-  maps_.push_back(map);
+  index_[slot] = static_cast<int16_t>(entry);
   return true;
 }
 

@@ -5,7 +5,7 @@
 
 #include <array>
 #include <cstdint>
-#include <unordered_map>
+#include <memory>
 #include <vector>
 
 namespace zorvel {
@@ -14,6 +14,9 @@ namespace zorvel {
 constexpr int kCoverageBytes = 32 * 35;
 using CoverageMap = std::array<uint8_t, kCoverageBytes>;
 
+// Copies are cheap: every engine starts from a copy of the precached set, so the maps live in
+// shared blocks that a copy only writes to after taking its own (copy on write), and the index
+// is one flat table instead of a node per code.
 class GlyphCache {
  public:
   static constexpr int kCapacity = 1000;
@@ -23,8 +26,10 @@ class GlyphCache {
   void Clear();
   // The map stored for `code`, or nullptr.
   const CoverageMap* Find(uint16_t code) const {
-    const auto it = slotOf_.find(code);
-    return it == slotOf_.end() ? nullptr : &maps_[static_cast<size_t>(it->second)];
+    const int entry = index_[Probe(code)];
+    if (entry < 0) return nullptr;
+    const auto e = static_cast<size_t>(entry);
+    return &(*blocks_[e / kBlockMaps])[e % kBlockMaps];
   }
   // False, and nothing stored, when the cache is full or already holds the code.
   bool Add(uint16_t code, const CoverageMap& map);
@@ -32,11 +37,26 @@ class GlyphCache {
   uint16_t CodeAt(int entry) const { return codes_[static_cast<size_t>(entry)]; }
 
  private:
+  // Small enough that a block is an ordinary allocation, not a mapping of its own.
+  static constexpr size_t kBlockMaps = 32;
+  using Block = std::array<CoverageMap, kBlockMaps>;
+  // Twice the capacity keeps linear probing short; a power of two keeps the hash a mask.
+  static constexpr size_t kIndexSize = 2048;
+  static_assert(kIndexSize >= 2 * kCapacity);
+
+  // The index slot that holds `code`, or the empty slot where it would go.
+  size_t Probe(uint16_t code) const {
+    size_t slot = (code * 40503u) & (kIndexSize - 1);
+    while (index_[slot] >= 0 && codes_[static_cast<size_t>(index_[slot])] != code) {
+      slot = (slot + 1) & (kIndexSize - 1);
+    }
+    return slot;
+  }
+
   std::vector<uint16_t> codes_;
-  std::vector<CoverageMap> maps_;
-  // Entry of each cached code. Hashed rather than a table of all 65,536 codes: every engine
-  // makes a cache, and a table that size costs more to create than a page of lookups.
-  std::unordered_map<uint16_t, int16_t> slotOf_;
+  std::vector<std::shared_ptr<Block>> blocks_;
+  // Entry of each cached code, -1 for an empty slot.
+  std::array<int16_t, kIndexSize> index_;
 };
 
 }  // namespace zorvel
