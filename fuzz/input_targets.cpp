@@ -68,7 +68,7 @@ void CheckReadBack(const SettingKey& key, const std::optional<std::string>& raw,
 
 bool SameInput(const InputEvent& a, const InputEvent& b) {
   return a.kind == b.kind && a.x == b.x && a.y == b.y && a.button == b.button &&
-         a.delta == b.delta && a.key == b.key && a.ch == b.ch && a.toolbarIndex == b.toolbarIndex;
+         a.delta == b.delta && a.key == b.key && a.ch == b.ch && a.text == b.text;
 }
 
 bool IsBlank(char c) {

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config make
   clang libclang-rt-14-dev clang-format
-  libsdl2-dev libfreetype-dev libfontconfig-dev libpng-dev
+  libsdl2-dev libfreetype-dev libfontconfig-dev libpng-dev libimgui-dev
   libjpeg62-turbo-dev zlib1g-dev
   fonts-ipafont-gothic fonts-ipafont-mincho
   libgtest-dev googletest libbenchmark-dev

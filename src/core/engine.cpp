@@ -21,10 +21,6 @@ constexpr char kQuitQuestion[] =
 // ゲームを終了しますか？
 constexpr char kConfirmCaption[] = "\x8A\x6D\x94\x46";  // 確認
 
-// Tool bar captions, Shift-JIS: 終了 読込 記録 設定.
-constexpr const char* kToolbarCaptions[] = {"\x8F\x49\x97\xB9", "\x93\xC7\x8D\x9E",
-                                            "\x8B\x4C\x98\x5E", "\x90\xDD\x92\xE8"};
-
 // The key and section that count finished games, whatever the game configures.
 constexpr char kClearKeyPath[] = "Software\\Brinmoor";
 constexpr char kClearSection[] = "tova";
@@ -68,7 +64,9 @@ Engine::Engine(Platform& platform, EngineOptions options)
               MessageWindowHooks{[this] { text_.RedrawText(); },
                                  {},
                                  {},
-                                 [this] { return effects_.BackgroundAnimationRunning(); }}) {
+                                 [this] { return effects_.BackgroundAnimationRunning(); }}),
+      ui_(platform),
+      input_(MakePlayerInput()) {
   flow_.Register(commands_);
   layers_.Register(commands_);
   transitions_.Register(commands_);
@@ -108,6 +106,7 @@ void Engine::Start() {
   cdDir_ = ReadCdDir(platform_.Settings(), settingsWhere_);
   platform_.SetTitle(SjisToUtf8(config_.TITLE));
   ReadSettingsIntoState();
+  PlaceWindow();
   LoadFont();
 
   screen_.screenSurface.Fill(0, 0, 0);
@@ -246,6 +245,7 @@ void Engine::StartMainScript() {
   }
   screen_.screenSurface.Fill(0, 0, 0);
   screen_.PresentScreen();
+  input_.EnterFullScreen();
   s_.callDepth = 0;
   CopyField(s_.scriptName, kNameSize, "main");
   if (!loader_.LoadScript("main", kLoadStory)) {
@@ -254,6 +254,17 @@ void Engine::StartMainScript() {
     return;
   }
   sound_.CreateSoundOutput();
+}
+
+void Engine::PlaceWindow() {
+  // Where the player left the window, but never off the desktop: a stored place from a larger
+  // or second monitor would hide the game.
+  int desktopWidth = 0;
+  int desktopHeight = 0;
+  platform_.DesktopSize(desktopWidth, desktopHeight);
+  const int x = std::clamp(settings_.Left, 0, std::max(0, desktopWidth - kWindowOuterWidth));
+  const int y = std::clamp(settings_.Top, 0, std::max(0, desktopHeight - kWindowOuterHeight));
+  platform_.MoveWindow(x, y);
 }
 
 void Engine::RefuseGameData(const std::string& why) {
@@ -267,7 +278,23 @@ bool Engine::Ask(const char* sjisText, const char* sjisCaption, MessageBoxKind k
   ShownMessageBox box;
   box.text = SjisToUtf8(sjisText);
   box.caption = SjisToUtf8(sjisCaption);
-  box.ok = platform_.ShowMessageBox(box.text, box.caption, kind) == MessageBoxAnswer::kOk;
+  if (platform_.AnswersMessageBoxes()) {
+    box.ok = platform_.ShowMessageBox(box.text, box.caption, kind) == MessageBoxAnswer::kOk;
+  } else {
+    ui_.OpenMessageBox(box.text, box.caption, kind);
+    modalUi_ = true;
+    uint32_t nextTick = platform_.Ticks() + kTimerInterval;
+    std::optional<MessageBoxAnswer> answer;
+    while (!(answer = ui_.TakeMessageBoxAnswer())) {
+      // A run that must end (a signal, the platform) takes the box's safe answer.
+      if (!ModalPass(nextTick)) break;
+    }
+    modalUi_ = false;
+    ui_.Render(platform_.Ticks(), true);
+    box.ok = answer.value_or(kind == MessageBoxKind::kOkCancel
+                                 ? MessageBoxAnswer::kCancel
+                                 : MessageBoxAnswer::kOk) == MessageBoxAnswer::kOk;
+  }
   messageBoxes_.push_back(box);
   return box.ok;
 }
@@ -328,46 +355,7 @@ void Engine::ResetWaits() {
 }
 
 void Engine::UpdateToolbar() {
-  // 終了, 読込, 記録, 設定 in tool bar order.
-  std::vector<bool> enabled(4, false);
-  if (!s_.toolbarLocked) {
-    enabled[0] = true;
-    enabled[3] = true;
-    // S000 values outside 0 to 3 leave the buttons as they are.
-    bool load = toolbarLoad_;
-    bool save = toolbarSave_;
-    switch (s_.vars.S[kSavePermission]) {
-      case 0:
-        load = save = true;
-        break;
-      case 1:
-        load = true;
-        save = false;
-        break;
-      case 2:
-      case 3:
-        load = save = false;
-        break;
-      default:
-        break;
-    }
-    if (s_.vars.S[kSaveAllowed] == 0) save = false;
-    if (effects_.BackgroundAnimationRunning()) {
-      enabled[3] = false;
-      load = save = false;
-    }
-    enabled[1] = load;
-    enabled[2] = save;
-  }
-  toolbarLoad_ = enabled[1];
-  toolbarSave_ = enabled[2];
-  // Converted once: the tool bar is refreshed whenever a script writes S000 or S028.
-  static const std::vector<std::string> captions = [] {
-    std::vector<std::string> utf8;
-    for (const char* c : kToolbarCaptions) utf8.push_back(SjisToUtf8(c));
-    return utf8;
-  }();
-  platform_.SetToolbar(captions, enabled);
+  input_.UpdateToolbar();
 }
 
 void Engine::OutputChar(const char* bytes, int advance) {
@@ -383,17 +371,11 @@ void Engine::PlaySystemSound(const char* name) {
 }
 
 void Engine::StopSkip() {
-  s_.vars.S[kSkipLamp] = 0;
-  s_.vars.S[kAutoLamp] = 0;
-  if (s_.textWindowOn && s_.screenMode == 0) quickBar_.DrawQuickBar();
-  s_.skipMode = 0;
+  input_.StopSkip();
 }
 
 void Engine::BreakSkipAndAuto(int force) {
-  if (settings_.BreakonSelect == 0 && force == 0) return;
-  StopSkip();
-  s_.vars.S[kAutoLevel] = 0;
-  if (s_.screenMode == 0) quickBar_.DrawQuickBar();
+  input_.BreakSkipAndAuto(force);
 }
 
 void Engine::CountFinishedGame() {

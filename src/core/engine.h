@@ -9,6 +9,7 @@
 
 #include "audio/sound.h"
 #include "core/engine_state.h"
+#include "dialogs/settings_dialog.h"
 #include "extras/extras.h"
 #include "graphics/effects.h"
 #include "graphics/frame_clock.h"
@@ -22,6 +23,7 @@
 #include "resources/game_config.h"
 #include "resources/settings.h"
 #include "save/global_data.h"
+#include "save/save_screens.h"
 #include "script/commands.h"
 #include "script/expressions.h"
 #include "script/flow_commands.h"
@@ -29,7 +31,9 @@
 #include "text/font.h"
 #include "text/message_text.h"
 #include "text/system_text.h"
+#include "ui/player_input.h"
 #include "ui/player_ui.h"
+#include "ui/ui_layer.h"
 
 namespace zorvel {
 
@@ -78,7 +82,6 @@ class Engine : public ScriptHost {
   void Timer1Timer();
   void PBPaint();
   void HandleEvent(const InputEvent& event);
-  void PBMouseDown(MouseButton button, int x, int y);
 
   void ResetWaits() override;
   void UpdateToolbar();
@@ -92,6 +95,8 @@ class Engine : public ScriptHost {
   const GameConfig& Config() const { return config_; }
   const Settings& CurrentSettings() const { return settings_; }
   const DeveloperLog& DevLog() const { return devLog_; }
+  const PlayerInput& Input() const { return input_; }
+  UiLayer& Ui() { return ui_; }
   const std::vector<ShownMessageBox>& MessageBoxes() const { return messageBoxes_; }
   bool Closed() const { return closed_; }
   Interpreter& Interp() { return interpreter_; }
@@ -107,6 +112,7 @@ class Engine : public ScriptHost {
   void StepBacklogPageBack() override { backlog_.StepPageCounterBack(); }
   void PlaySystemSound(const char* name) override;
   bool Skipping() const override { return state_->skipMode != 0; }
+  void PassageUnread() override;
   bool WholeLinesAtOnce() const override { return settings_.Delay != 0; }
   void StopSkip() override;
   void BreakSkipAndAuto(int force) override;
@@ -131,6 +137,8 @@ class Engine : public ScriptHost {
   MessageTextHooks MakeTextHooks();
   // The message font from the settings (face, size, bold), with its common glyphs cached.
   void LoadFont();
+  // The window at the stored place, kept on the desktop.
+  void PlaceWindow();
   // Presents ScreenSurface with a numbered transition.
   void RunTransition(int transition);
   // Pumps pending input once, as blocking loops do between frames.
@@ -142,6 +150,12 @@ class Engine : public ScriptHost {
   void CloseWindow();
   bool Ask(const char* sjisText, const char* sjisCaption, MessageBoxKind kind);
   void SleepUntil(uint32_t deadline);
+  // One pass of a nested loop (menus, message boxes): input, the timer when due, a frame of the
+  // interface layer. False once the run must end.
+  bool ModalPass(uint32_t& nextTick);
+  int RunMenu(const std::vector<MenuItem>& items, int frameX, int frameY);
+  void SaveScreenshot();
+  PlayerInput MakePlayerInput();
 
   Platform& platform_;
   EngineOptions options_;
@@ -180,16 +194,21 @@ class Engine : public ScriptHost {
   Backlog backlog_;
   QuickBar quickBar_;
   Cursors cursors_;
+  Choices choices_;
+  HiddenWindow hidden_;
+  ClickMap clickMap_;
+  StaffRoll staffRoll_;
+  SelectionTree tree_;
+  SaveScreens saves_;
+  SettingsDialog settingsDialog_;
+  UiLayer ui_;
+  PlayerInput input_;
+  // Set while a menu or message box runs its own loop: the game sees no input meanwhile.
+  bool modalUi_ = false;
 
   bool hasWaveDevice_ = false;
   bool closed_ = false;
   int exitCode_ = 0;
-  // The tool bar's load and save buttons as they stand.
-  bool toolbarLoad_ = false;
-  bool toolbarSave_ = false;
-  bool mouseMoved_ = false;
-  int mouseX_ = 0;
-  int mouseY_ = 0;
   std::vector<ShownMessageBox> messageBoxes_;
 };
 

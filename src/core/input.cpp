@@ -1,96 +1,104 @@
 #include "core/engine.h"
+#include "platform/files.h"
+#include "platform/png_writer.h"
 
 namespace zorvel {
+
+PlayerInput Engine::MakePlayerInput() {
+  InputScreens screens{choices_,      backlog_,   hidden_, quickBar_, clickMap_,      gallery_,
+                       recollection_, staffRoll_, tree_,   saves_,    settingsDialog_};
+  InputHooks hooks;
+  hooks.stopVoice = [this] { sound_.StopVoice(); };
+  hooks.playSystemSound = [this](const char* name) { PlaySystemSound(name); };
+  hooks.openTextPage = [this] { OpenTextPage(); };
+  hooks.eraseClickWait = [this] { text_.EraseClickWait(); };
+  hooks.gotoLabel = [this](const char* label) { interpreter_.GotoLabel(label); };
+  hooks.closeWindow = [this] { CloseWindow(); };
+  hooks.backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); };
+  hooks.runMenu = [this](const std::vector<MenuItem>& items, int x, int y) {
+    return RunMenu(items, x, y);
+  };
+  hooks.setFullScreen = [this](bool on) { platform_.SetFullScreen(on); };
+  hooks.saveScreenshot = [this] { SaveScreenshot(); };
+  return PlayerInput(s_, settings_, platform_, ui_, screens, std::move(hooks));
+}
 
 void Engine::HandleEvent(const InputEvent& event) {
   switch (event.kind) {
     case InputEvent::Kind::kClose:
-      RequestClose();
-      break;
-    case InputEvent::Kind::kMouseMove:
-      mouseX_ = event.x;
-      mouseY_ = event.y;
-      mouseMoved_ = true;
-      break;
-    case InputEvent::Kind::kMouseDown:
-      mouseX_ = event.x;
-      mouseY_ = event.y;
-      PBMouseDown(event.button, event.x, event.y);
-      break;
-    case InputEvent::Kind::kKeyChar:
-      if (s_.questionKind != 0 || s_.backlogOpen) break;
-      // Enter and Z stand in for a left click where the mouse is.
-      if (event.ch == '\r' || event.ch == 'z' || event.ch == 'Z') {
-        PBMouseDown(MouseButton::kLeft, mouseX_, mouseY_);
-      }
-      break;
+      // With a menu or box up the player answers that first, as the window system makes them.
+      if (!modalUi_) RequestClose();
+      return;
     case InputEvent::Kind::kRepaint:
       PBPaint();
-      break;
-    case InputEvent::Kind::kToolbar:
-      // 終了 asks to quit; the other tool bar actions open screens that are not built yet.
-      if (event.toolbarIndex == 0 && !s_.busy) {
-        BreakSkipAndAuto(1);
-        RequestClose();
-      }
-      break;
+      return;
     default:
       break;
   }
+  const bool taken = ui_.Feed(event);
+  if (const int button = ui_.TakeToolbarClick(); button >= 0 && !modalUi_) {
+    input_.ToolbarClick(button);
+  }
+  // A menu or message box has the player's attention: nothing reaches the game meanwhile.
+  if (taken || modalUi_) return;
+  input_.HandleEvent(event);
 }
 
-void Engine::PBMouseDown(MouseButton button, int /*x*/, int /*y*/) {
-  const bool left = button == MouseButton::kLeft;
-  const bool right = button == MouseButton::kRight;
-  auto& S = s_.vars.S;
+bool Engine::ModalPass(uint32_t& nextTick) {
+  PumpEvents();
+  if (closed_ || platform_.ShouldStop() || platform_.TerminationRequested() ||
+      platform_.InputExhausted()) {
+    return false;
+  }
+  const uint32_t now = platform_.Ticks();
+  if (static_cast<int32_t>(now - nextTick) >= 0) {
+    Timer1Timer();
+    nextTick = now + kTimerInterval;
+  }
+  ui_.Render(now);
+  SleepUntil(now + kIdlePassMs);
+  return true;
+}
 
-  if (S[kSpecialClick] == 56) {
-    if (right) return;
-    s_.sleepCount = 0;
-    sound_.StopVoice();
-    if (s_.animating) s_.closeRequest = 1;
-    S[kSpecialClick] = 0;
-    return;
+int Engine::RunMenu(const std::vector<MenuItem>& items, int frameX, int frameY) {
+  ui_.OpenMenu(items, frameX, frameY);
+  modalUi_ = true;
+  uint32_t nextTick = platform_.Ticks() + kTimerInterval;
+  std::optional<int> result;
+  while (!(result = ui_.TakeMenuResult())) {
+    if (!ModalPass(nextTick)) break;
   }
-  if (S[kSpecialClick] == 57) {
-    interpreter_.GotoLabel(s_.stringVars[8]);
-    S[kSpecialClick] = 0;
-    return;
+  modalUi_ = false;
+  if (!result) {
+    // The run is ending with the menu open: it closes unanswered.
+    InputEvent escape;
+    escape.kind = InputEvent::Kind::kKeyDown;
+    escape.key = Key::kEscape;
+    ui_.Feed(escape);
+    result = ui_.TakeMenuResult();
   }
-  if (S[kSpecialClick] == 66) return;
-  if (s_.animating) {
-    if (settings_.CV_THROUGH == 0) sound_.StopVoice();
-    s_.closeRequest = 1;
-    return;
-  }
-  if (s_.questionKind != 0 || s_.panicActive) return;  // their screens take the click
-  if (s_.busy) return;
-  if (left && s_.waitKind != 4 && s_.clickGuard < 3 && settings_.CV_THROUGH == 0) {
-    sound_.StopVoice();
-  }
-  if (s_.backlogOpen) return;
-  if (s_.screenMode != 0) return;  // hidden window, rolls and viewers handle their own clicks
+  ui_.Render(platform_.Ticks(), true);
+  return result.value_or(-1);
+}
 
-  if (settings_.Delay == 0 && s_.waitKind == 0 && s_.interactionMode == 0) s_.finishPage = true;
-  if (s_.sleepCount != 0) {
-    s_.sleepCount = 0;
-    S[kSleepClicked] = 1;
-    return;
+void Engine::SaveScreenshot() {
+  std::string error;
+  const std::string path = NewScreenshotPath(error);
+  if (path.empty()) {
+    LogMessage("screenshot not saved: " + error);
+  } else if (!WritePng(path, GameArea())) {
+    LogMessage("screenshot not saved: cannot write " + path);
+  } else {
+    LogMessage("screenshot saved to " + path);
   }
-  if (s_.skipMode != 0 && s_.interactionMode == 0) {
-    StopSkip();
-    return;
-  }
-  if (left && s_.interactionMode == 0) {
-    if (s_.waitKind == 1 || s_.waitKind == 4 || s_.waitKind == 5) {
-      OpenTextPage();
-    } else if (s_.waitKind == 2) {
-      text_.EraseClickWait();
-    }
-    s_.waitKind = 0;
-  }
-  if (right) return;
-  s_.clickGuard = 5;
+}
+
+void Engine::PassageUnread() {
+  if (settings_.Seen == 0) return;
+  s_.lastMarkRead = false;
+  s_.skipMode = 0;
+  s_.vars.S[kSkipLamp] = 0;
+  quickBar_.DrawQuickBar();
 }
 
 }  // namespace zorvel

@@ -104,9 +104,9 @@ void Engine::Timer1Timer() {
     s_.waitTicks -= 1;
     return;
   }
-  if (mouseMoved_) {
+  if (input_.MouseMoved()) {
     quickBar_.ResetHighlight();
-    mouseMoved_ = false;
+    input_.ClearMouseMoved();
   }
   if (s_.pendingCountdown > 0) {
     s_.pendingCountdown -= 1;

@@ -89,6 +89,9 @@ std::string Engine::DumpState(int exitCode) const {
       .Number("autoWait", s.autoWait)
       .Number("charDelay", s.charDelay)
       .Bool("waitVoiceEnd", s.waitVoiceEnd)
+      .Bool("finishPage", s.finishPage)
+      .Number("clickGuard", s.clickGuard)
+      .Number("closeRequest", s.closeRequest)
       .EndObject();
 
   j.BeginObject("modes")
@@ -102,6 +105,12 @@ std::string Engine::DumpState(int exitCode) const {
       .Bool("animating", s.animating)
       .Bool("panicActive", s.panicActive)
       .Number("replayOrigin", s.replayOrigin)
+      .Number("autoLevel", s.vars.S[kAutoLevel])
+      .Number("lastAutoLevel", s.vars.S[kLastAutoLevel])
+      .Bool("lastMarkRead", s.lastMarkRead)
+      .Bool("menuOpen", input_.MenuOpen())
+      .Bool("fullScreen", input_.FullScreen())
+      .Bool("toolbarLocked", s.toolbarLocked)
       .EndObject();
 
   j.BeginObject("vars");

@@ -1,7 +1,10 @@
-// Gallery and recollection lists, read at start-up once those screens exist.
+// Gallery and recollection lists, read at start-up once those screens exist, and the entry
+// points that input already routes to their screens, the staff roll and the selection tree.
 #pragma once
 
 #include <string>
+
+#include "platform/platform.h"
 
 namespace zorvel {
 
@@ -13,6 +16,8 @@ class Gallery {
   // until the gallery reads its list.
   int PictureIndex(const std::string& /*upperName*/) const { return -1; }
   int PictureCount() const { return 0; }
+  void ViewerClick(MouseButton, int /*x*/, int /*y*/) {}
+  void ViewerMouseMove(int /*x*/, int /*y*/) {}
 };
 
 class Recollection {
@@ -20,6 +25,23 @@ class Recollection {
   void ReadRecollectionList() {}
   // A script load reports its scene; listed scenes unlock themselves and their heading.
   void UnlockScene(const std::string& /*upperName*/) {}
+  void ScreenClick(MouseButton, int /*x*/, int /*y*/) {}
+  void ScreenMouseMove(int /*x*/, int /*y*/) {}
+  void ScreenMouseUp(int /*x*/, int /*y*/) {}
+  // The replay's own end, from the tool bar menu.
+  void EndReplay() {}
+  bool ReplayRunning() const { return false; }
+};
+
+class StaffRoll {
+ public:
+  void ScrollRollClick(MouseButton, int /*x*/, int /*y*/) {}
+};
+
+class SelectionTree {
+ public:
+  void Click(MouseButton, int /*x*/, int /*y*/) {}
+  void Hover(int /*x*/, int /*y*/) {}
 };
 
 }  // namespace zorvel

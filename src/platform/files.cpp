@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace zorvel {
 
@@ -77,6 +79,38 @@ bool WriteFileAtomic(const std::string& path, const void* data, size_t size) {
   if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
   ::unlink(tmp.c_str());
   return false;
+}
+
+std::string UserDataDirectory() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return JoinPath(xdg, "zorvel");
+  const char* home = std::getenv("HOME");
+  return JoinPath(JoinPath(home != nullptr && home[0] != 0 ? home : "/tmp", ".local/share"),
+                  "zorvel");
+}
+
+std::string NewScreenshotPath(std::string& error) {
+  const std::string dir = JoinPath(UserDataDirectory(), "screenshots");
+  if (!MakeDirectories(dir)) {
+    error = "cannot create " + dir + ": " + std::strerror(errno);
+    return {};
+  }
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  for (int n = 1; n < 1000; ++n) {
+    std::string name = "zorvel-";
+    name.append(stamp);
+    if (n > 1) name.append(1, '-').append(std::to_string(n));
+    name.append(".png");
+    const std::string path = JoinPath(dir, name);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return path;
+  }
+  error = "too many screenshots in " + dir + " this second";
+  return {};
 }
 
 bool MakeDirectories(const std::string& path) {

@@ -25,6 +25,12 @@ bool WriteFileAtomic(const std::string& path, const void* data, size_t size);
 bool MakeDirectories(const std::string& path);
 std::string JoinPath(const std::string& dir, const std::string& name);
 
+// The per-user data directory: $XDG_DATA_HOME/zorvel, or ~/.local/share/zorvel.
+std::string UserDataDirectory();
+// A new, unused file name for a screenshot under UserDataDirectory()/screenshots (created if
+// needed), named after the local time; empty with `error` set when there is none.
+std::string NewScreenshotPath(std::string& error);
+
 // `text` with every control character written as \xNN: one message stays one line.
 std::string EscapeControls(std::string_view text);
 

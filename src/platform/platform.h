@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+struct ImDrawData;
+
 namespace zorvel {
 
 class Surface;
@@ -49,6 +51,7 @@ enum class Key {
   kF11,
   kF12,
   kCharacter,  // a letter or digit; InputEvent::ch holds it
+  kPrintScreen,
 };
 
 struct InputEvent {
@@ -59,19 +62,26 @@ struct InputEvent {
     kWheel,
     kKeyDown,
     kKeyUp,
-    kKeyChar,  // a character key was typed (after kKeyDown); ch holds it
-    kClose,    // the window's close box
-    kToolbar,  // a tool-bar caption was clicked; toolbarIndex 0..3
-    kRepaint,  // the window system lost part of the picture: the game area is drawn again
+    kKeyChar,           // a character key was typed (after kKeyDown); ch holds it
+    kClose,             // the window's close box
+    kRepaint,           // the window system lost part of the picture: the game area is drawn again
+    kTextInput,         // text typed or composed (IME); text holds it in UTF-8
+    kToggleFullScreen,  // Alt+Enter
+    kOpenMenu,          // a controller's Start: the right-click menu wherever the pointer is
+    kFocus,             // the window gained (delta 1) or lost (delta 0) the keyboard focus
   };
   Kind kind = Kind::kMouseMove;
-  int x = 0;  // game-area coordinates (0..799, 0..599)
+  // Game-area coordinates (0..799, 0..599). The tool bar strip above the game area has y from
+  // -24 to -1, and a pointer outside both is reported clamped to the nearest pixel of them.
+  int x = 0;
   int y = 0;
   MouseButton button = MouseButton::kLeft;
   int delta = 0;  // wheel: > 0 away from the player
   Key key = Key::kNone;
   char ch = 0;
-  int toolbarIndex = -1;
+  bool repeat = false;  // key down: sent by the keyboard's auto-repeat
+  bool alt = false;     // key down: Alt was held
+  std::string text;
 };
 
 enum class MessageBoxKind { kOk, kOkCancel, kError };
@@ -113,9 +123,28 @@ class Platform {
   virtual void SetTitle(const std::string& utf8Title) = 0;
   virtual MessageBoxAnswer ShowMessageBox(const std::string& utf8Text,
                                           const std::string& utf8Caption, MessageBoxKind kind) = 0;
-  // Tool-bar captions (left to right) and which of them may be used.
-  virtual void SetToolbar(const std::vector<std::string>& utf8Captions,
-                          const std::vector<bool>& enabled) = 0;
+  // True when message boxes are answered by the platform (headless: the events file) rather
+  // than by the player in the window's own box on the interface layer.
+  virtual bool AnswersMessageBoxes() { return false; }
+
+  // The interface layer's picture for the current frame (Dear ImGui draw data in frame
+  // coordinates: the game area starts at row `gameTop`, 24 in a window, 0 in full screen, and
+  // the frame is 800 wide and gameTop + 600 high), drawn over the game area and the tool bar
+  // strip until the next call. Null draws nothing over them.
+  virtual void PresentUi(ImDrawData* drawData, int gameTop) {
+    (void)drawData;
+    (void)gameTop;
+  }
+
+  // Full screen: the desktop's own full-screen mode, the picture scaled to fit and letterboxed.
+  // Leaving it restores the window exactly, its size and place included.
+  virtual void SetFullScreen(bool on) { fullScreen_ = on; }
+  virtual bool FullScreen() const { return fullScreen_; }
+  // Moves the pointer to a game-area position; the resulting mouse move arrives as an event.
+  virtual void WarpMouse(int x, int y) {
+    (void)x;
+    (void)y;
+  }
 
   virtual bool HasAudioOutput() = 0;
   virtual void DesktopSize(int& width, int& height) = 0;
@@ -133,8 +162,14 @@ class Platform {
   virtual bool ShouldStop() { return false; }
   // True once SIGTERM or SIGINT asked the process to end.
   virtual bool TerminationRequested();
+  // True when no input can arrive any more (headless: the events file is used up), so a menu
+  // or box waiting for the player would wait for ever.
+  virtual bool InputExhausted() { return false; }
   // Told when the game has nothing left to do until input arrives (headless ends early then).
   virtual void NoteIdleWithoutWork(bool) {}
+
+ private:
+  bool fullScreen_ = false;
 };
 
 }  // namespace zorvel

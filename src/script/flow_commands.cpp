@@ -34,6 +34,19 @@ void FlowCommands::Register(CommandTable& table) {
   bind(kExit, &FlowCommands::ExitReplay);
   bind(kVend, &FlowCommands::ExitReplay);
   bind(kCalc, &FlowCommands::Calc);
+  bind(kMark, &FlowCommands::Mark);
+}
+
+int FlowCommands::Mark(const char* arg) {
+  const int32_t n = ReadDecimal(arg);
+  if (n < 0 || n > 80000) return 0;
+  if (s_.vars.readMarks.Test(n)) {
+    s_.lastMarkRead = true;
+    return 0;
+  }
+  s_.vars.readMarks.Set(n);
+  host_.PassageUnread();
+  return 0;
 }
 
 int FlowCommands::Go(const char* arg) {

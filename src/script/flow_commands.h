@@ -39,6 +39,8 @@ class FlowCommands {
   int Exitgame(const char* arg);
   int ExitReplay(const char* arg);
   int Calc(const char* arg);
+  // Marks a passage read; the first time, skipping stops there when the player asked for it.
+  int Mark(const char* arg);
 
  private:
   // Splits "name[:label]" as `call` and `chain` do, scanning no further than `limit` bytes

@@ -26,6 +26,8 @@ class ScriptHost {
   virtual void RunClrbTag(const char* /*arg*/) {}
 
   virtual bool Skipping() const = 0;
+  // A `mark` reached a passage for the first time.
+  virtual void PassageUnread() {}
   // The player chose whole lines at once instead of typed characters.
   virtual bool WholeLinesAtOnce() const = 0;
 

@@ -362,6 +362,27 @@ const CandidateList& Candidates(std::string_view utf8Name, bool bold) {
 
 }  // namespace
 
+JapaneseFaceFile FindJapaneseFace(std::string_view utf8Family) {
+  const CandidateList& tries = Candidates(utf8Family, false);
+  const auto isFallback = [&](const Candidate& c) {
+    return std::any_of(tries.begin(), tries.end(), [&](const auto& t) {
+      return t.second == FontChoice::How::kFallback && t.first.file == c.file &&
+             t.first.index == c.index;
+    });
+  };
+  JapaneseFaceFile found;
+  for (const auto& [c, how] : tries) {
+    // A family found by name need not cover Japanese, and a label in boxes helps nobody.
+    if (how == FontChoice::How::kFamily && !isFallback(c)) continue;
+    found.file = c.file;
+    found.index = c.index;
+    found.family = c.family;
+    found.bytes = MappedFontFile(c.file);
+    break;
+  }
+  return found;
+}
+
 FontChoice FontFace::Open(std::string_view utf8Name, bool bold) {
   Close();
   choice_.requested = std::string(utf8Name);

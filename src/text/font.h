@@ -66,6 +66,18 @@ constexpr uint8_t MapGreyLevel(int level) {
   return static_cast<uint8_t>(3 * level + 90);
 }
 
+// A face that covers Japanese for rasterisers other than FontFace (the interface layer's),
+// preferring the family `utf8Family` (Windows names as in the table above): its file, its index
+// in the file and the file's bytes, mapped once for the process (empty when they could not be).
+// No face at all: an empty file.
+struct JapaneseFaceFile {
+  std::string file;
+  int index = 0;
+  std::string family;
+  std::span<const uint8_t> bytes;
+};
+JapaneseFaceFile FindJapaneseFace(std::string_view utf8Family);
+
 struct FontChoice {
   enum class How {
     kWindowsAlias,  // the name was a Windows face; its IPA stand-in is installed

@@ -1,10 +1,13 @@
 #include "platform/headless/headless_platform.h"
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <sstream>
 
+#include "platform/controller.h"
 #include "platform/files.h"
 #include "platform/png_writer.h"
 
@@ -36,6 +39,7 @@ bool ParseKey(const std::string& givenName, Key& key, char& ch) {
       {"right", Key::kRight, 0},
       {"shift", Key::kShift, 0},
       {"ctrl", Key::kCtrl, 0},
+      {"printscreen", Key::kPrintScreen, 0},
   };
   for (const auto& k : kNamed) {
     if (name == k.name) {
@@ -97,6 +101,8 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
   std::istringstream lines(text);
   std::string line;
   int number = 0;
+  int pointerX = 0;
+  int pointerY = 0;
   while (std::getline(lines, line)) {
     ++number;
     if (const size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
@@ -121,8 +127,31 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
       if (w.size() <= at + 1 || !ParseInt(w[at], x) || !ParseInt(w[at + 1], y)) return false;
       in.x = static_cast<int>(std::clamp<int64_t>(x, 0, 799));
       in.y = static_cast<int>(std::clamp<int64_t>(y, 0, 599));
+      pointerX = in.x;
+      pointerY = in.y;
       return true;
     };
+    if (verb == "pad") {
+      // A controller button at the last pointer position of the file; pressed and let go
+      // unless "down" or "up" says which.
+      PadButton button{};
+      if (w.size() < 3 || !ParsePadButton(w[2], button)) return fail("pad needs a button");
+      const std::string phase = w.size() > 3 ? Lower(w[3]) : std::string();
+      if (!phase.empty() && phase != "down" && phase != "up") return fail("pad takes down or up");
+      for (const bool down : {true, false}) {
+        if ((down && phase == "up") || (!down && phase == "down")) continue;
+        for (const InputEvent& input : PadEvents(button, down, pointerX, pointerY)) {
+          e.input = input;
+          out.push_back(e);
+        }
+      }
+      continue;
+    }
+    if (verb == "fullscreen") {
+      in.kind = InputEvent::Kind::kToggleFullScreen;
+      out.push_back(e);
+      continue;
+    }
     if (verb == "click") {
       if (!xy(2)) return fail("click needs X Y");
       if (w.size() > 4 && !ParseButton(w[4], in.button)) return fail("unknown button " + w[4]);
@@ -187,6 +216,21 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
   return true;
 }
 
+void HeadlessPlatform::WarpMouse(int x, int y) {
+  warps_.emplace_back(x, y);
+  TimedEvent move;
+  move.ms = now_;
+  move.input.kind = InputEvent::Kind::kMouseMove;
+  move.input.x = x;
+  move.input.y = y;
+  AddEvent(move);
+}
+
+void HeadlessPlatform::SetFullScreen(bool on) {
+  Platform::SetFullScreen(on);
+  fullScreenSwitches_.push_back(on);
+}
+
 void HeadlessPlatform::AddEvent(const TimedEvent& event) {
   AddEvents({event});
 }
@@ -217,14 +261,12 @@ bool HeadlessPlatform::PollEvent(InputEvent& event) {
         event = e.input;
         quietSince_.reset();
         return true;
-      case TimedEvent::Verb::kScreenshot:
-        if (lastFrame_.Empty()) {
-          Surface black(800, 600);
-          WritePng(e.file, black);
-        } else {
-          WritePng(e.file, lastFrame_);
-        }
+      case TimedEvent::Verb::kScreenshot: {
+        Surface shown;
+        ShownPicture(shown);
+        WritePng(e.file, shown);
         break;
+      }
       case TimedEvent::Verb::kDump:
         if (dumpHandler_) dumpHandler_(e.file);
         break;
@@ -292,6 +334,82 @@ MessageBoxAnswer HeadlessPlatform::ShowMessageBox(const std::string&, const std:
     }
   }
   return MessageBoxAnswer::kOk;
+}
+
+HeadlessPlatform::~HeadlessPlatform() {
+  ui_.SetRenderer(nullptr);
+  if (uiRenderer_ != nullptr) SDL_DestroyRenderer(uiRenderer_);
+  if (uiSurface_ != nullptr) SDL_FreeSurface(uiSurface_);
+}
+
+void HeadlessPlatform::PresentUi(ImDrawData* drawData, int gameTop) {
+  uiTop_ = std::clamp(gameTop, 0, 24);
+  if (drawData == nullptr) {
+    ui_.Keep(nullptr);
+    return;
+  }
+  if (uiRenderer_ == nullptr) {
+    // A software renderer needs no video driver, so SDL is never started here.
+    uiSurface_ = SDL_CreateRGBSurfaceWithFormat(0, 800, 624, 32, SDL_PIXELFORMAT_XRGB8888);
+    if (uiSurface_ != nullptr) uiRenderer_ = SDL_CreateSoftwareRenderer(uiSurface_);
+    if (uiRenderer_ == nullptr) {
+      LogMessage(std::string("headless: cannot draw the interface layer: ") + SDL_GetError());
+      return;
+    }
+    ui_.SetRenderer(uiRenderer_);
+  }
+  ui_.Keep(drawData);
+}
+
+void HeadlessPlatform::ShownPicture(Surface& out, bool withStrip) {
+  Surface game;
+  ShownGameArea(game);
+  if (ui_.Empty() && !withStrip) {
+    out = std::move(game);
+    return;
+  }
+  const int top = uiTop_;
+  const int height = top + 600;
+  // A test may present a picture of another size; only what fits the game area counts.
+  const int gameWidth = std::min(game.Width(), 800);
+  const int gameHeight = std::min(game.Height(), 600);
+  if (ui_.Empty() || uiSurface_ == nullptr) {
+    out.Resize(800, withStrip ? height : 600);
+    out.Fill(0, 0, 0);
+    for (int row = 0; row < gameHeight; ++row) {
+      std::memcpy(out.Row(row + (withStrip ? top : 0)), game.Row(row),
+                  static_cast<size_t>(gameWidth) * 3);
+    }
+    return;
+  }
+  // The surface's bytes are blue, green, red, unused: the game picture's order plus a pad.
+  auto* pixels = static_cast<uint8_t*>(uiSurface_->pixels);
+  const int pitch = uiSurface_->pitch;
+  for (int row = 0; row < height; ++row) {
+    uint8_t* to = pixels + static_cast<ptrdiff_t>(row) * pitch;
+    std::memset(to, 0, 800 * 4);
+    if (row < top || row - top >= gameHeight) continue;
+    const uint8_t* from = game.Row(row - top);
+    for (int x = 0; x < gameWidth; ++x) {
+      to[x * 4] = from[x * 3];
+      to[x * 4 + 1] = from[x * 3 + 1];
+      to[x * 4 + 2] = from[x * 3 + 2];
+      to[x * 4 + 3] = 255;
+    }
+  }
+  ui_.Draw();
+  SDL_RenderFlush(uiRenderer_);
+  const int first = withStrip ? 0 : top;
+  out.Resize(800, height - first);
+  for (int row = first; row < height; ++row) {
+    const uint8_t* from = pixels + static_cast<ptrdiff_t>(row) * pitch;
+    uint8_t* to = out.Row(row - first);
+    for (int x = 0; x < 800; ++x) {
+      to[x * 3] = from[x * 4];
+      to[x * 3 + 1] = from[x * 4 + 1];
+      to[x * 3 + 2] = from[x * 4 + 2];
+    }
+  }
 }
 
 void HeadlessPlatform::NoteIdleWithoutWork(bool idle) {

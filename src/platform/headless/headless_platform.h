@@ -11,6 +11,10 @@
 
 #include "graphics/surface.h"
 #include "platform/platform.h"
+#include "platform/ui_render/ui_renderer.h"
+
+struct SDL_Surface;
+struct SDL_Renderer;
 
 namespace zorvel {
 
@@ -35,6 +39,9 @@ class HeadlessPlatform : public Platform {
   static constexpr uint32_t kMaxRunMs = 10 * 60 * 1000;
 
   explicit HeadlessPlatform(SettingsStore& store) : store_(store) {}
+  ~HeadlessPlatform() override;
+  HeadlessPlatform(const HeadlessPlatform&) = delete;
+  HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;
 
   void AddEvent(const TimedEvent& event);
   void AddEvents(const std::vector<TimedEvent>& events);
@@ -55,7 +62,10 @@ class HeadlessPlatform : public Platform {
   // Every place the window was put, starting with (0, 0).
   const std::vector<std::pair<int, int>>& WindowPositions() const { return windowPositions_; }
   const std::string& Title() const { return title_; }
-  const std::vector<bool>& ToolbarEnabled() const { return toolbarEnabled_; }
+  // What a player would see: the shown game area with the interface layer's last picture (menus,
+  // boxes, in full screen the tool bar) drawn over it, 800 x 600; with the strip, the whole
+  // frame (the tool bar strip above the game area when the layout has one). Screenshots use it.
+  void ShownPicture(Surface& out, bool withStrip = false);
 
   uint32_t Ticks() override { return now_; }
   void Sleep(uint32_t ms) override { now_ += ms; }
@@ -68,9 +78,8 @@ class HeadlessPlatform : public Platform {
   void SetTitle(const std::string& utf8Title) override { title_ = utf8Title; }
   MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption,
                                   MessageBoxKind kind) override;
-  void SetToolbar(const std::vector<std::string>&, const std::vector<bool>& enabled) override {
-    toolbarEnabled_ = enabled;
-  }
+  bool AnswersMessageBoxes() override { return true; }
+  void PresentUi(ImDrawData* drawData, int gameTop) override;
   bool HasAudioOutput() override { return false; }
   void DesktopSize(int& width, int& height) override {
     width = desktopWidth_;
@@ -81,6 +90,13 @@ class HeadlessPlatform : public Platform {
     y = windowPositions_.back().second;
   }
   void MoveWindow(int x, int y) override { windowPositions_.emplace_back(x, y); }
+  // The pointer is moved as asked and the move arrives as the window system would send it.
+  void WarpMouse(int x, int y) override;
+  bool InputExhausted() override { return next_ >= events_.size(); }
+  const std::vector<std::pair<int, int>>& PointerWarps() const { return warps_; }
+  void SetFullScreen(bool on) override;
+  // Every switch of the full-screen mode, in order.
+  const std::vector<bool>& FullScreenSwitches() const { return fullScreenSwitches_; }
   SettingsStore& Settings() override { return store_; }
   bool ShouldStop() override;
   void NoteIdleWithoutWork(bool idle) override;
@@ -101,8 +117,14 @@ class HeadlessPlatform : public Platform {
   uint64_t presentCount_ = 0;
   std::function<void()> presentHook_;
   std::vector<std::pair<int, int>> windowPositions_{{0, 0}};
+  std::vector<std::pair<int, int>> warps_;
+  std::vector<bool> fullScreenSwitches_;
   std::string title_;
-  std::vector<bool> toolbarEnabled_;
+  // The interface layer's picture, drawn by a software renderer only when a screenshot asks.
+  UiRenderer ui_;
+  int uiTop_ = 24;
+  SDL_Surface* uiSurface_ = nullptr;
+  SDL_Renderer* uiRenderer_ = nullptr;
   int desktopWidth_ = 1920;
   int desktopHeight_ = 1080;
 };

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/signals.h"
+#include "ui/ui_layer.h"
 
 namespace zorvel {
 
@@ -19,9 +20,11 @@ namespace {
 // Windows reports one wheel notch as 120; the engine was written against that scale.
 constexpr int kWheelNotch = 120;
 
-unsigned ButtonBit(MouseButton button) {
-  return 1u << static_cast<unsigned>(button);
-}
+constexpr int kGameWidth = 800;
+constexpr int kGameHeight = 600;
+constexpr int kStripHeight = UiLayer::kStripHeight;
+constexpr int kFrameWidth = kGameWidth;
+constexpr int kFrameHeight = kStripHeight + kGameHeight;
 
 std::optional<MouseButton> FromSdlButton(uint8_t button) {
   switch (button) {
@@ -83,6 +86,8 @@ Key FromSdlKey(SDL_Keycode sym, char& ch) {
     case SDLK_LCTRL:
     case SDLK_RCTRL:
       return Key::kCtrl;
+    case SDLK_PRINTSCREEN:
+      return Key::kPrintScreen;
     default:
       return Key::kNone;
   }
@@ -119,12 +124,54 @@ bool IsRedrawEvent(uint8_t windowEvent) {
 }
 
 // Where the frame lands in a renderer output: as large as fits, centred, black bars around.
-SDL_Rect PictureRect(int outputWidth, int outputHeight) {
+SDL_Rect PictureRect(int outputWidth, int outputHeight, int frameHeight) {
   const double scale = std::min(static_cast<double>(outputWidth) / kFrameWidth,
-                                static_cast<double>(outputHeight) / kFrameHeight);
+                                static_cast<double>(outputHeight) / frameHeight);
   const int w = std::max(1, static_cast<int>(std::lround(kFrameWidth * scale)));
-  const int h = std::max(1, static_cast<int>(std::lround(kFrameHeight * scale)));
+  const int h = std::max(1, static_cast<int>(std::lround(frameHeight * scale)));
   return SDL_Rect{(outputWidth - w) / 2, (outputHeight - h) / 2, w, h};
+}
+
+// Text from game data with broken UTF-8 becomes valid UTF-8 (U+FFFD for each bad sequence)
+// before it reaches the window manager.
+std::string CleanUtf8(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<uint8_t>(text[i]);
+    size_t length = 0;
+    uint32_t ch = 0;
+    if (lead < 0x80) {
+      length = 1;
+      ch = lead;
+    } else if (lead >= 0xC2 && lead < 0xE0) {
+      length = 2;
+      ch = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead < 0xF0) {
+      length = 3;
+      ch = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead < 0xF5) {
+      length = 4;
+      ch = lead & 0x07;
+    }
+    bool good = length != 0 && i + length <= text.size();
+    for (size_t k = 1; good && k < length; ++k) {
+      const auto next = static_cast<uint8_t>(text[i + k]);
+      good = (next & 0xC0) == 0x80;
+      ch = (ch << 6) | (next & 0x3F);
+    }
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    good = good && ch >= least[length] && ch <= 0x10FFFF && (ch < 0xD800 || ch > 0xDFFF);
+    if (good) {
+      out.append(text, i, length);
+      i += length;
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -134,6 +181,8 @@ SdlPlatform::SdlPlatform(SettingsStore& store) : store_(store) {
 }
 
 SdlPlatform::~SdlPlatform() {
+  ui_.SetRenderer(nullptr);
+  if (screen_ != nullptr) SDL_DestroyTexture(screen_);
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
   if (window_ != nullptr) SDL_DestroyWindow(window_);
@@ -177,15 +226,6 @@ bool SdlPlatform::InitVideo(std::string& error) {
   return true;
 }
 
-UiFont& SdlPlatform::Font() {
-  if (!fontTried_) {
-    fontTried_ = true;
-    std::string error;
-    if (!font_.Load(error)) SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION, "%s", error.c_str());
-  }
-  return font_;
-}
-
 bool SdlPlatform::Init(std::string& error) {
   if (window_ != nullptr) return true;
   if (!InitVideo(error)) return false;
@@ -209,8 +249,6 @@ bool SdlPlatform::Init(std::string& error) {
   }
   if (!CreateTexture(error)) return false;
 
-  toolbar_.Layout(Font());
-  toolbar_.Draw(frame_, Font());
   Upload(frame_, 0, 0, 0, 0);
   SDL_ShowWindow(window_);
   SDL_StartTextInput();
@@ -219,6 +257,19 @@ bool SdlPlatform::Init(std::string& error) {
 }
 
 bool SdlPlatform::CreateTexture(std::string& error) {
+  ui_.SetRenderer(renderer_);
+  if (screen_ != nullptr) SDL_DestroyTexture(screen_);
+  // Without a target texture the interface cannot be scaled with the picture; the game still
+  // shows, without the furniture.
+  screen_ = SDL_RenderTargetSupported(renderer_) == SDL_TRUE
+                ? SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                    kFrameWidth, kFrameHeight)
+                : nullptr;
+  if (screen_ == nullptr && !screenWarned_) {
+    screenWarned_ = true;
+    SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION, "the renderer cannot draw the tool bar and menus: %s",
+                SDL_GetError());
+  }
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   // BGR24 is an array format: bytes blue, green, red in memory, exactly the surface's layout.
   texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_BGR24, SDL_TEXTUREACCESS_STREAMING,
@@ -236,7 +287,7 @@ void SdlPlatform::SetFullScreen(bool fullScreen) {
   redrawPending_ = true;
 }
 
-bool SdlPlatform::IsFullScreen() const {
+bool SdlPlatform::FullScreen() const {
   return window_ != nullptr && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
@@ -278,8 +329,12 @@ void SdlPlatform::Translate(const SDL_Event& event) {
         InputEvent close;
         close.kind = InputEvent::Kind::kClose;
         pending_.push_back(close);
-      } else if (event.window.event == SDL_WINDOWEVENT_LEAVE) {
-        if (toolbar_.SetHot(-1)) DrawToolbar();
+      } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED ||
+                 event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+        InputEvent focus;
+        focus.kind = InputEvent::Kind::kFocus;
+        focus.delta = event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED ? 1 : 0;
+        pending_.push_back(focus);
       } else if (IsRedrawEvent(event.window.event)) {
         redrawPending_ = true;
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
@@ -297,6 +352,10 @@ void SdlPlatform::Translate(const SDL_Event& event) {
       }
       Upload(frame_, 0, 0, 0, 0);
       redrawPending_ = true;
+      // The interface's picture went with the textures; the engine draws everything again.
+      InputEvent repaint;
+      repaint.kind = InputEvent::Kind::kRepaint;
+      pending_.push_back(repaint);
       break;
     }
     case SDL_RENDER_TARGETS_RESET:
@@ -307,16 +366,10 @@ void SdlPlatform::Translate(const SDL_Event& event) {
     case SDL_MOUSEBUTTONUP:
       TranslateMouseButton(event, event.type == SDL_MOUSEBUTTONDOWN);
       break;
-    case SDL_MOUSEMOTION: {
-      const FramePoint point = WindowToFrame(event.motion.x, event.motion.y);
-      const bool onStrip = OnStrip(point);
-      if (toolbar_.SetHot(onStrip ? toolbar_.ButtonAt(point.x, point.y) : -1)) DrawToolbar();
-      // A drag that started in the game keeps reporting even over the strip.
-      if (!onStrip || gameButtons_ != 0) {
-        PushGameMouse(InputEvent::Kind::kMouseMove, point, MouseButton::kLeft, 0);
-      }
+    case SDL_MOUSEMOTION:
+      PushGameMouse(InputEvent::Kind::kMouseMove, WindowToFrame(event.motion.x, event.motion.y),
+                    MouseButton::kLeft, 0);
       break;
-    }
     case SDL_MOUSEWHEEL: {
       int notches = event.wheel.y;
       if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
@@ -324,19 +377,22 @@ void SdlPlatform::Translate(const SDL_Event& event) {
       int x = 0;
       int y = 0;
       SDL_GetMouseState(&x, &y);
-      const FramePoint point = WindowToFrame(x, y);
-      if (!OnStrip(point)) {
-        PushGameMouse(InputEvent::Kind::kWheel, point, MouseButton::kLeft, notches * kWheelNotch);
-      }
+      PushGameMouse(InputEvent::Kind::kWheel, WindowToFrame(x, y), MouseButton::kLeft,
+                    notches * kWheelNotch);
       break;
     }
     case SDL_KEYDOWN:
     case SDL_KEYUP:
       TranslateKey(event, event.type == SDL_KEYDOWN);
       break;
-    case SDL_TEXTINPUT:
-      // Printable ASCII only: the engine's character input is single-byte. Text arrives in the
-      // case the player typed it, layout and Caps Lock applied.
+    case SDL_TEXTINPUT: {
+      // The whole text for the interface layer's fields (an IME's composition included)...
+      InputEvent text;
+      text.kind = InputEvent::Kind::kTextInput;
+      text.text = CleanUtf8(event.text.text);
+      pending_.push_back(text);
+      // ...and printable ASCII for the game, whose character input is single-byte. Text arrives
+      // in the case the player typed it, layout and Caps Lock applied.
       for (const char* p = event.text.text; *p != '\0'; ++p) {
         if (*p < 0x20 || *p > 0x7E) continue;
         InputEvent typed;
@@ -345,6 +401,7 @@ void SdlPlatform::Translate(const SDL_Event& event) {
         pending_.push_back(typed);
       }
       break;
+    }
     default:
       break;
   }
@@ -353,40 +410,9 @@ void SdlPlatform::Translate(const SDL_Event& event) {
 void SdlPlatform::TranslateMouseButton(const SDL_Event& event, bool down) {
   const std::optional<MouseButton> button = FromSdlButton(event.button.button);
   if (!button) return;
-  const FramePoint point = WindowToFrame(event.button.x, event.button.y);
-  const unsigned bit = ButtonBit(*button);
-
-  if (down) {
-    if (OnStrip(point)) {
-      // The strip is a control of its own: presses on it never reach the game.
-      if (*button == MouseButton::kLeft &&
-          toolbar_.SetPressed(toolbar_.ButtonAt(point.x, point.y))) {
-        DrawToolbar();
-      }
-      return;
-    }
-    gameButtons_ |= bit;
-    PushGameMouse(InputEvent::Kind::kMouseDown, point, *button, 0);
-    return;
-  }
-
-  // Like any button, a caption acts when released over the caption it was pressed on.
-  if (*button == MouseButton::kLeft && toolbar_.Pressed() >= 0) {
-    const int pressed = toolbar_.Pressed();
-    toolbar_.SetPressed(-1);
-    DrawToolbar();
-    if (OnStrip(point) && toolbar_.ButtonAt(point.x, point.y) == pressed &&
-        toolbar_.IsEnabled(pressed)) {
-      InputEvent click;
-      click.kind = InputEvent::Kind::kToolbar;
-      click.toolbarIndex = pressed;
-      pending_.push_back(click);
-    }
-  }
-  if ((gameButtons_ & bit) != 0) {
-    gameButtons_ &= ~bit;
-    PushGameMouse(InputEvent::Kind::kMouseUp, point, *button, 0);
-  }
+  // The strip too: the interface layer decides what a press there means.
+  PushGameMouse(down ? InputEvent::Kind::kMouseDown : InputEvent::Kind::kMouseUp,
+                WindowToFrame(event.button.x, event.button.y), *button, 0);
 }
 
 void SdlPlatform::TranslateKey(const SDL_Event& event, bool down) {
@@ -394,6 +420,17 @@ void SdlPlatform::TranslateKey(const SDL_Event& event, bool down) {
   key.kind = down ? InputEvent::Kind::kKeyDown : InputEvent::Kind::kKeyUp;
   key.key = FromSdlKey(event.key.keysym.sym, key.ch);
   if (key.key == Key::kNone) return;
+  key.repeat = event.key.repeat != 0;
+  key.alt = (event.key.keysym.mod & KMOD_ALT) != 0;
+  if (down && key.alt && key.key == Key::kEnter) {
+    // Alt+Enter is the window's, not a key the game reads.
+    if (!key.repeat) {
+      InputEvent toggle;
+      toggle.kind = InputEvent::Kind::kToggleFullScreen;
+      pending_.push_back(toggle);
+    }
+    return;
+  }
   pending_.push_back(key);
   if (!down) return;
   if (const char control = ControlCharacter(key.key); control != 0) {
@@ -409,10 +446,15 @@ void SdlPlatform::PushGameMouse(InputEvent::Kind kind, FramePoint point, MouseBu
   InputEvent mouse;
   mouse.kind = kind;
   mouse.x = std::clamp(point.x, 0, kGameWidth - 1);
-  mouse.y = std::clamp(point.y - kToolbarHeight, 0, kGameHeight - 1);
+  // The strip's rows are negative; a point outside the frame goes to its nearest edge.
+  mouse.y = std::clamp(point.y - uiTop_, -uiTop_, kGameHeight - 1);
   mouse.button = button;
   mouse.delta = delta;
   pending_.push_back(mouse);
+}
+
+int SdlPlatform::FrameHeight() const {
+  return uiTop_ + kGameHeight;
 }
 
 SdlPlatform::FramePoint SdlPlatform::WindowToFrame(int windowX, int windowY) const {
@@ -427,19 +469,31 @@ SdlPlatform::FramePoint SdlPlatform::WindowToFrame(int windowX, int windowY) con
   // Window coordinates are in points; the renderer may have more pixels than that (high DPI).
   const double px = (windowX + 0.5) * outputWidth / windowWidth;
   const double py = (windowY + 0.5) * outputHeight / windowHeight;
-  const SDL_Rect picture = PictureRect(outputWidth, outputHeight);
+  const SDL_Rect picture = PictureRect(outputWidth, outputHeight, FrameHeight());
   return FramePoint{static_cast<int>(std::floor((px - picture.x) * kFrameWidth / picture.w)),
-                    static_cast<int>(std::floor((py - picture.y) * kFrameHeight / picture.h))};
+                    static_cast<int>(std::floor((py - picture.y) * FrameHeight() / picture.h))};
 }
 
-bool SdlPlatform::OnStrip(FramePoint point) {
-  return point.x >= 0 && point.x < kFrameWidth && point.y >= 0 && point.y < kToolbarHeight;
+void SdlPlatform::WarpMouse(int x, int y) {
+  if (window_ == nullptr || renderer_ == nullptr) return;
+  int windowWidth = 0;
+  int windowHeight = 0;
+  int outputWidth = 0;
+  int outputHeight = 0;
+  SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
+  SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+  if (windowWidth <= 0 || windowHeight <= 0 || outputWidth <= 0 || outputHeight <= 0) return;
+  const SDL_Rect picture = PictureRect(outputWidth, outputHeight, FrameHeight());
+  const double px = picture.x + (x + 0.5) * picture.w / kFrameWidth;
+  const double py = picture.y + (y + uiTop_ + 0.5) * picture.h / FrameHeight();
+  SDL_WarpMouseInWindow(window_, static_cast<int>(px * windowWidth / outputWidth),
+                        static_cast<int>(py * windowHeight / outputHeight));
 }
 
-void SdlPlatform::DrawToolbar() {
-  toolbar_.Draw(frame_, Font());
-  Upload(frame_, 0, 0, kFrameWidth, kToolbarHeight);
-  redrawPending_ = true;
+void SdlPlatform::PresentUi(ImDrawData* drawData, int gameTop) {
+  uiTop_ = std::clamp(gameTop, 0, kStripHeight);
+  ui_.Keep(drawData);
+  Redraw();
 }
 
 void SdlPlatform::Upload(const Surface& frame, int x, int y, int w, int h) {
@@ -460,11 +514,23 @@ void SdlPlatform::Redraw() {
   int outputWidth = 0;
   int outputHeight = 0;
   SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+  // The frame shows the strip's rows only while the layout has a strip (not in full screen).
+  const SDL_Rect frameRows{0, kStripHeight - uiTop_, kFrameWidth, FrameHeight()};
+  const SDL_Rect composed{0, 0, kFrameWidth, FrameHeight()};
+  const SDL_Texture* shown = texture_;
+  if (screen_ != nullptr && SDL_SetRenderTarget(renderer_, screen_) == 0) {
+    // Composed at frame size and scaled as a whole, so the furniture scales with the picture.
+    SDL_RenderCopy(renderer_, texture_, &frameRows, &composed);
+    ui_.Draw();
+    SDL_SetRenderTarget(renderer_, nullptr);
+    shown = screen_;
+  }
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
   if (outputWidth > 0 && outputHeight > 0) {
-    const SDL_Rect picture = PictureRect(outputWidth, outputHeight);
-    SDL_RenderCopy(renderer_, texture_, nullptr, &picture);
+    const SDL_Rect picture = PictureRect(outputWidth, outputHeight, FrameHeight());
+    SDL_RenderCopy(renderer_, const_cast<SDL_Texture*>(shown),
+                   shown == screen_ ? &composed : &frameRows, &picture);
   }
   SDL_RenderPresent(renderer_);
 }
@@ -472,7 +538,7 @@ void SdlPlatform::Redraw() {
 void SdlPlatform::CopyGameArea(const Surface& gameArea, int x, int y, int w, int h) {
   ScreenRect changed;
   if (!CopyIntoFrame(gameArea, ScreenRect{x, y, w, h}, changed)) return;
-  Upload(frame_, changed.x, kToolbarHeight + changed.y, changed.w, changed.h);
+  Upload(frame_, changed.x, kStripHeight + changed.y, changed.w, changed.h);
   Redraw();
 }
 
@@ -486,7 +552,7 @@ bool SdlPlatform::CopyIntoFrame(const Surface& gameArea, const ScreenRect& r, Sc
       {static_cast<int64_t>(r.y) + r.h, kGameHeight, static_cast<int64_t>(gameArea.Height())}));
   if (x0 >= x1 || y0 >= y1) return false;
   for (int row = y0; row < y1; ++row) {
-    std::memcpy(frame_.Row(kToolbarHeight + row) + x0 * 3, gameArea.Row(row) + x0 * 3,
+    std::memcpy(frame_.Row(kStripHeight + row) + x0 * 3, gameArea.Row(row) + x0 * 3,
                 static_cast<size_t>(x1 - x0) * 3);
   }
   copied = ScreenRect{x0, y0, x1 - x0, y1 - y0};
@@ -508,7 +574,7 @@ void SdlPlatform::PresentRects(const Surface& gameArea, std::span<const ScreenRe
     y1 = std::max(y1, copied.y + copied.h);
   }
   if (x0 >= x1 || y0 >= y1) return;
-  Upload(frame_, x0, kToolbarHeight + y0, x1 - x0, y1 - y0);
+  Upload(frame_, x0, kStripHeight + y0, x1 - x0, y1 - y0);
   Redraw();
 }
 
@@ -519,7 +585,7 @@ void SdlPlatform::WindowPosition(int& x, int& y) {
 }
 
 void SdlPlatform::MoveWindow(int x, int y) {
-  if (window_ == nullptr || IsFullScreen()) return;
+  if (window_ == nullptr || FullScreen()) return;
   SDL_SetWindowPosition(window_, x, y);
 }
 
@@ -534,22 +600,15 @@ void SdlPlatform::PresentRect(const Surface& gameArea, int x, int y, int w, int 
 void SdlPlatform::ShownGameArea(Surface& out) {
   out.Resize(kGameWidth, kGameHeight);
   for (int row = 0; row < kGameHeight; ++row) {
-    std::memcpy(out.Row(row), std::as_const(frame_).Row(kToolbarHeight + row),
+    std::memcpy(out.Row(row), std::as_const(frame_).Row(kStripHeight + row),
                 static_cast<size_t>(kGameWidth) * 3);
   }
 }
 
 void SdlPlatform::SetTitle(const std::string& utf8Title) {
   // Re-encoded so a title from game data with broken UTF-8 reaches the window manager intact.
-  title_ = EncodeUtf8(DecodeUtf8(utf8Title));
+  title_ = CleanUtf8(utf8Title);
   if (window_ != nullptr) SDL_SetWindowTitle(window_, title_.c_str());
-}
-
-void SdlPlatform::SetToolbar(const std::vector<std::string>& utf8Captions,
-                             const std::vector<bool>& enabled) {
-  if (!toolbar_.Set(utf8Captions, enabled)) return;
-  toolbar_.Layout(Font());
-  if (window_ != nullptr) DrawToolbar();
 }
 
 MessageBoxAnswer SdlPlatform::ShowMessageBox(const std::string& utf8Text,
@@ -562,95 +621,41 @@ MessageBoxAnswer SdlPlatform::ShowMessageBox(const std::string& utf8Text,
     std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
     return escapeAnswer;
   }
-
   if ((SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0) SDL_RestoreWindow(window_);
   SDL_RaiseWindow(window_);
-  // The box owns the mouse now; a half-finished click on the strip is forgotten.
-  toolbar_.SetHot(-1);
-  toolbar_.SetPressed(-1);
-  toolbar_.Draw(frame_, Font());
 
-  MessageBoxPanel panel(Font(), utf8Text, utf8Caption, kind);
-  Surface dimmed = frame_;
-  DimSurface(dimmed);
-  Surface shown;
-  const auto paint = [&] {
-    shown = dimmed;
-    panel.Draw(shown);
-    Upload(shown, 0, 0, 0, 0);
-    Redraw();
-  };
-  paint();
-
+  // SDL's own box would block in the windowing system where no termination signal reaches it;
+  // this loop answers a signal like the close box.
+  UiLayer layer(*this);
+  layer.SetLayout(FullScreen() ? 0 : kStripHeight, false);
+  layer.OpenMessageBox(utf8Text, utf8Caption, kind);
+  layer.Render(SDL_GetTicks(), true);
   std::optional<MessageBoxAnswer> answer;
   while (!answer) {
-    SDL_Event event;
-    // Sleeps in the windowing system's own wait; the timeout only bounds a lost wake-up.
-    // A termination signal answers like the close box; the engine then ends the run.
     if (TerminationSignalled()) {
       answer = MessageBoxAnswer::kCancel;
       break;
     }
-    if (SDL_WaitEventTimeout(&event, 100) == 0) continue;
-    switch (event.type) {
-      case SDL_QUIT:
-        answer = MessageBoxAnswer::kCancel;
-        break;
-      case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
-          answer = MessageBoxAnswer::kCancel;
-        } else if (IsRedrawEvent(event.window.event)) {
-          Redraw();
-        }
-        break;
-      case SDL_RENDER_DEVICE_RESET: {
-        std::string error;
-        if (CreateTexture(error)) paint();
-        break;
+    InputEvent event;
+    bool any = false;
+    while (!answer && PollEvent(event)) {
+      any = true;
+      if (event.kind == InputEvent::Kind::kClose) {
+        answer = escapeAnswer;
+      } else if (event.kind == InputEvent::Kind::kToggleFullScreen) {
+        SetFullScreen(!FullScreen());
+        layer.SetLayout(FullScreen() ? 0 : kStripHeight, false);
+      } else {
+        layer.Feed(event);
+        if (!layer.MessageBoxOpen()) answer = layer.TakeMessageBoxAnswer();
       }
-      case SDL_RENDER_TARGETS_RESET:
-        paint();
-        break;
-      case SDL_MOUSEMOTION: {
-        const FramePoint point = WindowToFrame(event.motion.x, event.motion.y);
-        if (panel.SetHot(panel.ButtonAt(point.x, point.y))) paint();
-        break;
-      }
-      case SDL_MOUSEBUTTONDOWN:
-      case SDL_MOUSEBUTTONUP: {
-        if (event.button.button != SDL_BUTTON_LEFT) break;
-        const FramePoint point = WindowToFrame(event.button.x, event.button.y);
-        const int under = panel.ButtonAt(point.x, point.y);
-        panel.SetHot(under);
-        if (event.type == SDL_MOUSEBUTTONDOWN) {
-          panel.SetPressed(under);
-        } else {
-          // Only a press that began on the same button counts: the release of the click that
-          // opened the box must not answer it.
-          const int pressed = panel.Pressed();
-          panel.SetPressed(-1);
-          if (under >= 0 && under == pressed) answer = panel.AnswerOf(under);
-        }
-        if (!answer) paint();
-        break;
-      }
-      case SDL_KEYDOWN:
-        // Auto-repeat of the key that opened the box must not close it again.
-        if (event.key.repeat != 0) break;
-        if (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER) {
-          answer = MessageBoxAnswer::kOk;
-        } else if (event.key.keysym.sym == SDLK_ESCAPE) {
-          answer = escapeAnswer;
-        }
-        break;
-      default:
-        break;
     }
+    if (answer) break;
+    layer.Render(SDL_GetTicks(), redrawPending_);
+    // Sleeps in the windowing system's own wait; the timeout only bounds a lost wake-up.
+    if (!any) SDL_WaitEventTimeout(nullptr, 100);
   }
-
-  Upload(frame_, 0, 0, 0, 0);
-  Redraw();
-  gameButtons_ = 0;
+  PresentUi(nullptr, uiTop_);
   return *answer;
 }
 

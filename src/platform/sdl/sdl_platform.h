@@ -1,7 +1,7 @@
 // The player's platform: one resizable SDL window showing a tool bar strip above the 800 x 600
-// game area, scaled as a whole to fit the window. Everything the window shows lives in a
-// software frame (strip + game area) that is uploaded to one streaming texture, so exposes,
-// resizes and message boxes never need the engine to draw again.
+// game area, scaled as a whole to fit the window. The game picture lives in a software frame
+// uploaded to one streaming texture, and the interface layer's last picture (tool bar, menus,
+// boxes) is kept by the renderer, so exposes and resizes never need the engine to draw again.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,7 @@
 
 #include "graphics/surface.h"
 #include "platform/platform.h"
-#include "platform/sdl/ui_font.h"
-#include "platform/sdl/ui_widgets.h"
+#include "platform/ui_render/ui_renderer.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -32,8 +31,9 @@ class SdlPlatform : public Platform {
   bool Init(std::string& error);
 
   // Borderless desktop-sized window versus the normal one; the picture keeps its aspect.
-  void SetFullScreen(bool fullScreen);
-  bool IsFullScreen() const;
+  void SetFullScreen(bool fullScreen) override;
+  bool FullScreen() const override;
+  void WarpMouse(int x, int y) override;
 
   uint32_t Ticks() override;
   void Sleep(uint32_t ms) override;
@@ -43,10 +43,11 @@ class SdlPlatform : public Platform {
   void PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) override;
   void ShownGameArea(Surface& out) override;
   void SetTitle(const std::string& utf8Title) override;
+  // The engine asks its own interface layer; this box is for messages before an engine
+  // exists (another instance running) and runs a layer of its own.
   MessageBoxAnswer ShowMessageBox(const std::string& utf8Text, const std::string& utf8Caption,
                                   MessageBoxKind kind) override;
-  void SetToolbar(const std::vector<std::string>& utf8Captions,
-                  const std::vector<bool>& enabled) override;
+  void PresentUi(ImDrawData* drawData, int gameTop) override;
   bool HasAudioOutput() override;
   void DesktopSize(int& width, int& height) override;
   void WindowPosition(int& x, int& y) override;
@@ -55,12 +56,11 @@ class SdlPlatform : public Platform {
 
  private:
   struct FramePoint {
-    int x = 0;  // frame coordinates: strip on rows 0..23, game area below
+    int x = 0;  // frame coordinates: the strip (when shown) on rows 0..23, game area below
     int y = 0;
   };
 
   bool InitVideo(std::string& error);
-  UiFont& Font();
   bool CreateTexture(std::string& error);
 
   void Translate(const SDL_Event& event);
@@ -69,9 +69,7 @@ class SdlPlatform : public Platform {
   void PushGameMouse(InputEvent::Kind kind, FramePoint point, MouseButton button, int delta);
 
   FramePoint WindowToFrame(int windowX, int windowY) const;
-  static bool OnStrip(FramePoint point);
-
-  void DrawToolbar();
+  int FrameHeight() const;
   void CopyGameArea(const Surface& gameArea, int x, int y, int w, int h);
   // Copies the part of `r` inside the game area into the frame; false when nothing is left.
   bool CopyIntoFrame(const Surface& gameArea, const ScreenRect& r, ScreenRect& copied);
@@ -84,20 +82,20 @@ class SdlPlatform : public Platform {
   bool audioTried_ = false;
   bool audioReady_ = false;
   bool audioOutput_ = false;
-  bool fontTried_ = false;
 
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  SDL_Texture* screen_ = nullptr;  // game picture and interface composed at frame size
 
-  UiFont font_;
-  Toolbar toolbar_;
-  Surface frame_;  // what the window shows, kFrameWidth x kFrameHeight
+  UiRenderer ui_;
+  int uiTop_ = 24;  // where the game area starts in the frame the interface layer drew
+  Surface frame_;   // the strip's rows (black under the tool bar) and the game area
   std::string title_;
 
   std::deque<InputEvent> pending_;
   bool redrawPending_ = false;
-  unsigned gameButtons_ = 0;  // buttons pressed over the game area, so their release goes there
+  bool screenWarned_ = false;
 };
 
 }  // namespace zorvel

@@ -1,0 +1,94 @@
+#include "platform/ui_render/ui_renderer.h"
+
+#include <SDL.h>
+#include <imgui_impl_sdlrenderer.h>
+
+#include "ui/imgui_engine.h"
+
+namespace zorvel {
+
+UiRenderer::~UiRenderer() {
+  Clear();
+  SetRenderer(nullptr);
+  if (host_ != nullptr) ImGui::DestroyContext(host_);
+}
+
+void UiRenderer::SetRenderer(SDL_Renderer* renderer) {
+  if (host_ != nullptr) {
+    ContextScope scope(host_);
+    if (ImGui::GetIO().BackendRendererUserData != nullptr) ImGui_ImplSDLRenderer_Shutdown();
+  }
+  // The kept picture names the old atlas texture; the layer's next frame brings a new one.
+  Clear();
+  if (atlas_ != nullptr) SDL_DestroyTexture(atlas_);
+  atlas_ = nullptr;
+  atlasToken_ = nullptr;
+  renderer_ = renderer;
+  if (renderer_ == nullptr) return;
+  if (host_ == nullptr) {
+    ImGuiContext* previous = ImGui::GetCurrentContext();
+    host_ = ImGui::CreateContext();
+    ImGui::SetCurrentContext(previous);
+  }
+  ContextScope scope(host_);
+  ImGui::GetIO().IniFilename = nullptr;
+  ImGui_ImplSDLRenderer_Init(renderer_);
+}
+
+void UiRenderer::Clear() {
+  for (ImDrawList* list : lists_) IM_DELETE(list);
+  lists_.clear();
+}
+
+void UiRenderer::Keep(ImDrawData* drawData) {
+  Clear();
+  if (drawData == nullptr || !drawData->Valid || renderer_ == nullptr) return;
+  ImFontAtlas* fonts = ImGui::GetCurrentContext() != nullptr ? ImGui::GetIO().Fonts : nullptr;
+  if (fonts != nullptr && (atlas_ == nullptr || fonts->TexID != atlasToken_)) {
+    if (atlas_ != nullptr) SDL_DestroyTexture(atlas_);
+    unsigned char* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
+    atlas_ = pixels == nullptr ? nullptr
+                               : SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGBA32,
+                                                   SDL_TEXTUREACCESS_STATIC, width, height);
+    if (atlas_ != nullptr) {
+      SDL_UpdateTexture(atlas_, nullptr, pixels, 4 * width);
+      SDL_SetTextureBlendMode(atlas_, SDL_BLENDMODE_BLEND);
+    } else {
+      SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION, "interface font texture: %s", SDL_GetError());
+    }
+    atlasToken_ = fonts->TexID;
+  }
+  for (int i = 0; i < drawData->CmdListsCount; ++i) {
+    ImDrawList* copy = drawData->CmdLists[i]->CloneOutput();
+    // Only the atlas is known here; anything else draws untextured rather than from a
+    // pointer that names no texture of this renderer.
+    for (ImDrawCmd& cmd : copy->CmdBuffer) {
+      cmd.TextureId = cmd.TextureId == atlasToken_ ? static_cast<ImTextureID>(atlas_) : nullptr;
+    }
+    lists_.push_back(copy);
+  }
+  width_ = drawData->DisplaySize.x;
+  height_ = drawData->DisplaySize.y;
+}
+
+void UiRenderer::Draw() {
+  if (lists_.empty() || renderer_ == nullptr || host_ == nullptr) return;
+  ImDrawData data;
+  data.Valid = true;
+  data.CmdLists = lists_.data();
+  data.CmdListsCount = static_cast<int>(lists_.size());
+  for (const ImDrawList* list : lists_) {
+    data.TotalIdxCount += list->IdxBuffer.Size;
+    data.TotalVtxCount += list->VtxBuffer.Size;
+  }
+  data.DisplayPos = ImVec2(0, 0);
+  data.DisplaySize = ImVec2(width_, height_);
+  data.FramebufferScale = ImVec2(1, 1);
+  ContextScope scope(host_);
+  ImGui_ImplSDLRenderer_RenderDrawData(&data);
+}
+
+}  // namespace zorvel
