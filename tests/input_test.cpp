@@ -442,3 +442,30 @@ TEST_F(Input, PrintScreenSavesTheGameAreaForThePlayer) {
 
 }  // namespace
 }  // namespace zorvel::test
+
+namespace zorvel::test {
+namespace {
+
+TEST_F(Input, ToolbarQuitMenuLeadsToTheQuitQuestion) {
+  Session& s = Start("あ▼\n");
+  // 終了 sits at the left of the strip above the game area; its menu opens under it with
+  // タイトルへ戻る and ゲーム終了.
+  s.Events("100 click 30 -12\n300 click 60 32\n");
+  s.RunFor(600);
+  ASSERT_EQ(s.engine().MessageBoxes().size(), 1u);
+  EXPECT_EQ(s.engine().MessageBoxes()[0].text, "ゲームを終了しますか？");
+  EXPECT_TRUE(s.engine().Closed());
+}
+
+TEST_F(Input, DisabledToolbarButtonsDoNothing) {
+  Session& s = Start("あ▼\n");
+  // Start-up forbids loading and saving (S000 = 3): 読込 and 記録 stay inert, and the click on
+  // the strip never reaches the page wait.
+  s.Events("100 click 95 -12\n200 click 155 -12\n");
+  s.RunFor(400);
+  EXPECT_EQ(s.state().waitKind, 1);
+  EXPECT_TRUE(s.engine().MessageBoxes().empty());
+}
+
+}  // namespace
+}  // namespace zorvel::test

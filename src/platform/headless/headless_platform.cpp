@@ -126,7 +126,8 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
       int64_t y = 0;
       if (w.size() <= at + 1 || !ParseInt(w[at], x) || !ParseInt(w[at + 1], y)) return false;
       in.x = static_cast<int>(std::clamp<int64_t>(x, 0, 799));
-      in.y = static_cast<int>(std::clamp<int64_t>(y, 0, 599));
+      // Negative rows are the tool bar strip above the game area.
+      in.y = static_cast<int>(std::clamp<int64_t>(y, -24, 599));
       pointerX = in.x;
       pointerY = in.y;
       return true;
@@ -145,6 +146,16 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
           out.push_back(e);
         }
       }
+      continue;
+    }
+    if (verb == "text") {
+      // Typed or composed text for the interface layer: the rest of the line.
+      const size_t at = line.find(w[1]) + w[1].size();
+      const size_t start = line.find_first_not_of(" \t", at);
+      if (start == std::string::npos) return fail("text needs the text");
+      in.kind = InputEvent::Kind::kTextInput;
+      in.text = line.substr(start);
+      out.push_back(e);
       continue;
     }
     if (verb == "fullscreen") {
@@ -344,21 +355,21 @@ HeadlessPlatform::~HeadlessPlatform() {
 
 void HeadlessPlatform::PresentUi(ImDrawData* drawData, int gameTop) {
   uiTop_ = std::clamp(gameTop, 0, 24);
-  if (drawData == nullptr) {
-    ui_.Keep(nullptr);
-    return;
-  }
-  if (uiRenderer_ == nullptr) {
-    // A software renderer needs no video driver, so SDL is never started here.
-    uiSurface_ = SDL_CreateRGBSurfaceWithFormat(0, 800, 624, 32, SDL_PIXELFORMAT_XRGB8888);
-    if (uiSurface_ != nullptr) uiRenderer_ = SDL_CreateSoftwareRenderer(uiSurface_);
-    if (uiRenderer_ == nullptr) {
-      LogMessage(std::string("headless: cannot draw the interface layer: ") + SDL_GetError());
-      return;
-    }
-    ui_.SetRenderer(uiRenderer_);
-  }
   ui_.Keep(drawData);
+}
+
+bool HeadlessPlatform::UiRendererReady() {
+  if (uiRenderer_ != nullptr) return true;
+  // A software renderer needs no video driver, so SDL is never started here. It is made only
+  // when a picture is asked for: runs that take none (the fuzzer, most tests) never pay for it.
+  uiSurface_ = SDL_CreateRGBSurfaceWithFormat(0, 800, 624, 32, SDL_PIXELFORMAT_XRGB8888);
+  if (uiSurface_ != nullptr) uiRenderer_ = SDL_CreateSoftwareRenderer(uiSurface_);
+  if (uiRenderer_ == nullptr) {
+    LogMessage(std::string("headless: cannot draw the interface layer: ") + SDL_GetError());
+    return false;
+  }
+  ui_.SetRenderer(uiRenderer_);
+  return true;
 }
 
 void HeadlessPlatform::ShownPicture(Surface& out, bool withStrip) {
@@ -373,7 +384,7 @@ void HeadlessPlatform::ShownPicture(Surface& out, bool withStrip) {
   // A test may present a picture of another size; only what fits the game area counts.
   const int gameWidth = std::min(game.Width(), 800);
   const int gameHeight = std::min(game.Height(), 600);
-  if (ui_.Empty() || uiSurface_ == nullptr) {
+  if (ui_.Empty() || !UiRendererReady()) {
     out.Resize(800, withStrip ? height : 600);
     out.Fill(0, 0, 0);
     for (int row = 0; row < gameHeight; ++row) {

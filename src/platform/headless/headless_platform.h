@@ -102,6 +102,8 @@ class HeadlessPlatform : public Platform {
   void NoteIdleWithoutWork(bool idle) override;
 
  private:
+  // The software renderer for the interface layer's picture, made on first need.
+  bool UiRendererReady();
   SettingsStore& store_;
   uint32_t now_ = 0;
   std::vector<TimedEvent> events_;  // sorted by time, stable

@@ -19,7 +19,7 @@ void UiRenderer::SetRenderer(SDL_Renderer* renderer) {
     if (ImGui::GetIO().BackendRendererUserData != nullptr) ImGui_ImplSDLRenderer_Shutdown();
   }
   // The kept picture names the old atlas texture; the layer's next frame brings a new one.
-  Clear();
+  if (remapped_) Clear();
   if (atlas_ != nullptr) SDL_DestroyTexture(atlas_);
   atlas_ = nullptr;
   atlasToken_ = nullptr;
@@ -42,40 +42,51 @@ void UiRenderer::Clear() {
 
 void UiRenderer::Keep(ImDrawData* drawData) {
   Clear();
-  if (drawData == nullptr || !drawData->Valid || renderer_ == nullptr) return;
-  ImFontAtlas* fonts = ImGui::GetCurrentContext() != nullptr ? ImGui::GetIO().Fonts : nullptr;
-  if (fonts != nullptr && (atlas_ == nullptr || fonts->TexID != atlasToken_)) {
-    if (atlas_ != nullptr) SDL_DestroyTexture(atlas_);
-    unsigned char* pixels = nullptr;
-    int width = 0;
-    int height = 0;
-    fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
-    atlas_ = pixels == nullptr ? nullptr
-                               : SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGBA32,
-                                                   SDL_TEXTUREACCESS_STATIC, width, height);
-    if (atlas_ != nullptr) {
-      SDL_UpdateTexture(atlas_, nullptr, pixels, 4 * width);
-      SDL_SetTextureBlendMode(atlas_, SDL_BLENDMODE_BLEND);
-    } else {
-      SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION, "interface font texture: %s", SDL_GetError());
-    }
-    atlasToken_ = fonts->TexID;
-  }
+  if (drawData == nullptr || !drawData->Valid) return;
+  // Only the copy is made here: a headless run that never asks for a picture never needs a
+  // renderer, a surface or the atlas texture.
+  fonts_ = ImGui::GetCurrentContext() != nullptr ? ImGui::GetIO().Fonts : nullptr;
+  keptToken_ = fonts_ != nullptr ? fonts_->TexID : nullptr;
   for (int i = 0; i < drawData->CmdListsCount; ++i) {
-    ImDrawList* copy = drawData->CmdLists[i]->CloneOutput();
-    // Only the atlas is known here; anything else draws untextured rather than from a
-    // pointer that names no texture of this renderer.
-    for (ImDrawCmd& cmd : copy->CmdBuffer) {
-      cmd.TextureId = cmd.TextureId == atlasToken_ ? static_cast<ImTextureID>(atlas_) : nullptr;
-    }
-    lists_.push_back(copy);
+    lists_.push_back(drawData->CmdLists[i]->CloneOutput());
   }
+  remapped_ = false;
   width_ = drawData->DisplaySize.x;
   height_ = drawData->DisplaySize.y;
 }
 
+void UiRenderer::UploadAtlas() {
+  if (fonts_ == nullptr || (atlas_ != nullptr && atlasToken_ == keptToken_)) return;
+  if (atlas_ != nullptr) SDL_DestroyTexture(atlas_);
+  unsigned char* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+  fonts_->GetTexDataAsRGBA32(&pixels, &width, &height);
+  atlas_ = pixels == nullptr ? nullptr
+                             : SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGBA32,
+                                                 SDL_TEXTUREACCESS_STATIC, width, height);
+  if (atlas_ != nullptr) {
+    SDL_UpdateTexture(atlas_, nullptr, pixels, 4 * width);
+    SDL_SetTextureBlendMode(atlas_, SDL_BLENDMODE_BLEND);
+  } else {
+    SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION, "interface font texture: %s", SDL_GetError());
+  }
+  atlasToken_ = keptToken_;
+}
+
 void UiRenderer::Draw() {
   if (lists_.empty() || renderer_ == nullptr || host_ == nullptr) return;
+  UploadAtlas();
+  if (!remapped_) {
+    // Only the atlas is known here; anything else draws untextured rather than from a pointer
+    // that names no texture of this renderer.
+    for (ImDrawList* list : lists_) {
+      for (ImDrawCmd& cmd : list->CmdBuffer) {
+        cmd.TextureId = cmd.TextureId == keptToken_ ? static_cast<ImTextureID>(atlas_) : nullptr;
+      }
+    }
+    remapped_ = true;
+  }
   ImDrawData data;
   data.Valid = true;
   data.CmdLists = lists_.data();

@@ -10,6 +10,7 @@
 
 struct ImDrawData;
 struct ImDrawList;
+struct ImFontAtlas;
 struct ImGuiContext;
 struct SDL_Renderer;
 struct SDL_Texture;
@@ -26,8 +27,8 @@ class UiRenderer {
   // The renderer to draw with (null before destroying it); call again after a device reset.
   // The kept picture is dropped.
   void SetRenderer(SDL_Renderer* renderer);
-  // Keeps a copy of the frame's draw data (null: nothing to draw). Call while the layer's
-  // context is current, as PresentUi is.
+  // Keeps a copy of the frame's draw data (null: nothing to draw); needs no renderer yet. Call
+  // while the layer's context is current, as PresentUi is.
   void Keep(ImDrawData* drawData);
   bool Empty() const { return lists_.empty(); }
   // Draws the kept picture in frame coordinates onto the renderer's current target.
@@ -35,8 +36,12 @@ class UiRenderer {
 
  private:
   void Clear();
+  void UploadAtlas();
 
   SDL_Renderer* renderer_ = nullptr;
+  ImFontAtlas* fonts_ = nullptr;  // of the layer whose picture is kept
+  void* keptToken_ = nullptr;     // its atlas token in the kept picture
+  bool remapped_ = false;         // the kept picture's texture ids name this renderer's atlas
   SDL_Texture* atlas_ = nullptr;
   void* atlasToken_ = nullptr;
   ImGuiContext* host_ = nullptr;  // holds the backend's state; never builds a frame
