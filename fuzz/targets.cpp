@@ -216,23 +216,67 @@ bool Ended(const EngineState& s) {
 }
 
 bool Busy(const EngineState& s) {
-  return s.interpreterOn && !Ended(s) && s.waitKind == 0 && s.waitTicks == 0 &&
-         s.sleepCount == 0 && s.interactionMode == 0 && !s.waitVoiceEnd;
+  return s.interpreterOn && !Ended(s) && s.waitKind == 0 && s.waitTicks == 0 && s.sleepCount == 0 &&
+         s.interactionMode == 0 && !s.waitVoiceEnd;
 }
 
-// Mostly left clicks to end waits; now and then a right click or the key that stands in for a
-// click, so their paths run too.
+// Mostly left clicks to end waits; now and then another of the player's inputs, so that their
+// routes through the modes (menus, skip and auto, the wheel, the function keys) run too.
 InputEvent Input(int pass) {
   InputEvent e;
   e.kind = InputEvent::Kind::kMouseDown;
   e.button = MouseButton::kLeft;
   e.x = 400;
   e.y = 500;
-  if (pass % (5 * kClickEvery) == kClickEvery - 1) {
-    e.button = MouseButton::kRight;
-  } else if (pass % (7 * kClickEvery) == kClickEvery - 1) {
-    e.kind = InputEvent::Kind::kKeyChar;
-    e.ch = 'z';
+  const int turn = pass / kClickEvery;
+  if (turn % 3 != 2) return e;
+  auto key = [&e](InputEvent::Kind kind, Key k, char ch) {
+    e.kind = kind;
+    e.key = k;
+    e.ch = ch;
+  };
+  switch ((turn / 3) % 12) {
+    case 0:
+      e.button = MouseButton::kRight;
+      break;
+    case 1:
+      key(InputEvent::Kind::kKeyChar, Key::kCharacter, 'z');
+      break;
+    case 2:
+      key(InputEvent::Kind::kKeyChar, Key::kSpace, ' ');
+      break;
+    case 3:
+      key(InputEvent::Kind::kKeyDown, Key::kCtrl, 0);
+      break;
+    case 4:
+      key(InputEvent::Kind::kKeyUp, Key::kCtrl, 0);
+      break;
+    case 5:
+      key(InputEvent::Kind::kKeyDown, Key::kShift, 0);
+      break;
+    case 6:
+      e.kind = InputEvent::Kind::kWheel;
+      e.delta = 120;
+      break;
+    case 7:
+      key(InputEvent::Kind::kKeyDown, static_cast<Key>(static_cast<int>(Key::kF1) + turn % 12), 0);
+      break;
+    case 8:
+      e.button = MouseButton::kMiddle;
+      e.x = 400;
+      e.y = 595;  // the auto-speed meter
+      break;
+    case 9:
+      key(InputEvent::Kind::kKeyChar, Key::kCharacter, "wcxslqv\b"[turn % 8]);
+      break;
+    case 10:
+      e.kind = InputEvent::Kind::kMouseMove;
+      e.x = (turn * 37) % 800;
+      e.y = (turn * 53) % 600;
+      break;
+    default:
+      key(InputEvent::Kind::kKeyDown, turn % 2 ? Key::kTab : Key::kLeft, 0);
+      break;
   }
   return e;
 }
