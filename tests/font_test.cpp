@@ -300,13 +300,19 @@ TEST(FontCache, CopiesKeepTheirOwnMaps) {
     m.fill(v);
     return m;
   };
+  auto cellOf = [&mapOf](uint8_t v) {
+    GlyphCell c;
+    c.map = mapOf(v);
+    c.coverage.fill(v);
+    return c;
+  };
   GlyphCache first;
   for (uint8_t i = 0; i < 3; ++i)
-    ASSERT_TRUE(first.Add(static_cast<uint16_t>(0x8140 + i), mapOf(i)));
+    ASSERT_TRUE(first.Add(static_cast<uint16_t>(0x8140 + i), cellOf(i)));
   GlyphCache second = first;
-  ASSERT_TRUE(second.Add(0x9000, mapOf(200)));
-  ASSERT_TRUE(first.Add(0x9001, mapOf(100)));
-  ASSERT_FALSE(first.Add(0x8141, mapOf(9)));
+  ASSERT_TRUE(second.Add(0x9000, cellOf(200)));
+  ASSERT_TRUE(first.Add(0x9001, cellOf(100)));
+  ASSERT_FALSE(first.Add(0x8141, cellOf(9)));
 
   EXPECT_EQ(first.Find(0x9000), nullptr);
   EXPECT_EQ(second.Find(0x9001), nullptr);

@@ -574,22 +574,26 @@ std::unordered_map<uint16_t, Font::RasterEntry>& Font::RasterMemo() {
 }
 
 void Font::RenderGlyph(uint16_t code) {
-  bool drawn = true;
-  if (const CoverageMap* cached = cache_.Find(code)) {
-    map_ = *cached;
-  } else {
-    constexpr size_t kMostRemembered = 16384;
-    auto& memo = RasterMemo();
-    if (const auto it = memo.find(code); it != memo.end() && rememberRasterised_) {
-      map_ = it->second.map;
-      drawn = it->second.drawn;
-    } else {
-      drawn = RasteriseGlyph(code, map_);
-      if (memo.size() < kMostRemembered && rememberRasterised_) {
-        memo.emplace(code, RasterEntry{map_, drawn});
-      }
+  if (const GlyphCell* cell = cache_.FindCell(code)) {
+    map_ = cell->map;
+    for (int r = 0; r < kGlyphCellHeight; ++r) {
+      std::memcpy(coverage_.Row(r), cell->coverage.data() + r * kCellRowBytes, kCellRowBytes);
+      std::memcpy(shadow_.Row(r), cell->shadow.data() + r * kCellRowBytes, kCellRowBytes);
     }
-    if (drawn) cache_.Add(code, map_);
+    blank_ = false;
+    return;
+  }
+  bool drawn = true;
+  constexpr size_t kMostRemembered = 16384;
+  auto& memo = RasterMemo();
+  if (const auto it = memo.find(code); it != memo.end() && rememberRasterised_) {
+    map_ = it->second.map;
+    drawn = it->second.drawn;
+  } else {
+    drawn = RasteriseGlyph(code, map_);
+    if (memo.size() < kMostRemembered && rememberRasterised_) {
+      memo.emplace(code, RasterEntry{map_, drawn});
+    }
   }
   // Codes the face cannot draw (blanks, damaged text) leave nothing to convert or blend.
   if (!drawn) {
@@ -611,6 +615,16 @@ void Font::RenderGlyph(uint16_t code) {
   for (int i = 1; i <= kGlyphCellHeight - 2; ++i) {
     SoftenRow(map_.data() + i * kGlyphCellWidth, soft);
     GreyRowToPixels(soft, shadow_.Row(i + 1));
+  }
+
+  if (cache_.Count() < GlyphCache::kCapacity) {
+    GlyphCell cell;
+    cell.map = map_;
+    for (int r = 0; r < kGlyphCellHeight; ++r) {
+      std::memcpy(cell.coverage.data() + r * kCellRowBytes, coverage_.Row(r), kCellRowBytes);
+      std::memcpy(cell.shadow.data() + r * kCellRowBytes, shadow_.Row(r), kCellRowBytes);
+    }
+    cache_.Add(code, cell);
   }
 }
 

@@ -12,7 +12,7 @@ void GlyphCache::Clear() {
   index_.fill(-1);
 }
 
-bool GlyphCache::Add(uint16_t code, const CoverageMap& map) {
+bool GlyphCache::Add(uint16_t code, const GlyphCell& cell) {
   if (Count() >= kCapacity) return false;
   const size_t slot = Probe(code);
   if (index_[slot] >= 0) return false;
@@ -23,7 +23,7 @@ bool GlyphCache::Add(uint16_t code, const CoverageMap& map) {
     // Another cache (the precached set it was copied from) still reads this block.
     blocks_.back() = std::make_shared<Block>(*blocks_.back());
   }
-  (*blocks_.back())[entry % kBlockMaps] = map;
+  (*blocks_.back())[entry % kBlockMaps] = cell;
   codes_.push_back(code);
   index_[slot] = static_cast<int16_t>(entry);
   return true;

@@ -13,6 +13,17 @@ namespace zorvel {
 // One glyph cell's coverage: 32 x 35 bytes, row by row, 0 = empty, 255 = full.
 constexpr int kCoverageBytes = 32 * 35;
 using CoverageMap = std::array<uint8_t, kCoverageBytes>;
+// The same cell as 24-bit pixels, row by row, as the glyph is blended.
+constexpr int kCellPixelBytes = kCoverageBytes * 3;
+using CellPixels = std::array<uint8_t, kCellPixelBytes>;
+
+// A cached glyph: its coverage and the two pictures drawing blends, the glyph and its softened
+// shadow one row lower, so a glyph drawn again costs two copies instead of a conversion.
+struct GlyphCell {
+  CoverageMap map{};
+  CellPixels coverage{};
+  CellPixels shadow{};
+};
 
 // Copies are cheap: every engine starts from a copy of the precached set, so the maps live in
 // shared blocks that a copy only writes to after taking its own (copy on write), and the index
@@ -24,22 +35,27 @@ class GlyphCache {
   GlyphCache();
 
   void Clear();
-  // The map stored for `code`, or nullptr.
-  const CoverageMap* Find(uint16_t code) const {
+  // The cell stored for `code`, or nullptr.
+  const GlyphCell* FindCell(uint16_t code) const {
     const int entry = index_[Probe(code)];
     if (entry < 0) return nullptr;
     const auto e = static_cast<size_t>(entry);
     return &(*blocks_[e / kBlockMaps])[e % kBlockMaps];
   }
+  // The map stored for `code`, or nullptr.
+  const CoverageMap* Find(uint16_t code) const {
+    const GlyphCell* cell = FindCell(code);
+    return cell != nullptr ? &cell->map : nullptr;
+  }
   // False, and nothing stored, when the cache is full or already holds the code.
-  bool Add(uint16_t code, const CoverageMap& map);
+  bool Add(uint16_t code, const GlyphCell& cell);
   int Count() const { return static_cast<int>(codes_.size()); }
   uint16_t CodeAt(int entry) const { return codes_[static_cast<size_t>(entry)]; }
 
  private:
   // Small enough that a block is an ordinary allocation, not a mapping of its own.
-  static constexpr size_t kBlockMaps = 32;
-  using Block = std::array<CoverageMap, kBlockMaps>;
+  static constexpr size_t kBlockMaps = 16;
+  using Block = std::array<GlyphCell, kBlockMaps>;
   // Twice the capacity keeps linear probing short; a power of two keeps the hash a mask.
   static constexpr size_t kIndexSize = 2048;
   static_assert(kIndexSize >= 2 * kCapacity);
