@@ -4,62 +4,16 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 
 #include "fixture.h"
+#include "virtual_display.h"
 
 namespace zorvel::test {
 namespace {
-
-// An Xvfb server for the length of a test; Display() is empty when none could be started.
-class VirtualDisplay {
- public:
-  VirtualDisplay() {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(fds[0]);
-      const int null = ::open("/dev/null", O_WRONLY);
-      if (null >= 0) ::dup2(null, 2);
-      const std::string fd = std::to_string(fds[1]);
-      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-               "tcp", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    // Xvfb writes the display number once it accepts clients.
-    char buf[32] = {};
-    size_t got = 0;
-    while (got + 1 < sizeof buf) {
-      const ssize_t n = ::read(fds[0], buf + got, sizeof buf - 1 - got);
-      if (n <= 0) break;
-      got += static_cast<size_t>(n);
-      if (buf[got - 1] == '\n') break;
-    }
-    ::close(fds[0]);
-    if (got > 1) {
-      // Appended rather than ":" + string, which GCC 12 misreports as an overlapping copy.
-      display_ = ":";
-      display_.append(buf, got - 1);
-    }
-  }
-  ~VirtualDisplay() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& Display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
 
 class Window : public ::testing::Test {
  protected:

@@ -40,6 +40,9 @@ void Engine::SleepUntil(uint32_t deadline) {
 void Engine::AppIdle() {
   s_.idleCount += 1;
   const uint32_t t0 = platform_.Ticks();
+  // The furniture (tool bar, hover, the full-screen strip) follows every change; the layer only
+  // builds a frame when something on it changed.
+  ui_.Render(t0);
   if (s_.clickGuard != 0) s_.clickGuard -= 1;
 
   // Nothing more can happen until input arrives: the script has ended, or it waits for a click.

@@ -93,9 +93,11 @@ Key FromSdlKey(SDL_Keycode sym, char& ch) {
   }
 }
 
-// Keys that type a control character. SDL's text input only reports printable text, so these
-// are made up from the key press.
-char ControlCharacter(Key key) {
+// The character a key press types for the game, 0 for none. The game's character input is
+// single-byte and only its command keys matter, so it comes from the key itself rather than
+// from SDL's text input: a key pushed by a test or a remote tool types like a real one, and an
+// IME's composition (which goes to the interface layer as text) types nothing twice.
+char TypedCharacter(Key key, char keyCh, uint16_t mod) {
   switch (key) {
     case Key::kEnter:
       return '\r';
@@ -105,6 +107,15 @@ char ControlCharacter(Key key) {
       return '\t';
     case Key::kEscape:
       return 27;
+    case Key::kSpace:
+      return (mod & (KMOD_CTRL | KMOD_ALT)) != 0 ? 0 : ' ';
+    case Key::kCharacter:
+      // Ctrl or Alt with a letter is a shortcut, not typing.
+      if ((mod & (KMOD_CTRL | KMOD_ALT)) != 0) return 0;
+      if (keyCh >= 'A' && keyCh <= 'Z' && ((mod & KMOD_SHIFT) != 0) == ((mod & KMOD_CAPS) != 0)) {
+        return static_cast<char>(keyCh - 'A' + 'a');
+      }
+      return keyCh;
     default:
       return 0;
   }
@@ -181,6 +192,8 @@ SdlPlatform::SdlPlatform(SettingsStore& store) : store_(store) {
 }
 
 SdlPlatform::~SdlPlatform() {
+  for (const auto& [instance, pad] : controllers_) SDL_GameControllerClose(pad);
+  if (controllersReady_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
   ui_.SetRenderer(nullptr);
   if (screen_ != nullptr) SDL_DestroyTexture(screen_);
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
@@ -223,6 +236,12 @@ bool SdlPlatform::InitVideo(std::string& error) {
     return false;
   }
   videoReady_ = true;
+  // Controllers come with the window: they only mean something to a player in front of it.
+  // Without them the game is still played with the mouse and keys.
+  controllersReady_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+  if (!controllersReady_) {
+    SDL_LogWarn(SDL_LOG_CATEGORY_INPUT, "no game controllers: %s", SDL_GetError());
+  }
   return true;
 }
 
@@ -282,8 +301,28 @@ bool SdlPlatform::CreateTexture(std::string& error) {
 }
 
 void SdlPlatform::SetFullScreen(bool fullScreen) {
-  if (window_ == nullptr) return;
-  SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  if (window_ == nullptr || fullScreen == FullScreen()) return;
+  if (fullScreen) {
+    SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
+    SDL_GetWindowSize(window_, &windowed_.w, &windowed_.h);
+  }
+  // The desktop's own mode: switching the display's mode would shuffle the player's other
+  // windows and take seconds on some monitors.
+  if (SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+    SDL_LogWarn(SDL_LOG_CATEGORY_VIDEO, "cannot %s full screen: %s", fullScreen ? "enter" : "leave",
+                SDL_GetError());
+    return;
+  }
+  if (!fullScreen && windowed_.w > 0 && windowed_.h > 0) {
+    // Not every window manager gives the old size and place back by itself.
+    SDL_SetWindowSize(window_, windowed_.w, windowed_.h);
+    SDL_SetWindowPosition(window_, windowed_.x, windowed_.y);
+  }
+  // The interface layer lays itself out the same way on its next picture; until then pointer
+  // positions and the picture already follow the new layout, and the layer's last picture,
+  // drawn for the old one, is not shown (a windowed tool bar would cover the game's top rows).
+  uiTop_ = fullScreen ? 0 : kStripHeight;
+  ui_.Keep(nullptr);
   redrawPending_ = true;
 }
 
@@ -386,22 +425,20 @@ void SdlPlatform::Translate(const SDL_Event& event) {
       TranslateKey(event, event.type == SDL_KEYDOWN);
       break;
     case SDL_TEXTINPUT: {
-      // The whole text for the interface layer's fields (an IME's composition included)...
+      // The whole text for the interface layer's fields, an IME's composition included.
       InputEvent text;
       text.kind = InputEvent::Kind::kTextInput;
       text.text = CleanUtf8(event.text.text);
       pending_.push_back(text);
-      // ...and printable ASCII for the game, whose character input is single-byte. Text arrives
-      // in the case the player typed it, layout and Caps Lock applied.
-      for (const char* p = event.text.text; *p != '\0'; ++p) {
-        if (*p < 0x20 || *p > 0x7E) continue;
-        InputEvent typed;
-        typed.kind = InputEvent::Kind::kKeyChar;
-        typed.ch = *p;
-        pending_.push_back(typed);
-      }
       break;
     }
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+    case SDL_CONTROLLERAXISMOTION:
+      TranslateController(event);
+      break;
     default:
       break;
   }
@@ -433,12 +470,107 @@ void SdlPlatform::TranslateKey(const SDL_Event& event, bool down) {
   }
   pending_.push_back(key);
   if (!down) return;
-  if (const char control = ControlCharacter(key.key); control != 0) {
-    InputEvent typed;
-    typed.kind = InputEvent::Kind::kKeyChar;
-    typed.ch = control;
-    pending_.push_back(typed);
+  // Repeats type again, as held keys do.
+  if (const char typed = TypedCharacter(key.key, key.ch, event.key.keysym.mod); typed != 0) {
+    InputEvent character;
+    character.kind = InputEvent::Kind::kKeyChar;
+    character.key = key.key;
+    character.ch = typed;
+    character.repeat = key.repeat;
+    pending_.push_back(character);
   }
+}
+
+void SdlPlatform::TranslateController(const SDL_Event& event) {
+  // Press above the upper mark, release below the lower one: a trigger resting half-way does
+  // not flicker between the two.
+  constexpr int kTriggerPress = 16000;
+  constexpr int kTriggerRelease = 8000;
+  switch (event.type) {
+    case SDL_CONTROLLERDEVICEADDED:
+      OpenController(event.cdevice.which);
+      break;
+    case SDL_CONTROLLERDEVICEREMOVED:
+      CloseController(event.cdevice.which);
+      break;
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP: {
+      const bool down = event.type == SDL_CONTROLLERBUTTONDOWN;
+      switch (event.cbutton.button) {
+        case SDL_CONTROLLER_BUTTON_A:
+          PushPad(PadButton::kA, down);
+          break;
+        case SDL_CONTROLLER_BUTTON_B:
+          PushPad(PadButton::kB, down);
+          break;
+        case SDL_CONTROLLER_BUTTON_X:
+          PushPad(PadButton::kX, down);
+          break;
+        case SDL_CONTROLLER_BUTTON_Y:
+          PushPad(PadButton::kY, down);
+          break;
+        case SDL_CONTROLLER_BUTTON_DPAD_UP:
+          PushPad(PadButton::kUp, down);
+          break;
+        case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
+          PushPad(PadButton::kDown, down);
+          break;
+        case SDL_CONTROLLER_BUTTON_LEFTSHOULDER:
+          PushPad(PadButton::kLeftShoulder, down);
+          break;
+        case SDL_CONTROLLER_BUTTON_START:
+          PushPad(PadButton::kStart, down);
+          break;
+        default:
+          break;
+      }
+      break;
+    }
+    case SDL_CONTROLLERAXISMOTION: {
+      if (event.caxis.axis != SDL_CONTROLLER_AXIS_TRIGGERRIGHT) break;
+      bool& held = triggerHeld_[event.caxis.which];
+      if (!held && event.caxis.value > kTriggerPress) {
+        held = true;
+        PushPad(PadButton::kRightTrigger, true);
+      } else if (held && event.caxis.value < kTriggerRelease) {
+        held = false;
+        PushPad(PadButton::kRightTrigger, false);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void SdlPlatform::PushPad(PadButton button, bool down) {
+  for (const InputEvent& e : PadEvents(button, down, pointerX_, pointerY_)) pending_.push_back(e);
+}
+
+void SdlPlatform::OpenController(int deviceIndex) {
+  if (!controllersReady_) return;
+  SDL_GameController* pad = SDL_GameControllerOpen(deviceIndex);
+  if (pad == nullptr) {
+    SDL_LogWarn(SDL_LOG_CATEGORY_INPUT, "cannot open the controller %d: %s", deviceIndex,
+                SDL_GetError());
+    return;
+  }
+  const SDL_JoystickID instance = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
+  // SDL announces controllers present at start-up once more; the handle is shared, so the
+  // second open only adds a reference to drop.
+  if (!controllers_.emplace(instance, pad).second) SDL_GameControllerClose(pad);
+}
+
+void SdlPlatform::CloseController(int32_t instance) {
+  // A trigger held while the cable came out would otherwise skip for ever.
+  if (auto held = triggerHeld_.find(instance); held != triggerHeld_.end()) {
+    if (held->second) PushPad(PadButton::kRightTrigger, false);
+    triggerHeld_.erase(held);
+  }
+  auto open = controllers_.find(instance);
+  if (open == controllers_.end()) return;
+  SDL_GameControllerClose(open->second);
+  controllers_.erase(open);
 }
 
 void SdlPlatform::PushGameMouse(InputEvent::Kind kind, FramePoint point, MouseButton button,
@@ -450,6 +582,8 @@ void SdlPlatform::PushGameMouse(InputEvent::Kind kind, FramePoint point, MouseBu
   mouse.y = std::clamp(point.y - uiTop_, -uiTop_, kGameHeight - 1);
   mouse.button = button;
   mouse.delta = delta;
+  pointerX_ = mouse.x;
+  pointerY_ = mouse.y;
   pending_.push_back(mouse);
 }
 
@@ -488,6 +622,9 @@ void SdlPlatform::WarpMouse(int x, int y) {
   const double py = picture.y + (y + uiTop_ + 0.5) * picture.h / FrameHeight();
   SDL_WarpMouseInWindow(window_, static_cast<int>(px * windowWidth / outputWidth),
                         static_cast<int>(py * windowHeight / outputHeight));
+  // A controller press right after acts where the pointer went, before its move event arrives.
+  pointerX_ = std::clamp(x, 0, kGameWidth - 1);
+  pointerY_ = std::clamp(y, -uiTop_, kGameHeight - 1);
 }
 
 void SdlPlatform::PresentUi(ImDrawData* drawData, int gameTop) {

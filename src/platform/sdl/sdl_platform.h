@@ -6,16 +6,19 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "graphics/surface.h"
+#include "platform/controller.h"
 #include "platform/platform.h"
 #include "platform/ui_render/ui_renderer.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
+struct _SDL_GameController;
 union SDL_Event;
 
 namespace zorvel {
@@ -30,7 +33,8 @@ class SdlPlatform : public Platform {
   // Opens the window. A missing Japanese font is only warned about; no window is an error.
   bool Init(std::string& error);
 
-  // Borderless desktop-sized window versus the normal one; the picture keeps its aspect.
+  // The desktop's full-screen mode (no mode change) versus the normal window, put back at the
+  // size and place it had; the picture keeps its aspect either way.
   void SetFullScreen(bool fullScreen) override;
   bool FullScreen() const override;
   void WarpMouse(int x, int y) override;
@@ -54,10 +58,21 @@ class SdlPlatform : public Platform {
   void MoveWindow(int x, int y) override;
   SettingsStore& Settings() override { return store_; }
 
+  // The window itself, for tests that size and move it as a player would.
+  SDL_Window* Window() const { return window_; }
+
  private:
   struct FramePoint {
     int x = 0;  // frame coordinates: the strip (when shown) on rows 0..23, game area below
     int y = 0;
+  };
+
+  // A window's size and place on the desktop.
+  struct WindowPlace {
+    int x = 0;
+    int y = 0;
+    int w = 0;
+    int h = 0;
   };
 
   bool InitVideo(std::string& error);
@@ -66,6 +81,10 @@ class SdlPlatform : public Platform {
   void Translate(const SDL_Event& event);
   void TranslateMouseButton(const SDL_Event& event, bool down);
   void TranslateKey(const SDL_Event& event, bool down);
+  void TranslateController(const SDL_Event& event);
+  void PushPad(PadButton button, bool down);
+  void OpenController(int deviceIndex);
+  void CloseController(int32_t instance);
   void PushGameMouse(InputEvent::Kind kind, FramePoint point, MouseButton button, int delta);
 
   FramePoint WindowToFrame(int windowX, int windowY) const;
@@ -82,6 +101,7 @@ class SdlPlatform : public Platform {
   bool audioTried_ = false;
   bool audioReady_ = false;
   bool audioOutput_ = false;
+  bool controllersReady_ = false;
 
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
@@ -92,6 +112,15 @@ class SdlPlatform : public Platform {
   int uiTop_ = 24;  // where the game area starts in the frame the interface layer drew
   Surface frame_;   // the strip's rows (black under the tool bar) and the game area
   std::string title_;
+
+  // Open controllers by SDL instance id, and the ones whose right trigger is held down.
+  std::map<int32_t, _SDL_GameController*> controllers_;
+  std::map<int32_t, bool> triggerHeld_;
+  // The game-area point the pointer was last reported at, where controller presses act.
+  int pointerX_ = 0;
+  int pointerY_ = 0;
+  // The window as it was before full screen, put back on leaving it.
+  WindowPlace windowed_;
 
   std::deque<InputEvent> pending_;
   bool redrawPending_ = false;
