@@ -197,6 +197,7 @@ class FramelessPlatform : public HeadlessPlatform {
   void Present(const Surface&) override {}
   void PresentRect(const Surface&, int, int, int, int) override {}
   void PresentRects(const Surface&, std::span<const ScreenRect>) override {}
+  bool ShowsPictures() override { return false; }
 };
 
 // Bounds of one run. A pass is 20 ms of game time, so a run is a few seconds of play.

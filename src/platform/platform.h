@@ -123,6 +123,10 @@ class Platform {
   virtual void SetTitle(const std::string& utf8Title) = 0;
   virtual MessageBoxAnswer ShowMessageBox(const std::string& utf8Text,
                                           const std::string& utf8Caption, MessageBoxKind kind) = 0;
+  // False for a platform that shows nothing at all (the fuzzer's): pictures meant only for the
+  // player, such as the interface layer's frames, need not be drawn for it.
+  virtual bool ShowsPictures() { return true; }
+
   // True when message boxes are answered by the platform (headless: the events file) rather
   // than by the player in the window's own box on the interface layer.
   virtual bool AnswersMessageBoxes() { return false; }

@@ -586,6 +586,8 @@ void UiLayer::BuildWidgets() {
 void UiLayer::Render(uint32_t nowMs, bool force) {
   State& s = *state_;
   if (!force && !s.dirty && s.framesLeft == 0) return;
+  // A platform that shows nothing would only throw the frame away.
+  if (!platform_.ShowsPictures()) return;
   ContextScope scope(context_);
   ImGuiIO& io = ImGui::GetIO();
   io.DeltaTime = s.clockStarted && nowMs != s.lastMs
