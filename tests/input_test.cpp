@@ -469,3 +469,26 @@ TEST_F(Input, DisabledToolbarButtonsDoNothing) {
 
 }  // namespace
 }  // namespace zorvel::test
+
+namespace zorvel::test {
+namespace {
+
+TEST_F(Input, TheWindowOpensWhereItWasKeptOnTheDesktop) {
+  struct Case {
+    const char* settings;
+    std::pair<int, int> place;
+  };
+  // The headless desktop is 1920 x 1080 and the window 808 x 651 from outside.
+  for (const Case& c :
+       {Case{"Left=100\nTop=50\n", {100, 50}}, Case{"Left=5000\nTop=-40\n", {1920 - 808, 0}},
+        Case{"Left=-9\nTop=2000\n", {0, 1080 - 651}}}) {
+    SCOPED_TRACE(c.settings);
+    Session& s = Start("@sleep -1\n", c.settings);
+    s.RunFor(40);
+    ASSERT_FALSE(s.platform().WindowPositions().empty());
+    EXPECT_EQ(s.platform().WindowPositions().back(), c.place);
+  }
+}
+
+}  // namespace
+}  // namespace zorvel::test
