@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "graphics/picture.h"
+#include "platform/files.h"
 #include "resources/archive.h"
 #include "resources/archive_set.h"
 #include "text/sjis.h"
@@ -24,6 +26,16 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
+}
+
+void WritePictureArchive(const std::string& path,
+                         const std::vector<std::pair<std::string, Surface>>& pictures) {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> entries;
+  for (const auto& [name, picture] : pictures) {
+    entries.emplace_back(name, EncodeGraPicture(picture));
+  }
+  const std::vector<uint8_t> file = BuildArchive(IndexLayout::kB, 32, entries);
+  WriteFileAtomic(path, file.data(), file.size());
 }
 
 void WriteGame(const std::string& dir, const std::map<std::string, std::string>& scripts) {

@@ -5,6 +5,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/engine.h"
 #include "platform/headless/headless_platform.h"
@@ -22,6 +24,10 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// Writes a picture archive (layout b, GRA pictures) such as DIR/vx_gra.kpz.
+void WritePictureArchive(const std::string& path,
+                         const std::vector<std::pair<std::string, Surface>>& pictures);
 
 // Writes vx_data.kpz into `dir`: script name -> UTF-8 text with "\n" line ends. Throws when a
 // character has no Shift-JIS form.

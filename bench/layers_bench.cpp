@@ -46,11 +46,7 @@ void WritePictures(const std::string& path) {
   std::vector<std::pair<std::string, Surface>> pictures = {
       {"A1", Gradient(800, 600, 1)}, {"B1", Character(2)}, {"B2", Character(3)},
       {"B3", Character(4)},          {"B4", Character(5)}, {"O1", Character(6)}};
-  std::vector<std::pair<std::string, std::vector<uint8_t>>> entries;
-  for (const auto& [name, picture] : pictures)
-    entries.emplace_back(name, EncodeGraPicture(picture));
-  const std::vector<uint8_t> file = BuildArchive(IndexLayout::kB, 32, entries);
-  WriteFileAtomic(path, file.data(), file.size());
+  WritePictureArchive(path, pictures);
 }
 
 void BM_UpdateScreen(benchmark::State& st) {

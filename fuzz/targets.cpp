@@ -29,6 +29,7 @@
 #include "resources/settings.h"
 #include "scratch_dir.h"
 #include "script/expressions.h"
+#include "ui/hidden_window.h"
 
 namespace zorvel::fuzz {
 
@@ -479,6 +480,18 @@ void FuzzJpeg(const uint8_t* data, size_t size) {
   if (DecodeJpeg(bytes, bitmap, &error)) {
     FUZZ_CHECK(header);
     FUZZ_CHECK(bitmap.Width() == width && bitmap.Height() == height);
+  } else {
+    FUZZ_CHECK(!error.empty());
+    FUZZ_CHECK(IsSentinel(bitmap));
+  }
+}
+
+void FuzzBmp(const uint8_t* data, size_t size) {
+  Surface bitmap = Sentinel();
+  std::string error;
+  if (DecodeBmp(std::span<const uint8_t>(data, size), bitmap, &error)) {
+    FUZZ_CHECK(bitmap.Width() > 0 && bitmap.Width() <= kMaxGraSide);
+    FUZZ_CHECK(bitmap.Height() > 0 && bitmap.Height() <= kMaxGraSide);
   } else {
     FUZZ_CHECK(!error.empty());
     FUZZ_CHECK(IsSentinel(bitmap));

@@ -23,6 +23,8 @@ void FuzzScript(const uint8_t* data, size_t size);
 void FuzzGraPicture(const uint8_t* data, size_t size);
 // The bytes are a JPEG picture entry.
 void FuzzJpeg(const uint8_t* data, size_t size);
+// The bytes are a panic.bmp file.
+void FuzzBmp(const uint8_t* data, size_t size);
 
 // The bytes are a settings file on disk, read through the INI store into the settings; then one
 // value is changed as the settings dialog would, and the others must read back unchanged.

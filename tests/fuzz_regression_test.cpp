@@ -29,6 +29,7 @@ const Target kTargets[] = {
     {"script", zorvel::fuzz::FuzzScript},
     {"gra", zorvel::fuzz::FuzzGraPicture},
     {"jpeg", zorvel::fuzz::FuzzJpeg},
+    {"bmp", zorvel::fuzz::FuzzBmp},
     {"settings_store", zorvel::fuzz::FuzzSettingsStore},
     {"events_file", zorvel::fuzz::FuzzEventsFile},
     {"tool_archive", zorvel::fuzz::FuzzToolArchive},

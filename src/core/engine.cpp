@@ -65,12 +65,29 @@ Engine::Engine(Platform& platform, EngineOptions options)
                                  {},
                                  {},
                                  [this] { return effects_.BackgroundAnimationRunning(); }}),
+      backlog_(s_, screen_, config_, settings_, pictures_, layers_, font_, systemText_, platform,
+               BacklogHooks{[this](const char* name) { PlaySystemSound(name); },
+                            [this] { UpdateToolbar(); }, [this] { quickBar_.DrawQuickBar(); },
+                            [this] { window_.BuildWindowPicture(); },
+                            [this](const char* name) { text_.DrawSpeakerName(name); },
+                            [this](int transition) { layers_.UpdateScreen(transition); }}),
+      choices_(s_, screen_, config_, settings_, font_, expressions_, interpreter_, frameClock_,
+               platform,
+               ChoiceHooks{[this](const char* name) { PlaySystemSound(name); },
+                           [this] { OpenTextPage(); },
+                           [this] { return std::pair{input_.MouseX(), input_.MouseY()}; }}),
+      hidden_(s_, screen_, platform, options_.gameDir,
+              HiddenWindowHooks{[this] { UpdateToolbar(); },
+                                [this] { quickBar_.DrawQuickBar(); },
+                                [this] { sound_.StopVoice(); },
+                                {}}),  // mute: the master volume comes with the sound work
       ui_(platform),
       input_(MakePlayerInput()) {
   flow_.Register(commands_);
   layers_.Register(commands_);
   transitions_.Register(commands_);
   window_.Register(commands_);
+  choices_.Register(commands_);
   // The surfaces exist from the start so that even a run that ends early has a picture.
   screen_.CreateSurfaces();
   loader_.SetUnlockHook([this](const std::string& name) { recollection_.UnlockScene(name); });
@@ -394,11 +411,11 @@ void Engine::CountFinishedGame() {
 }
 
 const Surface& Engine::GameArea() const {
-  return s_.screenMode == 1 ? screen_.sceneSurface : screen_.screenSurface;
+  return s_.screenMode == 1 && !s_.panicActive ? screen_.sceneSurface : screen_.screenSurface;
 }
 
 void Engine::PBPaint() {
-  screen_.Paint(s_.screenMode == 1);
+  screen_.Paint(s_.screenMode == 1 && !s_.panicActive);
   sound_.ApplyVolumes();
 }
 

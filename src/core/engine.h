@@ -97,6 +97,9 @@ class Engine : public ScriptHost {
   const DeveloperLog& DevLog() const { return devLog_; }
   const PlayerInput& Input() const { return input_; }
   UiLayer& Ui() { return ui_; }
+  const Backlog& BacklogScreen() const { return backlog_; }
+  const HiddenWindow& HiddenScreen() const { return hidden_; }
+  const Choices& ChoiceList() const { return choices_; }
   const std::vector<ShownMessageBox>& MessageBoxes() const { return messageBoxes_; }
   bool Closed() const { return closed_; }
   Interpreter& Interp() { return interpreter_; }
@@ -110,6 +113,7 @@ class Engine : public ScriptHost {
   void AutoWaitTicks() override;
   void RecordBacklogPage() override { backlog_.RecordBacklogPage(); }
   void StepBacklogPageBack() override { backlog_.StepPageCounterBack(); }
+  void AddPageVoice(const char* name) override { backlog_.AddPageVoice(name); }
   void PlaySystemSound(const char* name) override;
   bool Skipping() const override { return state_->skipMode != 0; }
   void PassageUnread() override;

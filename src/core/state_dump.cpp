@@ -48,6 +48,38 @@ void KeyedValues(JsonWriter& j, const char* key, const Keys& keys, const Record&
   j.EndObject();
 }
 
+// The history view and the page ring, the recorded pages oldest first.
+void DumpBacklog(JsonWriter& j, const Backlog& backlog, bool open) {
+  const PageRing& ring = backlog.Ring();
+  j.BeginObject("backlog")
+      .Bool("open", open)
+      .Number("scrollOffset", backlog.ScrollOffset())
+      .Number("rewindDepth", backlog.RewindDepth())
+      .String("replayedVoice", SjisToUtf8(backlog.ReplayedVoice()))
+      .Number("pageCounter", ring.pageCounter)
+      .BeginArray("pages");
+  const int32_t pages = std::clamp(ring.pageCounter, 0, kPageRingSize);
+  for (int32_t k = ring.pageCounter - pages; k < ring.pageCounter; ++k) {
+    const PageRecord& r = ring.records[static_cast<size_t>(k % kPageRingSize)];
+    j.BeginObject()
+        .Number("page", k)
+        .String("names", Text(r.names, sizeof r.names))
+        .Number("overlay", r.overlay)
+        .Number("novel", r.novel)
+        .String("voices", Text(r.voices, sizeof r.voices))
+        .BeginArray("text");
+    for (const auto& row : r.text) {
+      std::string cells;
+      for (const char c : row) {
+        if (c != 0) cells.push_back(c);
+      }
+      j.String(SjisToUtf8(cells));
+    }
+    j.EndArray().EndObject();
+  }
+  j.EndArray().EndObject();
+}
+
 }  // namespace
 
 std::string Engine::DumpState(int exitCode) const {
@@ -152,6 +184,15 @@ std::string Engine::DumpState(int exitCode) const {
     j.String(Text(s.history + i * kHistorySlotSize, kHistorySlotSize));
   }
   j.EndArray();
+  DumpBacklog(j, backlog_, s.backlogOpen);
+  // The last choice list: its texts, the highlighted entry and the sound it asked for.
+  j.BeginObject("choices")
+      .Number("count", choices_.Count())
+      .Number("highlighted", choices_.Current())
+      .String("lastSound", SjisToUtf8(choices_.LastSound()))
+      .BeginArray("texts");
+  for (int i = 0; i < choices_.Count(); ++i) j.String(SjisToUtf8(choices_.Text(i)));
+  j.EndArray().EndObject();
 
   // The characters of the arrangement in position order; a position left empty shows as "".
   j.BeginObject("layers")

@@ -5,51 +5,11 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "ui/backlog.h"
+#include "ui/choices.h"
+#include "ui/hidden_window.h"
 
 namespace zorvel {
-
-// The choice list (window and novel layouts).
-class Choices {
- public:
-  void Click(MouseButton, int /*x*/, int /*y*/) {}
-  void Hover(int /*x*/, int /*y*/) {}
-  // For the Up and Down keys: the highlighted choice (1-based, 0 none), how many there are and
-  // the list box in game-area pixels.
-  int Current() const { return 0; }
-  int Count() const { return 0; }
-  int BoxLeft() const { return 0; }
-  int BoxTop() const { return 0; }
-  int BoxWidth() const { return 0; }
-};
-
-// The history view, its page ring and the page rewind.
-class Backlog {
- public:
-  void RecordBacklogPage() {}
-  void StepPageCounterBack() {}
-  void ResetPageCounter() {}
-
-  void OpenBacklog() {}
-  void CloseBacklog() {}
-  void Click(MouseButton, int /*x*/, int /*y*/) {}
-  void MouseMove(int /*x*/, int /*y*/) {}
-  void MouseUp() {}
-  void Wheel(int /*delta*/) {}
-
-  void EnterRewind() {}
-  // Back one page, or forward one (leaving the rewind past the newest page).
-  void StepRewind(bool /*forward*/) {}
-  void LeaveRewind() {}
-};
-
-// The message window hidden by the player, and the panic picture.
-class HiddenWindow {
- public:
-  void HideWindow() {}
-  void ShowWindow() {}
-  void ShowPanic() {}
-  void RemovePanic() {}
-};
 
 // The quick-button bar along the bottom of the game area, and the yes/no question band.
 class QuickBar {
