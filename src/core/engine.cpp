@@ -75,7 +75,9 @@ Engine::Engine(Platform& platform, EngineOptions options)
                platform,
                ChoiceHooks{[this](const char* name) { PlaySystemSound(name); },
                            [this] { OpenTextPage(); },
-                           [this] { return std::pair{input_.MouseX(), input_.MouseY()}; }}),
+                           [this] {
+                             return std::pair{input_.MouseX(), input_.MouseY()};
+                           }}),
       hidden_(s_, screen_, platform, options_.gameDir,
               HiddenWindowHooks{[this] { UpdateToolbar(); },
                                 [this] { quickBar_.DrawQuickBar(); },
