@@ -510,7 +510,22 @@ TEST_F(ToolTest, BuiltDemoPlaysToTheEnd) {
   fs::create_directories(Path("config"));
   zorvel::test::Session s(P("game"), P("config"));
   // Skipping as a player holding Ctrl does: unread passages stop it, so it is taken up again.
-  for (int ms = 0; ms < 20000; ms += 100) {
+  // A choice stops it too: the pointer is run down the screen until an entry lights, and that
+  // entry is taken.
+  for (int ms = 0; ms < 30000; ms += 100) {
+    if (s.state().interactionMode != 0) {
+      for (int y = 0; y < 600; y += 5) {
+        zorvel::InputEvent e;
+        e.kind = zorvel::InputEvent::Kind::kMouseMove;
+        e.x = 400;
+        e.y = y;
+        s.engine().HandleEvent(e);
+        if (s.engine().ChoiceList().Current() == 0) continue;
+        e.kind = zorvel::InputEvent::Kind::kMouseDown;
+        s.engine().HandleEvent(e);
+        break;
+      }
+    }
     s.state().skipMode = 1;
     s.RunFor(100);
   }

@@ -63,6 +63,9 @@ bool CopyRect(Surface& dest, const Surface& src, int x0, int y0, int x1, int y1,
   return true;
 }
 
+// The width novel-mode entries keep when the game has no plate picture.
+constexpr int kMissingPlateWidth = 500;
+
 }  // namespace
 
 Choices::Choices(EngineState& state, Screen& screen, const GameConfig& config,
@@ -272,8 +275,10 @@ void Choices::DrawWindowText(Surface& target, int entry, int style) {
 void Choices::LayOutNovel() {
   boxTop_ = boxLeft_ = boxWidth_ = 0;
   const Surface& plate = screen_.choiceMarkPicture;
-  const int width = plate.Width();
-  const int height = plate.Height() / 2;
+  // Without the plate picture the entries would have no area at all and the player could never
+  // leave the list: they keep a plate's usual size, drawn as text only.
+  const int width = plate.Width() > 0 ? plate.Width() : kMissingPlateWidth;
+  const int height = plate.Height() >= 2 ? plate.Height() / 2 : std::max(config_.TX2_PITCH_Y, 24);
   bool misfit = false;
   for (int i = 0; i < count_; ++i) {
     Box& b = boxes_[static_cast<size_t>(i)];
