@@ -41,21 +41,6 @@ Surface Stacked(int width, int height, Rgb body) {
   return s;
 }
 
-// An evening sky over a dark field, so that the pictures show where the list lies.
-Surface Scene() {
-  Surface s(800, 600);
-  for (int y = 0; y < 600; ++y) {
-    const auto v = static_cast<uint8_t>(y * 160 / 600);
-    if (y < 380) {
-      s.FillRect(0, y, 800, 1, static_cast<uint8_t>(200 - v / 2), static_cast<uint8_t>(90 + v / 3),
-                 static_cast<uint8_t>(120 + v / 2));
-    } else {
-      s.FillRect(0, y, 800, 1, 30, static_cast<uint8_t>(60 + v / 4), 40);
-    }
-  }
-  return s;
-}
-
 class ChoicesTest : public ::testing::Test {
  protected:
   Session& Play(const std::string& main, uint32_t ms = 1500, const std::string& settings = "") {
@@ -64,7 +49,7 @@ class ChoicesTest : public ::testing::Test {
                                          {"sys_sw2", Stacked(410, 50, kLitBox)},
                                          {"sys_sw_m1", Stacked(500, 32, kPlate)},
                                          {"sys_sw_m1om", Stacked(500, 32, kLitPlate)},
-                                         {"A001", Scene()}});
+                                         {"A001", EveningScene()}});
     std::filesystem::create_directories(config_ / "Software/Zorvel");
     WriteText(config_ / "Software/Zorvel/Test.ini", "[test]\n" + settings);
     session_ = std::make_unique<Session>(game_.Path(), config_.Path());

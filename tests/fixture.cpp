@@ -77,6 +77,22 @@ Surface Solid(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
   return s;
 }
 
+// An evening sky over a dark field: busy enough that darkened bands and
+// picture edges show up in screenshots.
+Surface EveningScene() {
+  Surface s(800, 600);
+  for (int y = 0; y < 600; ++y) {
+    const auto v = static_cast<uint8_t>(y * 160 / 600);
+    if (y < 380) {
+      s.FillRect(0, y, 800, 1, static_cast<uint8_t>(200 - v / 2), static_cast<uint8_t>(90 + v / 3),
+                 static_cast<uint8_t>(120 + v / 2));
+    } else {
+      s.FillRect(0, y, 800, 1, 30, static_cast<uint8_t>(60 + v / 4), 40);
+    }
+  }
+  return s;
+}
+
 void ExpectPicture(const Surface& actual, const Surface& expected, const std::string& name,
                    int tolerance) {
   ASSERT_EQ(actual.Width(), expected.Width()) << name;

@@ -36,6 +36,7 @@ void WriteArchiveA(const std::string& path,
 void WritePictures(const std::string& path, const std::map<std::string, Surface>& pictures);
 // A picture of one colour, and a pixel as red, green, blue.
 Surface Solid(int width, int height, uint8_t r, uint8_t g, uint8_t b);
+Surface EveningScene();
 std::array<uint8_t, 3> PixelAt(const Surface& s, int x, int y);
 // Compares two pictures byte by byte, allowing each channel to differ by `tolerance`. On a
 // difference it writes them side by side (actual left) as a PNG in the test's temporary

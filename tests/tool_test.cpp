@@ -440,14 +440,14 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   const std::string demo = std::string(ZORVEL_SOURCE_DIR) + "/demo";
   const RunResult r = Run({"build-game", demo, P("game")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out, "built " + P("game") + "/vx_data.kpz: 4 scripts\nbuilt " + P("game") +
-                       "/vx_gra.kpz: 11 pictures\n");
+  EXPECT_EQ(r.out, "built " + P("game") + "/vx_data.kpz: 5 scripts\nbuilt " + P("game") +
+                       "/vx_gra.kpz: 21 pictures\n");
 
   zorvel::ResourceArchive archive;
   ASSERT_TRUE(archive.Open(P("game/vx_data.kpz"), IndexLayout::kA));
   std::vector<std::string> names;
   for (const ArchiveEntry& e : archive.Entries()) names.push_back(e.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"_CONFIG", "MAIN", "SUB", "TOUR"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"_CONFIG", "MAIN", "STITLE", "SUB", "TOUR"}));
 
   std::vector<uint8_t> stored;
   ASSERT_TRUE(archive.Read(archive.Find("_config"), stored));
@@ -544,7 +544,34 @@ TEST_F(ToolTest, BuiltDemoPlaysToTheEnd) {
   EXPECT_NE(std::find(history.begin(), history.end(), "（あおいは、いつも元気だな……）"),
             history.end());
   EXPECT_NE(std::find(history.begin(), history.end(), "――第一話　おわり"), history.end());
-  EXPECT_EQ(history.back(), "――おしまい");
+  EXPECT_NE(std::find(history.begin(), history.end(), "――おしまい"), history.end());
+  EXPECT_EQ(history.back(), "クリックでタイトルへ戻る。");
+
+  // The last page's click returns to the title script, whose last entry ends the demo.
+  const auto mouse = [&s](zorvel::InputEvent::Kind kind, int x, int y) {
+    zorvel::InputEvent e;
+    e.kind = kind;
+    e.x = x;
+    e.y = y;
+    s.engine().HandleEvent(e);
+  };
+  s.state().skipMode = 0;
+  mouse(zorvel::InputEvent::Kind::kMouseDown, 400, 300);
+  mouse(zorvel::InputEvent::Kind::kMouseUp, 400, 300);
+  s.RunFor(5000);
+  EXPECT_STREQ(s.state().scriptName, "STITLE");
+  ASSERT_NE(s.state().interactionMode, 0);
+  int y = 595;
+  for (; y > 0; y -= 5) {
+    mouse(zorvel::InputEvent::Kind::kMouseMove, 400, y);
+    if (s.engine().ChoiceList().Current() != 0) break;
+  }
+  mouse(zorvel::InputEvent::Kind::kMouseDown, 400, y);
+  mouse(zorvel::InputEvent::Kind::kMouseUp, 400, y);
+  s.RunFor(2000);
+  EXPECT_FALSE(s.engine().Closed());
+  EXPECT_EQ(s.state().interactionMode, 0);
+  EXPECT_STREQ(s.state().scriptName, "STITLE");
 }
 
 TEST_F(ToolTest, BuildGameTakesTopLevelScriptsOnly) {

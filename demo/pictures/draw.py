@@ -3,7 +3,9 @@
 
 The pictures are ours, drawn from code so that anyone can change and redraw them:
 backgrounds (names starting with A), characters (B: colour on the left, mask on the right)
-and overlays (O: colour and mask side by side, or a whole picture for blending).
+and overlays (O: colour and mask side by side, or a whole picture for blending), and the
+interface pictures (sys_ and AUTO_BAR: choice boxes and plates, the backlog's scroll bar,
+thumb and voice icons, the quick-button bar and the auto-speed meter).
 Run it after changing it; the PNG files are kept in the repository.
 Needs only the Python standard library.
 """
@@ -234,8 +236,364 @@ def click_wait():
     write_png("sys_clickw", c.w, c.h, c.px)
 
 
+# Interface pictures ------------------------------------------------------------------------
+# They share the message window's look: deep navy, mostly opaque, soft blue edges, and the
+# click-wait icon's gold for whatever is lit. Masks are grey levels: white shows the picture,
+# black leaves the screen under it.
+
+NAVY_TOP, NAVY_BOTTOM = (30, 40, 92), (14, 20, 54)
+EDGE = (140, 170, 235)
+INK = (185, 200, 245)
+GOLD = (255, 230, 120)
+CREAM_TOP, CREAM_BOTTOM = (255, 248, 236), (255, 224, 206)
+ROSE = (232, 120, 150)
+TRACK = (22, 28, 62)
+WHITE = (255, 255, 255)
+
+
+def grey(v):
+    return (v, v, v)
+
+
+def round_rect(c, x0, y0, x1, y1, r, colour, a=1.0):
+    """Anti-aliased rectangle [x0, x1) x [y0, y1) with corners of radius r; colour may be a
+    function of the row for a gradient."""
+    for y in range(max(0, y0), min(c.h, y1)):
+        col = colour(y) if callable(colour) else colour
+        py = y + 0.5
+        dy = max(y0 + r - py, 0, py - (y1 - r))
+        for x in range(max(0, x0), min(c.w, x1)):
+            px = x + 0.5
+            dx = max(x0 + r - px, 0, px - (x1 - r))
+            cover = 1.0 if r <= 0 else min(1.0, max(0.0, r - math.hypot(dx, dy) + 0.5))
+            c.blend(x, y, col, cover * a)
+
+
+def framed(c, x0, y0, x1, y1, r, border, fill, width=1):
+    round_rect(c, x0, y0, x1, y1, r, border)
+    round_rect(c, x0 + width, y0 + width, x1 - width, y1 - width, max(0, r - width), fill)
+
+
+def gradient(top, bottom, y0, y1):
+    def at(y):
+        t = min(1.0, max(0.0, (y - y0) / max(1, y1 - y0 - 1)))
+        return tuple(int(top[i] + (bottom[i] - top[i]) * t) for i in range(3))
+    return at
+
+
+def stroke(c, x0, y0, x1, y1, width, colour, a=1.0):
+    """Anti-aliased line segment of the given width."""
+    length2 = max(1e-9, (x1 - x0) ** 2 + (y1 - y0) ** 2)
+    pad = int(width) + 2
+    for y in range(int(min(y0, y1)) - pad, int(max(y0, y1)) + pad + 1):
+        for x in range(int(min(x0, x1)) - pad, int(max(x0, x1)) + pad + 1):
+            px, py = x + 0.5, y + 0.5
+            t = min(1.0, max(0.0, ((px - x0) * (x1 - x0) + (py - y0) * (y1 - y0)) / length2))
+            d = math.hypot(px - (x0 + t * (x1 - x0)), py - (y0 + t * (y1 - y0)))
+            c.blend(x, y, colour, min(1.0, max(0.0, width / 2 - d + 0.5)) * a)
+
+
+def arc(c, cx, cy, radius, width, colour, a0, a1):
+    """Anti-aliased ring piece from angle a0 to a1 (degrees, 0 = right, counter-clockwise)."""
+    for y in range(int(cy - radius - width), int(cy + radius + width) + 2):
+        for x in range(int(cx - radius - width), int(cx + radius + width) + 2):
+            px, py = x + 0.5 - cx, y + 0.5 - cy
+            angle = math.degrees(math.atan2(-py, px))
+            if a0 <= angle <= a1:
+                d = abs(math.hypot(px, py) - radius)
+                c.blend(x, y, colour, min(1.0, max(0.0, width / 2 - d + 0.5)))
+
+
+def stacked(name, col, mask):
+    """Writes a colour picture above its mask."""
+    c = Canvas(col.w, col.h * 2)
+    c.px = col.px + mask.px
+    write_png(name, c.w, c.h, c.px)
+
+
+def side_by_side(name, col, mask):
+    c = Canvas(col.w * 2, col.h)
+    stride = col.w * 3
+    for y in range(col.h):
+        c.px[y * stride * 2:y * stride * 2 + stride] = col.px[y * stride:(y + 1) * stride]
+        c.px[y * stride * 2 + stride:(y + 1) * stride * 2] = mask.px[y * stride:(y + 1) * stride]
+    write_png(name, c.w, c.h, c.px)
+
+
+def choice_boxes():
+    """sys_sw / sys_sw2: one window-mode choice row, 440 x 50. The engine centres the text on
+    the box about 4 rows below its top, so the box is the upper 36 rows; the rest of the row
+    is the gap to the next choice. Normal text is white, highlighted text red: the lit box is
+    light so that red reads on it."""
+    w, h = 440, 50
+    x0, x1, y0, y1 = 14, 426, 1, 37
+    for name, top, bottom, border, marks, body in (
+            ("sys_sw", NAVY_TOP, NAVY_BOTTOM, EDGE, EDGE, 205),
+            ("sys_sw2", CREAM_TOP, CREAM_BOTTOM, (236, 178, 96), ROSE, 245)):
+        col, mask = Canvas(w, h), Canvas(w, h)
+        framed(col, x0, y0, x1, y1, 9, border, gradient(top, bottom, y0, y1), 2)
+        round_rect(mask, x0, y0, x1, y1, 9, grey(255))
+        round_rect(mask, x0 + 2, y0 + 2, x1 - 2, y1 - 2, 7, grey(body))
+        # A faint sheen along the top, as on the message window.
+        col.rect(x0 + 10, y0 + 3, x1 - 10, y0 + 4, WHITE, 0.18)
+        for cx in (x0 + 18, x1 - 18):
+            diamond = [(cx, 13), (cx + 5, 19), (cx, 25), (cx - 5, 19)]
+            col.polygon(diamond, marks)
+            mask.polygon(diamond, grey(255))
+        stacked(name, col, mask)
+
+
+def choice_plates():
+    """sys_sw_m1 / sys_sw_m1om: novel-mode choice plates, 560 x 34 (one novel text row);
+    ribbons that fade out at both ends over the darkened page. Normal text is silver,
+    highlighted text yellow."""
+    w, h = 560, 34
+    fade = 90
+    for name, top, bottom, line, body in (
+            ("sys_sw_m1", (26, 34, 78), (12, 18, 48), EDGE, 185),
+            ("sys_sw_m1om", (112, 44, 96), (66, 24, 70), GOLD, 225)):
+        col, mask = Canvas(w, h), Canvas(w, h)
+        col.vgradient(top, bottom, 1, h - 1)
+        col.rect(0, 0, w, 1, (0, 0, 0))
+        col.rect(0, h - 1, w, h, (0, 0, 0))
+        col.rect(0, 1, w, 2, line)
+        col.rect(0, h - 2, w, h - 1, line)
+        for x in range(w):
+            edge = min(x, w - 1 - x) / fade
+            t = 1.0 if edge >= 1 else edge * edge * (3 - 2 * edge)
+            for y in range(1, h - 1):
+                v = 255 if y in (1, h - 2) else body
+                mask.blend(x, y, grey(int(v * t)), 1)
+        for cx in (70, w - 70):
+            diamond = [(cx, 12), (cx + 5, 17), (cx, 22), (cx - 5, 17)]
+            col.polygon(diamond, line)
+            mask.polygon(diamond, grey(255))
+        stacked(name, col, mask)
+
+
+def backlog_pictures():
+    """The backlog's scroll bar, thumb and voice icons. The bar (192 x 574, colour | mask with
+    halves 96 wide) is blended once at screen (680, 10): columns 0-31 hold the bar, 32-63 the
+    lit arrows (up in rows 0-13, down in rows 558-573). The thumb and the icons are pasted
+    without a mask, so their corners carry the colours they land on: the track's for the
+    thumb, the darkened backlog background's for the icons."""
+    w, h = 96, 574
+    col, mask = Canvas(w, h), Canvas(w, h)
+    # Track: its straight part spans the thumb's whole travel (rows 20-549).
+    framed(col, 7, 16, 25, 555, 4, (70, 90, 150), TRACK)
+    round_rect(mask, 7, 16, 25, 555, 4, grey(255))
+    col.rect(15, 24, 17, 547, (40, 50, 100))
+    for left, fill, border, ink in ((0, NAVY_TOP, (70, 90, 150), INK),
+                                    (32, (70, 92, 175), GOLD, GOLD)):
+        for y0, y1, up in ((0, 14, True), (558, 574, False)):
+            framed(col, left + 4, y0, left + 28, y1, 5, border, fill)
+            round_rect(mask, left + 4, y0, left + 28, y1, 5, grey(255))
+            mid = (y0 + y1) / 2
+            tip, base = (mid - 3.5, mid + 3.5) if up else (mid + 3.5, mid - 3.5)
+            col.polygon([(left + 16, tip), (left + 22, base), (left + 10, base)], ink)
+    side_by_side("sys_bl_bar", col, mask)
+
+    thumb = Canvas(16, 30, TRACK)
+    round_rect(thumb, 1, 0, 15, 30, 6, gradient((200, 214, 252), (140, 160, 228), 0, 30))
+    for y in (11, 14, 17):
+        thumb.rect(5, y, 11, y + 1, (96, 112, 180))
+    write_png("sys_bl_cur", thumb.w, thumb.h, thumb.px)
+
+    for name, fill, border, ink in (("sys_blVR", (22, 28, 66), (70, 90, 150), INK),
+                                    ("sys_blVR2", (74, 56, 116), GOLD, GOLD)):
+        c = Canvas(28, 20, (6, 7, 16))
+        framed(c, 0, 0, 28, 20, 6, border, fill)
+        c.rect(6, 7, 9, 13, ink)
+        c.polygon([(8, 7), (13, 3.5), (13, 16.5), (8, 13)], ink)
+        arc(c, 13, 10, 4, 1.5, ink, -50, 50)
+        arc(c, 13, 10, 8, 1.5, ink, -45, 45)
+        write_png(name, c.w, c.h, c.px)
+
+
+# A 5 x 7 pixel alphabet for the quick buttons' labels (only the letters they use).
+GLYPHS = {
+    "A": ".###.|#...#|#...#|#####|#...#|#...#|#...#",
+    "C": ".####|#....|#....|#....|#....|#....|.####",
+    "D": "####.|#...#|#...#|#...#|#...#|#...#|####.",
+    "E": "#####|#....|#....|####.|#....|#....|#####",
+    "F": "#####|#....|#....|####.|#....|#....|#....",
+    "G": ".####|#....|#....|#..##|#...#|#...#|.###.",
+    "H": "#...#|#...#|#...#|#####|#...#|#...#|#...#",
+    "I": ".###.|..#..|..#..|..#..|..#..|..#..|.###.",
+    "K": "#...#|#..#.|#.#..|##...|#.#..|#..#.|#...#",
+    "L": "#....|#....|#....|#....|#....|#....|#####",
+    "N": "#...#|##..#|#.#.#|#..##|#...#|#...#|#...#",
+    "O": ".###.|#...#|#...#|#...#|#...#|#...#|.###.",
+    "P": "####.|#...#|#...#|####.|#....|#....|#....",
+    "Q": ".###.|#...#|#...#|#...#|#.#.#|#..#.|.##.#",
+    "S": ".####|#....|#....|.###.|....#|....#|####.",
+    "T": "#####|..#..|..#..|..#..|..#..|..#..|..#..",
+    "U": "#...#|#...#|#...#|#...#|#...#|#...#|.###.",
+    "V": "#...#|#...#|#...#|#...#|#...#|.#.#.|..#..",
+    "W": "#...#|#...#|#...#|#.#.#|#.#.#|#.#.#|.#.#.",
+    ".": ".|.|.|.|.|.|#",
+}
+
+
+def label_width(text):
+    return sum(len(GLYPHS[ch].split("|")[0]) + 1 for ch in text) - 1
+
+
+def label(c, x, y, text, colour):
+    for ch in text:
+        rows = GLYPHS[ch].split("|")
+        for dy, row in enumerate(rows):
+            for dx, bit in enumerate(row):
+                if bit == "#":
+                    c.blend(x + dx, y + dy, colour, 1)
+        x += len(rows[0]) + 1
+
+
+# Quick-button icons in a 12 x 12 box at (x, y); `hole` is the key's own colour.
+def icon_skip(c, x, y, ink, hole):
+    for dx in (0, 6):
+        c.polygon([(x + dx, y + 1), (x + dx + 6, y + 6), (x + dx, y + 11)], ink)
+
+
+def icon_auto(c, x, y, ink, hole):
+    arc(c, x + 6, y + 6, 5, 1.6, ink, -180, 180)
+    stroke(c, x + 6, y + 6, x + 6, y + 2.5, 1.5, ink)
+    stroke(c, x + 6, y + 6, x + 8.5, y + 7.5, 1.5, ink)
+
+
+def icon_hide(c, x, y, ink, hole):
+    round_rect(c, x, y + 2, x + 12, y + 10, 2, ink)
+    round_rect(c, x + 2, y + 4, x + 10, y + 8, 1, hole)
+    stroke(c, x + 1, y + 11.5, x + 11, y + 0.5, 1.5, ink)
+
+
+def icon_tray(c, x, y, ink, hole, up):
+    stroke(c, x + 1, y + 8, x + 1, y + 11, 1.5, ink)
+    stroke(c, x + 1, y + 11, x + 11, y + 11, 1.5, ink)
+    stroke(c, x + 11, y + 11, x + 11, y + 8, 1.5, ink)
+    if up:
+        c.polygon([(x + 6, y), (x + 10, y + 4), (x + 2, y + 4)], ink)
+        c.rect(x + 5, y + 4, x + 7, y + 9, ink)
+    else:
+        c.rect(x + 5, y, x + 7, y + 5, ink)
+        c.polygon([(x + 2, y + 5), (x + 10, y + 5), (x + 6, y + 9)], ink)
+
+
+def icon_save(c, x, y, ink, hole):
+    icon_tray(c, x, y, ink, hole, False)
+
+
+def icon_load(c, x, y, ink, hole):
+    icon_tray(c, x, y, ink, hole, True)
+
+
+def icon_log(c, x, y, ink, hole):
+    for dy in (2, 6, 10):
+        c.disc(x + 1.5, y + dy, 1.3, ink, soft=0.8)
+        c.rect(x + 4, y + dy - 1, x + 12, y + dy + 1, ink)
+
+
+def icon_voice(c, x, y, ink, hole):
+    c.rect(x, y + 4, x + 3, y + 8, ink)
+    c.polygon([(x + 2, y + 4), (x + 6, y + 1), (x + 6, y + 11), (x + 2, y + 8)], ink)
+    arc(c, x + 6, y + 6, 3, 1.4, ink, -55, 55)
+    arc(c, x + 6, y + 6, 6, 1.4, ink, -50, 50)
+
+
+def icon_config(c, x, y, ink, hole):
+    for k in range(8):
+        a = k * math.pi / 4
+        c.disc(x + 6 + 4.8 * math.cos(a), y + 6 + 4.8 * math.sin(a), 1.4, ink, soft=0.8)
+    c.disc(x + 6, y + 6, 4.3, ink, soft=0.8)
+    c.disc(x + 6, y + 6, 1.8, hole, soft=0.8)
+
+
+def icon_slower(c, x, y, ink, hole):
+    round_rect(c, x + 1, y + 5, x + 11, y + 7, 1, ink)
+
+
+def icon_faster(c, x, y, ink, hole):
+    round_rect(c, x + 1, y + 5, x + 11, y + 7, 1, ink)
+    round_rect(c, x + 5, y + 1, x + 7, y + 11, 1, ink)
+
+
+# Button number: (x, label, icon), as the engine places and numbers them.
+QUICK_BUTTONS = {
+    1: (270, "SKIP", icon_skip),
+    2: (398, "AUTO", icon_auto),
+    3: (590, "HIDE", icon_hide),
+    4: (718, "Q.SAVE", icon_save),
+    5: (526, "Q.LOAD", icon_load),
+    6: (206, "LOG", icon_log),
+    7: (654, "VOICE", icon_voice),
+    8: (14, "CONFIG", icon_config),
+    9: (462, "SLOW", icon_slower),
+    10: (334, "FAST", icon_faster),
+    11: (142, "SAVE", icon_save),
+    12: (78, "LOAD", icon_load),
+}
+
+
+def quick_bar():
+    """sys_qbtn, 800 x 96: rows 0-23 the bar unlit, 24-47 unused, 48-71 lit, 72-95 the mask
+    (one mask for both). Each button is 64 x 24; its icon and label keep to rows 4-15 because
+    the auto-speed meter covers rows 16-23 of x 392-471 while auto mode runs. The line under
+    each label lights with the button; under AUTO the meter takes its place."""
+    w, h = 800, 24
+    states = []
+    mask = Canvas(w, h)
+    mask.rect(0, 0, w, 1, grey(200))
+    mask.rect(0, 1, w, h, grey(165))
+    for lit in (False, True):
+        c = Canvas(w, h)
+        c.vgradient((24, 30, 70), (10, 14, 40), 0, h)
+        c.rect(0, 0, w, 1, (90, 110, 180))
+        for x, text, icon in QUICK_BUTTONS.values():
+            top, bottom = ((70, 92, 175), (44, 58, 128)) if lit else ((34, 42, 92), (22, 28, 66))
+            border = GOLD if lit else (60, 74, 140)
+            framed(c, x + 3, 2, x + 61, 23, 5, border, gradient(top, bottom, 3, 22))
+            ink, text_ink = (GOLD, WHITE) if lit else (INK, (205, 215, 245))
+            width = 12 + 4 + label_width(text)
+            left = x + 32 - width // 2
+            hole = gradient(top, bottom, 3, 22)(10)
+            icon(c, left, 4, ink, hole)
+            label(c, left + 16, 7, text, text_ink)
+            c.rect(x + 14, 18, x + 50, 20, GOLD if lit else (56, 70, 132))
+            if not lit:
+                round_rect(mask, x + 3, 2, x + 61, 23, 5, grey(240))
+                icon(mask, left, 4, grey(255), grey(240))
+                label(mask, left + 16, 7, text, grey(255))
+        states.append(c)
+    out = Canvas(w, h * 4)
+    for band, canvas in ((0, states[0]), (2, states[1]), (3, mask)):
+        out.px[band * h * w * 3:(band + 1) * h * w * 3] = canvas.px
+    write_png("sys_qbtn", out.w, out.h, out.px)
+
+
+def auto_meter():
+    """AUTO_BAR: the auto-speed meter, 80 x 8, full (rows 0-7) above empty (rows 8-15). The
+    engine shows whole 8-column steps of the full meter, so each step is one cell."""
+    c = Canvas(80, 16)
+    for half in (0, 1):
+        y = half * 8
+        framed(c, 0, y, 80, y + 8, 3, (56, 70, 132), (12, 16, 44))
+        for k in range(10):
+            t = k / 9
+            full = tuple(int((120, 215, 205)[i] + (GOLD[i] - (120, 215, 205)[i]) * t)
+                         for i in range(3))
+            c.rect(8 * k + 2, y + 2, 8 * k + 7, y + 6, full if half == 0 else (36, 46, 96))
+            if half == 0:
+                c.rect(8 * k + 2, y + 2, 8 * k + 7, y + 3, WHITE, 0.35)
+    write_png("AUTO_BAR", c.w, c.h, c.px)
+
+
 if __name__ == "__main__":
     click_wait()
+    choice_boxes()
+    choice_plates()
+    backlog_pictures()
+    quick_bar()
+    auto_meter()
     sky()
     town()
     night()

@@ -62,7 +62,7 @@ Engine::Engine(Platform& platform, EngineOptions options)
       text_(s_, config_, settings_, screen_, font_, systemText_, platform, MakeTextHooks()),
       window_(screen_, s_, config_, settings_, platform, frameClock_,
               MessageWindowHooks{[this] { text_.RedrawText(); },
-                                 {},
+                                 [this](int mode) { quickBar_.DrawQuickBar(mode); },
                                  {},
                                  [this] { return effects_.BackgroundAnimationRunning(); }}),
       backlog_(s_, screen_, config_, settings_, pictures_, layers_, font_, systemText_, platform,
@@ -71,6 +71,8 @@ Engine::Engine(Platform& platform, EngineOptions options)
                             [this] { window_.BuildWindowPicture(); },
                             [this](const char* name) { text_.DrawSpeakerName(name); },
                             [this](int transition) { layers_.UpdateScreen(transition); }}),
+      quickBar_(s_, screen_, config_, settings_, systemText_, platform, saves_,
+                MakeQuickBarHooks()),
       choices_(s_, screen_, config_, settings_, font_, expressions_, interpreter_, frameClock_,
                platform,
                ChoiceHooks{[this](const char* name) { PlaySystemSound(name); },
@@ -214,6 +216,41 @@ MessageTextHooks Engine::MakeTextHooks() {
   h.drawWindowAndText = [this] { window_.DrawWindowAndText(); };
   h.backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); };
   h.skipping = [this] { return Skipping(); };
+  return h;
+}
+
+QuickBarHooks Engine::MakeQuickBarHooks() {
+  QuickBarHooks h;
+  h.updateToolbar = [this] { UpdateToolbar(); };
+  h.playSystemSound = [this](const char* name) { PlaySystemSound(name); };
+  h.backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); };
+  h.pointer = [this] { return std::pair{input_.MouseX(), input_.MouseY()}; };
+  h.hideWindow = [this] { hidden_.HideWindow(); };
+  h.openBacklog = [this] { backlog_.OpenBacklog(); };
+  h.stepRewind = [this](bool forward) { backlog_.StepRewind(forward); };
+  h.showSettings = [this] { return settingsDialog_.ShowModal(); };
+  h.readStoredSettings = [this] {
+    int width = 0;
+    int height = 0;
+    platform_.DesktopSize(width, height);
+    return ReadSettings(platform_.Settings(), settingsWhere_, config_, width, height);
+  };
+  h.reloadFont = [this] { LoadFont(); };
+  h.redrawMessageWindow = [this] {
+    window_.BuildWindowPicture();
+    window_.DrawWindowAndText();
+  };
+  h.restoreScreen = [this] {
+    layers_.RestoreLayers();
+    layers_.UpdateScreen(0);
+  };
+  h.fullScreen = [this] { return input_.FullScreen(); };
+  h.setFullScreen = [this](bool on) { on ? input_.EnterFullScreen() : input_.LeaveFullScreen(); };
+  h.pumpEvents = [this] { PumpEvents(); };
+  h.stopMusic = [this] { sound_.StopMusic(); };
+  h.restoreChoiceScreen = [this] { choices_.RestoreScreen(); };
+  h.closeMessageWindow = [this] { window_.CloseMessageWindow(); };
+  h.loadScript = [this](const char* name) { return loader_.LoadScript(name, kLoadStory); };
   return h;
 }
 

@@ -100,6 +100,7 @@ class Engine : public ScriptHost {
   const Backlog& BacklogScreen() const { return backlog_; }
   const HiddenWindow& HiddenScreen() const { return hidden_; }
   const Choices& ChoiceList() const { return choices_; }
+  const QuickBar& Bar() const { return quickBar_; }
   const std::vector<ShownMessageBox>& MessageBoxes() const { return messageBoxes_; }
   bool Closed() const { return closed_; }
   Interpreter& Interp() { return interpreter_; }
@@ -139,6 +140,7 @@ class Engine : public ScriptHost {
   void ReadSettingsIntoState();
   LayerHooks MakeLayerHooks();
   MessageTextHooks MakeTextHooks();
+  QuickBarHooks MakeQuickBarHooks();
   // The message font from the settings (face, size, bold), with its common glyphs cached.
   void LoadFont();
   // The window at the stored place, kept on the desktop.

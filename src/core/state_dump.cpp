@@ -143,6 +143,8 @@ std::string Engine::DumpState(int exitCode) const {
       .Bool("menuOpen", input_.MenuOpen())
       .Bool("fullScreen", input_.FullScreen())
       .Bool("toolbarLocked", s.toolbarLocked)
+      .Number("hoverButton", quickBar_.HoverButton())
+      .Number("questionAnswer", quickBar_.Answer())
       .EndObject();
 
   j.BeginObject("vars");

@@ -8,28 +8,9 @@
 #include "ui/backlog.h"
 #include "ui/choices.h"
 #include "ui/hidden_window.h"
+#include "ui/quick_bar.h"
 
 namespace zorvel {
-
-// The quick-button bar along the bottom of the game area, and the yes/no question band.
-class QuickBar {
- public:
-  void ResetHighlight() {}
-  void DrawQuickBar() {}
-  void HoverQuickBar(int /*x*/, int /*y*/) {}
-  // Runs the action of the button under the pointer (or chosen by a function key); true when a
-  // button acted.
-  bool PressQuickButton() { return false; }
-  // A function key's button (0 none) taken as the hovered one before the press.
-  void ChooseButton(int /*button*/) {}
-
-  void AskQuestion(const char* /*sjisText*/, int /*kind*/) {}
-  void QuestionMouseMove(int /*x*/, int /*y*/) {}
-  void QuestionClick(MouseButton, int /*x*/, int /*y*/) {}
-  // A click while the return-to-title question is up answers it with yes.
-  void AnswerTitleQuestionYes() {}
-  void ApplySettings() {}
-};
 
 // Click maps.
 class ClickMap {
