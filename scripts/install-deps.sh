@@ -10,6 +10,8 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth
+  libvorbis-dev libmpv-dev
+  espeak-ng ffmpeg vorbis-tools
 )
 missing=()
 for p in "${packages[@]}"; do

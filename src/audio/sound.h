@@ -11,12 +11,6 @@ class Sound {
   void StopVoice() {}
   bool VoiceOrEffectPlaying() const { return false; }
   void ApplyVolumes() {}
-  // Music fades, volumes and the refill of streamed music, once a timer tick.
-  void RefillStream() {}
-  void StopMusic() {}
-  void StartMusic(int /*number*/) {}
-  // Movie playback countdown; true while a movie holds the timer tick.
-  bool TickMovie() { return false; }
 };
 
 }  // namespace zorvel

@@ -247,7 +247,7 @@ QuickBarHooks Engine::MakeQuickBarHooks() {
   h.fullScreen = [this] { return input_.FullScreen(); };
   h.setFullScreen = [this](bool on) { on ? input_.EnterFullScreen() : input_.LeaveFullScreen(); };
   h.pumpEvents = [this] { PumpEvents(); };
-  h.stopMusic = [this] { sound_.StopMusic(); };
+  h.stopMusic = [this] { music_.StopMusic(); };
   h.restoreChoiceScreen = [this] { choices_.RestoreScreen(); };
   h.closeMessageWindow = [this] { window_.CloseMessageWindow(); };
   h.loadScript = [this](const char* name) { return loader_.LoadScript(name, kLoadStory); };
@@ -397,7 +397,7 @@ void Engine::AskQuitAfterAnimation() {
 }
 
 void Engine::Shutdown() {
-  sound_.StopMusic();
+  music_.StopMusic();
 }
 
 void Engine::ResetWaits() {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/movie.h"
+#include "audio/music.h"
 #include "audio/sound.h"
 #include "core/engine_state.h"
 #include "dialogs/settings_dialog.h"
@@ -192,6 +194,8 @@ class Engine : public ScriptHost {
   MessageText text_;
   MessageWindow window_;
   Sound sound_;
+  Music music_;
+  Movie movie_;
   Effects effects_;
   Objects objects_;
   GlobalData globalData_;

@@ -94,8 +94,8 @@ void Engine::AppIdle() {
 }
 
 void Engine::Timer1Timer() {
-  sound_.RefillStream();
-  if (sound_.TickMovie()) return;
+  music_.RefillStream();
+  if (movie_.TickMovie()) return;
   effects_.EffectTick();
   if (s_.screenMode == 8) return;  // the recollection screen's tick comes with that screen
   if (s_.backlogOpen || s_.busy || s_.screenMode != 0) return;
@@ -113,7 +113,7 @@ void Engine::Timer1Timer() {
   }
   if (s_.pendingCountdown > 0) {
     s_.pendingCountdown -= 1;
-    if (s_.pendingCountdown == 0) sound_.StartMusic(s_.pendingMusic);
+    if (s_.pendingCountdown == 0) music_.StartMusic(s_.pendingMusic);
   }
   if (s_.waitKind == 0 || s_.busy || s_.screenMode != 0) return;
 
