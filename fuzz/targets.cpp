@@ -371,6 +371,7 @@ void FuzzScript(const uint8_t* data, size_t size) {
   FramelessPlatform platform(store);
   EngineOptions options;
   options.gameDir = game.Dir();
+  options.writeSaveFiles = false;
   options.stock = &stock;
   options.randomSeed = 7;
   options.seedGiven = true;

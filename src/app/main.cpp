@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
   zorvel::IniSettingsStore store(o.configDir);
   zorvel::EngineOptions engineOptions;
   engineOptions.gameDir = o.gameDir;
-  engineOptions.saveDir = o.saveDir.empty() ? o.gameDir : o.saveDir;
+  engineOptions.saveDir = o.saveDir;
 
   std::unique_ptr<zorvel::Platform> platform;
   zorvel::HeadlessPlatform* headless = nullptr;

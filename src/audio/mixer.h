@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <mutex>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "audio/wave.h"
@@ -50,6 +51,10 @@ class Mixer {
   void SetPosition(int slot, size_t byteOffset);
   void SetVolume(int slot, int centibels);
   int Volume(int slot) const;
+  // What the slot holds, for the state dump and the log (the sound's name); cleared with the
+  // buffer.
+  void SetLabel(int slot, const std::string& name);
+  std::string Label(int slot) const;
   void SetMasterVolume(int centibels);
   int MasterVolume() const;
 

@@ -65,6 +65,7 @@ Engine::Engine(Platform& platform, EngineOptions options)
                                  [this](int mode) { quickBar_.DrawQuickBar(mode); },
                                  {},
                                  [this] { return effects_.BackgroundAnimationRunning(); }}),
+      globalData_(s_, platform.Settings(), settingsWhere_, settings_),
       backlog_(s_, screen_, config_, settings_, pictures_, layers_, font_, systemText_, platform,
                BacklogHooks{[this](const char* name) { PlaySystemSound(name); },
                             [this] { UpdateToolbar(); }, [this] { quickBar_.DrawQuickBar(); },
@@ -124,6 +125,10 @@ void Engine::Start() {
                SjisToUtf8(config_.GAME_ID) +
                "] would leave the settings directory; settings are not read or written");
   }
+  globalData_.SetDirectory(
+      options_.writeSaveFiles
+          ? ResolveSaveDirectory(options_.saveDir, options_.gameDir, config_.GAME_ID)
+          : std::string());
   cdDir_ = ReadCdDir(platform_.Settings(), settingsWhere_);
   platform_.SetTitle(SjisToUtf8(config_.TITLE));
   ReadSettingsIntoState();

@@ -50,6 +50,9 @@ struct EngineStock {
 struct EngineOptions {
   std::string gameDir = ".";
   std::string saveDir;  // empty: the game directory
+  // False for hosts that run thousands of short engines (the script fuzzer): save files then
+  // live in memory for the engine's life and nothing is written to disk.
+  bool writeSaveFiles = true;
   uint32_t randomSeed = 0;
   bool seedGiven = false;
   EngineStock* stock = nullptr;  // null: allocate everything

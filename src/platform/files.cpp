@@ -113,6 +113,12 @@ std::string NewScreenshotPath(std::string& error) {
   return {};
 }
 
+bool DirectoryWritable(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
 bool MakeDirectories(const std::string& path) {
   if (path.empty()) return false;
   std::string partial;

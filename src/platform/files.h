@@ -23,6 +23,8 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
 // on failure the old file is untouched and the temporary file removed.
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size);
 bool MakeDirectories(const std::string& path);
+// True when files can be created in the directory `path` (it exists and is writable to us).
+bool DirectoryWritable(const std::string& path);
 std::string JoinPath(const std::string& dir, const std::string& name);
 
 // The per-user data directory: $XDG_DATA_HOME/zorvel, or ~/.local/share/zorvel.

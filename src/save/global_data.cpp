@@ -1,0 +1,188 @@
+#include "save/global_data.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+
+#include "platform/files.h"
+#include "platform/platform.h"
+#include "text/sjis.h"
+
+namespace zorvel {
+
+namespace {
+
+const std::array<uint32_t, 256>& CrcTable() {
+  static const std::array<uint32_t, 256> table = [] {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t n = 0; n < 256; ++n) {
+      uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[n] = c;
+    }
+    return t;
+  }();
+  return table;
+}
+
+uint32_t ReadLe32(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+         static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+void WriteLe32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// ORs a block of the file into memory and memory back into the block. Bytes of the block that
+// memory has no room for keep the file's value, so nothing the file held is ever dropped.
+void MergeBlock(std::span<uint8_t> memory, std::span<uint8_t> block) {
+  const size_t n = std::min(memory.size(), block.size());
+  for (size_t i = 0; i < n; ++i) {
+    memory[i] |= block[i];
+    block[i] = memory[i];
+  }
+}
+
+size_t CountBits(std::span<const uint8_t> bytes) {
+  size_t n = 0;
+  for (uint8_t b : bytes) n += static_cast<size_t>(std::popcount(b));
+  return n;
+}
+
+}  // namespace
+
+uint32_t GlobalChecksum(std::span<const uint8_t> bytes, uint32_t seed) {
+  const auto& table = CrcTable();
+  uint32_t crc = seed;
+  for (uint8_t b : bytes) crc = (crc >> 8) ^ table[(crc ^ b) & 0xFF];
+  return crc;
+}
+
+GlobalFileInfo DescribeGlobalFile(std::span<const uint8_t> file) {
+  GlobalFileInfo info;
+  info.rightSize = file.size() == kGlobalFileSize;
+  if (file.size() < kGlobalFileSize) return info;
+  const std::vector<uint8_t> b(file.begin(), file.begin() + kGlobalFileSize);
+  info.storedChecksum = ReadLe32(b, GlobalLayout::kChecksum);
+  info.computedChecksum = GlobalChecksum(std::span(b).first(kGlobalDataBytes));
+  info.checksumGood = info.storedChecksum == info.computedChecksum;
+  const std::span<const uint8_t> all(b);
+  info.eventFlags = CountBits(all.subspan(GlobalLayout::kEvents, GlobalLayout::kEventsSize));
+  info.seenPictures = CountBits(all.subspan(GlobalLayout::kSeen, 250));
+  info.unlockedScenes = CountBits(all.subspan(GlobalLayout::kUnlocked, 250));
+  info.readMarks = CountBits(all.subspan(GlobalLayout::kReadMarks, GlobalLayout::kReadMarksSize));
+  info.characterCounter = static_cast<int32_t>(ReadLe32(b, GlobalLayout::kCounter));
+  return info;
+}
+
+std::string ResolveSaveDirectory(const std::string& given, const std::string& gameDir,
+                                 const std::string& sjisGameId) {
+  if (!given.empty()) return given;
+  if (DirectoryWritable(gameDir)) return gameDir;
+  // The identity becomes one path component: nothing in it may climb out or nest.
+  std::string id = SjisToUtf8(sjisGameId);
+  for (char& c : id) {
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
+  }
+  if (id.empty() || id == "." || id == "..") id = "game";
+  const std::string dir = JoinPath(UserDataDirectory(), id);
+  if (!MakeDirectories(dir)) {
+    LogMessage("the game directory " + gameDir + " cannot be written and " + dir +
+               " cannot be made; saves are not kept");
+    return gameDir;
+  }
+  LogMessage("the game directory " + gameDir + " cannot be written; saves go to " + dir);
+  return dir;
+}
+
+GlobalData::GlobalData(EngineState& state, SettingsStore& store, const SettingsLocation& where,
+                       Settings& settings)
+    : s_(state), store_(store), where_(where), settings_(settings) {}
+
+void GlobalData::SyncGlobalData(bool atStartUp) {
+  const std::string path = JoinPath(dir_, "save0.dat");
+  std::vector<uint8_t> file;
+  bool usable = false;
+  if (dir_.empty()) {
+    usable = !memoryFile_.empty();
+    file = memoryFile_;
+  } else if (auto bytes = ReadWholeFile(path)) {
+    file = std::move(*bytes);
+    usable =
+        file.size() >= kGlobalFileSize && GlobalChecksum(std::span(file).first(kGlobalDataBytes)) ==
+                                              ReadLe32(file, GlobalLayout::kChecksum);
+    if (!usable) {
+      // The read marks in memory go with the rebuild; the damaged file may still hold a
+      // player's years of them, so it is kept where a tool or a person can get them back.
+      const std::string bad = path + ".bad";
+      if (WriteFileAtomic(bad, file.data(), file.size())) {
+        LogMessage("save0.dat is damaged (" + std::to_string(file.size()) +
+                   " bytes, checksum wrong or file short); kept as " + bad + " and rebuilt");
+      } else {
+        LogMessage("save0.dat is damaged and could not be kept as " + bad + "; rebuilt");
+      }
+    }
+  }
+  if (!usable) {
+    file.assign(kGlobalFileSize, 0);
+    s_.vars.readMarks.Clear();
+  }
+  file.resize(kGlobalFileSize);
+  MergeInto(file);
+
+  if (atStartUp) {
+    characterCounter_ = static_cast<int32_t>(ReadLe32(file, GlobalLayout::kCounter));
+  } else {
+    WriteLe32(file, GlobalLayout::kCounter, static_cast<uint32_t>(characterCounter_));
+  }
+  WriteLe32(file, GlobalLayout::kChecksum, GlobalChecksum(std::span(file).first(kGlobalDataBytes)));
+  WriteFiles(file);
+}
+
+void GlobalData::MergeInto(std::vector<uint8_t>& file) {
+  auto block = [&file](size_t at, size_t size) { return std::span(file).subspan(at, size); };
+  auto& v = s_.vars;
+  MergeBlock(v.E.bytes, block(GlobalLayout::kEvents, GlobalLayout::kEventsSize));
+  MergeBlock(v.seen.bytes, block(GlobalLayout::kSeen, GlobalLayout::kSeenSize));
+  MergeBlock(v.unlocked.bytes, block(GlobalLayout::kUnlocked, GlobalLayout::kUnlockedSize));
+  MergeBlock(v.readMarks.bytes, block(GlobalLayout::kReadMarks, GlobalLayout::kReadMarksSize));
+}
+
+void GlobalData::WriteFiles(std::vector<uint8_t>& file) {
+  if (dir_.empty()) {
+    memoryFile_ = file;
+    return;
+  }
+  bool ok = WriteFileAtomic(JoinPath(dir_, "save0.dat"), file.data(), file.size());
+
+  for (int i = 0; i < 10; ++i) {
+    char name[8];
+    std::snprintf(name, sizeof name, "GV%02d", i);
+    WriteSetting(store_, where_, settings_, name, s_.vars.G[i]);
+  }
+
+  std::vector<uint8_t> kaiso(kKaisoFileSize, 0);
+  size_t at = 0;
+  for (const auto& list : playlists_.entries) {
+    for (int32_t entry : list) {
+      WriteLe32(kaiso, at, static_cast<uint32_t>(entry));
+      at += 4;
+    }
+  }
+  for (const auto& name : playlists_.names) {
+    std::copy(name.begin(), name.end() - 1, kaiso.begin() + static_cast<std::ptrdiff_t>(at));
+    at += name.size();
+  }
+  ok = WriteFileAtomic(JoinPath(dir_, "kaiso.dat"), kaiso.data(), kaiso.size()) && ok;
+
+  // Said once per run: a read-only directory would otherwise repeat it at every sync.
+  if (!ok && !writeFailureSaid_) {
+    LogMessage("could not write save0.dat or kaiso.dat in " + dir_ +
+               "; read marks and unlocked pictures of this run are not kept");
+    writeFailureSaid_ = true;
+  }
+  if (ok) writeFailureSaid_ = false;
+}
+
+}  // namespace zorvel
