@@ -1,0 +1,89 @@
+// Saving and loading a game in a slot, quick save and quick load, and the notice banner that
+// announces them on the game screen.
+//
+// Touches: the whole game state (a load replaces it), the page ring, the screen and scene
+// surfaces, the settings (LastSaveSlot, the player names), the system text, the frame clock, and
+// the slot files under the save directory. Sounds, music, the layers, the script loader, the
+// global data and the tool bar are reached through the hooks.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "core/engine_state.h"
+#include "graphics/frame_clock.h"
+#include "graphics/screen.h"
+#include "platform/platform.h"
+#include "resources/game_config.h"
+#include "resources/settings.h"
+#include "save/slot_file.h"
+#include "text/system_text.h"
+#include "ui/backlog.h"
+
+namespace zorvel {
+
+struct SaveGameHooks {
+  std::function<void(const char* name)> playSystemSound;
+  std::function<void()> drawQuickBar;
+  std::function<void()> updateToolbar;
+  std::function<void(int force)> breakSkipAndAuto;
+  // Voices and effects, every slot.
+  std::function<void()> stopAllSounds;
+  // Stops the looping effect and forgets its name.
+  std::function<void()> stopLoop;
+  // The looping effect playing now ("" for none), and starting one again after a load (the
+  // category switches decide).
+  std::function<std::string()> loopEffect;
+  std::function<void(const std::string& name)> restartLoop;
+  // The `music` operation with a number.
+  std::function<void(int number)> music;
+  std::function<void()> syncGlobalData;
+  // The layers rebuilt from the remembered names and shown with transition 7.
+  std::function<void()> restoreScreen;
+  std::function<bool(const char* name)> loadScript;
+  // The message window's captured background no longer matches the scene.
+  std::function<void()> windowStale;
+  // Where the save files live; empty when they are kept nowhere.
+  std::function<std::string()> directory;
+  // The local time now (saves record it).
+  std::function<std::tm()> now;
+};
+
+class SaveGames {
+ public:
+  SaveGames(EngineState& state, Screen& screen, const GameConfig& config, Settings& settings,
+            SettingsStore& store, const SettingsLocation& where, SystemText& systemText,
+            FrameClock& frameClock, Platform& platform, PageRing& ring, SaveGameHooks hooks);
+
+  // False when the slot could not be written (the game is unchanged then).
+  bool SaveGame(int slot, bool silent);
+  // False when the slot does not exist or cannot be used; a refused file leaves the game as it
+  // was.
+  bool LoadGame(int slot, bool silent);
+  void QuickSave();
+  void QuickLoad() { LoadGame(kQuickSlot, false); }
+  // Replaces a slot's comment in place (the list's comment button and quick save).
+  bool WriteComment(int slot, const std::string& sjisComment);
+  void NoticeBanner(const char* sjisText, int holdMs);
+
+  std::string SlotPath(int slot) const;
+  bool SlotExists(int slot) const;
+
+ private:
+  void Banner(const char* sjisText, int holdMs);
+
+  EngineState& s_;
+  Screen& screen_;
+  const GameConfig& config_;
+  Settings& settings_;
+  SettingsStore& store_;
+  const SettingsLocation& where_;
+  SystemText& systemText_;
+  FrameClock& frameClock_;
+  Platform& platform_;
+  PageRing& ring_;
+  SaveGameHooks hooks_;
+};
+
+}  // namespace zorvel
