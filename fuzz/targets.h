@@ -43,4 +43,11 @@ void FuzzTransitionArgs(const uint8_t* data, size_t size);
 // small picture archive.
 void FuzzLayerArgs(const uint8_t* data, size_t size);
 
+// The bytes are a WADY sound decoded whole in both codings; then the two decoders run over them
+// into small guarded buffers; then, read as 16-bit samples, they go through both encoders and
+// must decode back to as many samples.
+void FuzzWady(const uint8_t* data, size_t size);
+// The bytes are an Ogg Vorbis entry (a voice or Ogg music).
+void FuzzOgg(const uint8_t* data, size_t size);
+
 }  // namespace zorvel::fuzz

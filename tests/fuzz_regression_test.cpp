@@ -36,6 +36,8 @@ const Target kTargets[] = {
     {"script_codec", zorvel::fuzz::FuzzScriptCodec},
     {"transition_args", zorvel::fuzz::FuzzTransitionArgs},
     {"layer_args", zorvel::fuzz::FuzzLayerArgs},
+    {"wady", zorvel::fuzz::FuzzWady},
+    {"ogg", zorvel::fuzz::FuzzOgg},
 };
 
 // Test listings show the target's name, not the bytes of the struct.

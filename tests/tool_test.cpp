@@ -4,13 +4,16 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "audio/wady.h"
 #include "fixture.h"
 #include "resources/archive.h"
 #include "resources/game_config.h"
@@ -114,6 +117,11 @@ TEST_F(ToolTest, UsageErrorsExitTwo) {
       {"script-encode", "in.txt"},
       {"script-decode", "a", "b", "c"},
       {"build-game", "src"},
+      {"wady-encode", "in.wav", "out"},
+      {"wady-encode", "--coding", "adpcm", "in.wav", "out"},
+      {"wady-encode", "--coding", "run", "--loop-start", "5", "in.wav", "out"},
+      {"wady-encode", "--coding", "byte", "--loop-start", "x", "in.wav", "out"},
+      {"wady-decode", "--coding", "run", "in"},
   };
   for (const auto& args : cases) {
     const RunResult r = Run(args);
@@ -124,6 +132,7 @@ TEST_F(ToolTest, UsageErrorsExitTwo) {
   const RunResult help = Run({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("build-game"), std::string::npos);
+  EXPECT_NE(help.out.find("wady-encode --coding byte|run"), std::string::npos);
 }
 
 TEST_F(ToolTest, PackWritesExactIndexAndDataInArgumentOrder) {
@@ -440,8 +449,14 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   const std::string demo = std::string(ZORVEL_SOURCE_DIR) + "/demo";
   const RunResult r = Run({"build-game", demo, P("game")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out, "built " + P("game") + "/vx_data.kpz: 5 scripts\nbuilt " + P("game") +
-                       "/vx_gra.kpz: 21 pictures\n");
+  const std::string g = P("game");
+  EXPECT_EQ(r.out, "built " + g + "/vx_data.kpz: 5 scripts\nbuilt " + g +
+                       "/vx_gra.kpz: 21 pictures\nbuilt " + g +
+                       "/vx_se0.kpz: 8 sound effects\nbuilt " + g +
+                       "/vx_se2.kpz: 1 looping sound effect\nbuilt " + g +
+                       "/vx_ogg1.kpz: 4 voices\nbuilt " + g + "/vx_bgm.kpz: 1 music track\nbuilt " +
+                       g + "/vx_ogm.kpz: 1 Ogg music track\ncopied 1 file into " + g + "\n");
+  EXPECT_TRUE(fs::is_regular_file(Path("game/movie/opening.mpg")));
 
   zorvel::ResourceArchive archive;
   ASSERT_TRUE(archive.Open(P("game/vx_data.kpz"), IndexLayout::kA));
@@ -477,6 +492,7 @@ TEST_F(ToolTest, UnpackedDemoRepacksWithDefaultsAndPlaysTheSame) {
   ASSERT_EQ(Run({"build-game", std::string(ZORVEL_SOURCE_DIR) + "/demo", P("game")}).exitCode, 0);
   fs::create_directories(Path("again"));
   for (const auto& entry : fs::directory_iterator(Path("game"))) {
+    if (entry.path().extension() != ".kpz") continue;  // files copied beside the archives
     const std::string name = entry.path().filename().string();
     const fs::path files = Path("unpacked") / name;
     const RunResult unpacked = Run({"unpack", entry.path().string(), files.string()});
@@ -615,6 +631,174 @@ TEST_F(ToolTest, BuildGameRefusesBrokenSourcesAndWritesNothing) {
     for (const std::string& m : c.messages) EXPECT_NE(r.err.find(m), std::string::npos) << m;
     EXPECT_FALSE(fs::exists(out));
   }
+}
+
+// A 16-bit PCM WAV of a stereo or mono sine; `loopStart` adds a sampler chunk with one loop.
+std::string Wav(int channels, int frames, std::optional<uint32_t> loopStart = std::nullopt,
+                int bits = 16) {
+  std::string data;
+  for (int f = 0; f < frames; ++f) {
+    for (int c = 0; c < channels; ++c) {
+      const auto v = static_cast<int16_t>(
+          std::lround(12000 * std::sin(2 * M_PI * 330 * (c + 1) * f / 22050.0)));
+      data.push_back(static_cast<char>(v));
+      data.push_back(static_cast<char>(static_cast<uint16_t>(v) >> 8));
+    }
+  }
+  const auto u16 = [](uint16_t v) {
+    return std::string{static_cast<char>(v), static_cast<char>(v >> 8)};
+  };
+  std::string chunks = "fmt " + U32(16) + u16(1) + u16(static_cast<uint16_t>(channels)) +
+                       U32(22050) + U32(22050u * channels * 2) +
+                       u16(static_cast<uint16_t>(channels * 2)) + u16(static_cast<uint16_t>(bits));
+  if (loopStart) {
+    chunks += "smpl" + U32(60) + std::string(28, '\0') + U32(1) + U32(0) + U32(0) + U32(0) +
+              U32(*loopStart) + U32(static_cast<uint32_t>(frames - 1)) + U32(0) + U32(0);
+  }
+  chunks += "data" + U32(static_cast<uint32_t>(data.size())) + data;
+  return "RIFF" + U32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
+}
+
+uint32_t Le32At(const std::string& bytes, size_t at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i)
+    v = v << 8 | static_cast<uint8_t>(bytes[at + static_cast<size_t>(i)]);
+  return v;
+}
+
+TEST_F(ToolTest, WadyEncodeAndDecodeRoundTripBothCodings) {
+  WriteBytes(Path("tone.wav"), Wav(2, 11025, 3000));
+  struct Case {
+    std::vector<std::string> options;
+    uint32_t loopStart;  // coded offset at header offset 24
+    double minSnr;
+  };
+  const Case cases[] = {
+      {{"--coding", "byte"}, 3000 * 2, 30},  // the loop start of the sampler chunk
+      {{"--coding", "byte", "--loop-start", "100"}, 100 * 2, 30},
+      {{"--coding", "run"}, 0, 35},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"wady-encode"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(P("tone.wav"));
+    args.push_back(P("tone.wady"));
+    const RunResult r = Run(args);
+    SCOPED_TRACE(c.options[1] + " " + r.out + r.err);
+    ASSERT_EQ(r.exitCode, 0);
+    // "...; SNR 41.2 dB"
+    const size_t at = r.out.find("SNR ");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_GT(std::stod(r.out.substr(at + 4)), c.minSnr);
+    EXPECT_NE(r.out.find("11025 frames, 2 channels, 22050 Hz"), std::string::npos);
+    const std::string wady = ReadBytes(Path("tone.wady"));
+    ASSERT_GT(wady.size(), 48u);
+    EXPECT_EQ(wady.substr(0, 4), "WADY");
+    EXPECT_EQ(Le32At(wady, 24), c.loopStart);
+
+    const RunResult d =
+        Run({"wady-decode", c.options[0], c.options[1], P("tone.wady"), P("back.wav")});
+    ASSERT_EQ(d.exitCode, 0) << d.err;
+    const std::string back = ReadBytes(Path("back.wav"));
+    EXPECT_EQ(back.substr(0, 4), "RIFF");
+    EXPECT_EQ(back.size(), 44u + 11025u * 4);
+    EXPECT_EQ(back.substr(20, 16), Wav(2, 1).substr(20, 16));  // the same wave format
+  }
+}
+
+TEST_F(ToolTest, WadyEncodeRefusesWhatItCannotEncode) {
+  WriteBytes(Path("8bit.wav"), Wav(1, 100, std::nullopt, 8));
+  WriteBytes(Path("surround.wav"), Wav(6, 100));
+  WriteBytes(Path("text.wav"), "hello");
+  WriteBytes(Path("short.wav"), Wav(1, 100));
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"wady-encode", "--coding", "run", P("8bit.wav"), P("o")}, "8-bit samples"},
+      {{"wady-encode", "--coding", "run", P("surround.wav"), P("o")}, "6 channels"},
+      {{"wady-encode", "--coding", "byte", P("text.wav"), P("o")}, "not a WAV file"},
+      {{"wady-encode", "--coding", "byte", "--loop-start", "100", P("short.wav"), P("o")},
+       "loop start 100"},
+      {{"wady-encode", "--coding", "byte", P("missing.wav"), P("o")}, "cannot read"},
+      {{"wady-decode", "--coding", "run", P("text.wav"), P("o")}, "wrong magic"},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = Run(c.args);
+    EXPECT_EQ(r.exitCode, 1) << c.message;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(Path("o"))) << c.message;
+  }
+}
+
+TEST_F(ToolTest, BuildGamePacksSoundsByTheirFolder) {
+  const std::string ogg =
+      ReadBytes(std::string(ZORVEL_SOURCE_DIR) + "/tests/data/short_silence.ogg");
+  WriteBytes(Path("src/_config.txt"), "TITLE:t\nEND\n");
+  WriteBytes(Path("src/se/Click.wav"), Wav(1, 2000));
+  WriteBytes(Path("src/se/door.WAV"), Wav(2, 500));
+  WriteBytes(Path("src/seloop/rain.wav"), Wav(1, 4000));
+  WriteBytes(Path("src/bgm/m01.wav"), Wav(2, 8000, 2000));
+  WriteBytes(Path("src/bgm/m03.wav"), Wav(1, 3000));
+  WriteBytes(Path("src/voice/aoi_001.ogg"), ogg);
+  WriteBytes(Path("src/ogm/m02.ogg"), ogg);
+  WriteBytes(Path("src/files/panic.bmp"), "BM");
+  WriteBytes(Path("src/files/movie/op.mpg"), "frames");
+  const RunResult r = Run({"build-game", P("src"), P("game")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string g = P("game");
+  EXPECT_EQ(r.out, "built " + g + "/vx_data.kpz: 1 script\nbuilt " + g +
+                       "/vx_se0.kpz: 2 sound effects\nbuilt " + g +
+                       "/vx_se2.kpz: 1 looping sound effect\nbuilt " + g +
+                       "/vx_ogg1.kpz: 1 voice\nbuilt " + g + "/vx_bgm.kpz: 2 music tracks\nbuilt " +
+                       g + "/vx_ogm.kpz: 1 Ogg music track\ncopied 2 files into " + g + "\n");
+  EXPECT_EQ(ReadBytes(Path("game/panic.bmp")), "BM");
+  EXPECT_EQ(ReadBytes(Path("game/movie/op.mpg")), "frames");
+
+  struct Expect {
+    const char* archive;
+    const char* entry;
+    std::optional<zorvel::WadyCoding> coding;  // none: stored as it is
+    size_t frames;
+    uint32_t loopStart;
+  };
+  const Expect expects[] = {
+      {"vx_se0.kpz", "CLICK", zorvel::WadyCoding::kRun, 2000, 0},
+      {"vx_se0.kpz", "DOOR", zorvel::WadyCoding::kRun, 500, 0},
+      {"vx_se2.kpz", "RAIN", zorvel::WadyCoding::kRun, 4000, 0},
+      {"vx_bgm.kpz", "M01", zorvel::WadyCoding::kByte, 8000, 2000 * 2},
+      {"vx_bgm.kpz", "M03", zorvel::WadyCoding::kByte, 3000, 0},
+      {"vx_ogg1.kpz", "AOI_001", std::nullopt, 0, 0},
+      {"vx_ogm.kpz", "M02", std::nullopt, 0, 0},
+  };
+  for (const Expect& e : expects) {
+    SCOPED_TRACE(std::string(e.archive) + " " + e.entry);
+    zorvel::ResourceArchive archive;
+    ASSERT_TRUE(archive.Open(P("game/") + e.archive, IndexLayout::kB));
+    std::vector<uint8_t> stored;
+    ASSERT_TRUE(archive.Read(archive.Find(e.entry), stored));
+    if (!e.coding) {
+      EXPECT_EQ(std::string(stored.begin(), stored.end()), ogg);
+      continue;
+    }
+    std::string why;
+    const auto pcm = zorvel::DecodeWadyFile(stored, *e.coding, why);
+    ASSERT_TRUE(pcm) << why;
+    EXPECT_EQ(pcm->Frames(), e.frames);
+    zorvel::WadyHeader h;
+    ASSERT_TRUE(zorvel::ParseWadyHeader(stored, h, why));
+    EXPECT_EQ(h.loopStart, e.loopStart);
+  }
+
+  // A sound that cannot be stored stops the build; nothing is written.
+  WriteBytes(Path("src/se/bad.wav"), Wav(1, 10, std::nullopt, 24));
+  WriteBytes(Path("src/voice/bad.ogg"), "OggS but not really");
+  const RunResult bad = Run({"build-game", P("src"), P("game2")});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.err.find("bad.wav: 24-bit samples"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("bad.ogg: not a usable Ogg Vorbis sound"), std::string::npos) << bad.err;
+  EXPECT_FALSE(fs::exists(Path("game2")));
 }
 
 }  // namespace

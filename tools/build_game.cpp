@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "archive_writer.h"
+#include "audio/ogg_sound.h"
 #include "commands.h"
 #include "graphics/picture.h"
 #include "platform/files.h"
@@ -104,11 +105,14 @@ bool ConvertScript(const SourceFile& source, const std::vector<uint8_t>& bytes,
   return false;
 }
 
+// The files of one folder with the given extensions, named by their stems. A missing folder
+// holds nothing.
+//
 // Pictures: PNGs in pictures/ go to the first picture archive, those in pictures/gra2/ and
 // pictures/gra3/ to the later ones (which hide the earlier ones' pictures of the same name), and
-// JPEGs in pictures/ to the JPEG archive (which hides them all). A missing folder holds nothing.
-bool CollectPictures(const std::string& dir, std::span<const std::string_view> extensions,
-                     std::vector<SourceFile>& out) {
+// JPEGs in pictures/ to the JPEG archive (which hides them all).
+bool CollectFolder(const std::string& dir, std::span<const std::string_view> extensions,
+                   std::vector<SourceFile>& out) {
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) return true;
   std::vector<fs::path> files;
@@ -129,11 +133,11 @@ template <int kArchive>
 bool CollectGraPictures(const std::string& srcDir, std::vector<SourceFile>& out) {
   std::string dir = JoinPath(srcDir, "pictures");
   if (kArchive > 1) dir = JoinPath(dir, "gra" + std::to_string(kArchive));
-  return CollectPictures(dir, kPngExtensions, out);
+  return CollectFolder(dir, kPngExtensions, out);
 }
 
 bool CollectJpegPictures(const std::string& srcDir, std::vector<SourceFile>& out) {
-  return CollectPictures(JoinPath(srcDir, "pictures"), kJpegExtensions, out);
+  return CollectFolder(JoinPath(srcDir, "pictures"), kJpegExtensions, out);
 }
 
 bool ConvertGraPicture(const SourceFile& source, const std::vector<uint8_t>& bytes,
@@ -151,6 +155,47 @@ bool CheckJpegPicture(const SourceFile& source, const std::vector<uint8_t>& byte
   std::string error;
   if (!DecodeJpeg(bytes, picture, &error)) {
     Report(source.path + ": not a usable JPEG: " + error);
+    return false;
+  }
+  out = bytes;
+  return true;
+}
+
+// Sounds go by the folder they come from: the archive decides how the engine plays them.
+constexpr std::string_view kWavExtensions[] = {".wav"};
+constexpr std::string_view kOggExtensions[] = {".ogg"};
+
+template <const char* kFolder>
+bool CollectWavSounds(const std::string& srcDir, std::vector<SourceFile>& out) {
+  return CollectFolder(JoinPath(srcDir, kFolder), kWavExtensions, out);
+}
+
+template <const char* kFolder>
+bool CollectOggSounds(const std::string& srcDir, std::vector<SourceFile>& out) {
+  return CollectFolder(JoinPath(srcDir, kFolder), kOggExtensions, out);
+}
+
+constexpr char kVoiceFolder[] = "voice";
+constexpr char kEffectFolder[] = "se";
+constexpr char kLoopedEffectFolder[] = "seloop";
+constexpr char kMusicFolder[] = "bgm";
+constexpr char kOggMusicFolder[] = "ogm";
+
+template <WadyCoding kCoding>
+bool ConvertWavSound(const SourceFile& source, const std::vector<uint8_t>& bytes,
+                     std::vector<uint8_t>& out) {
+  std::string error;
+  if (EncodeWavAsWady(bytes, kCoding, std::nullopt, out, error)) return true;
+  Report(source.path + ": " + error);
+  return false;
+}
+
+// Ogg files are stored as they are; one the engine could not decode is refused here.
+bool CheckOggSound(const SourceFile& source, const std::vector<uint8_t>& bytes,
+                   std::vector<uint8_t>& out) {
+  std::string error;
+  if (!DecodeOggSound(bytes, error)) {
+    Report(source.path + ": not a usable Ogg Vorbis sound: " + error);
     return false;
   }
   out = bytes;
@@ -183,6 +228,36 @@ const ArchiveKind kArchiveKinds[] = {
      "JPEG pictures",
      CollectJpegPictures,
      CheckJpegPicture},
+    {"vx_se0.kpz",
+     {IndexLayout::kB, kDefaultNameWidth},
+     "sound effect",
+     "sound effects",
+     CollectWavSounds<kEffectFolder>,
+     ConvertWavSound<WadyCoding::kRun>},
+    {"vx_se2.kpz",
+     {IndexLayout::kB, kDefaultNameWidth},
+     "looping sound effect",
+     "looping sound effects",
+     CollectWavSounds<kLoopedEffectFolder>,
+     ConvertWavSound<WadyCoding::kRun>},
+    {"vx_ogg1.kpz",
+     {IndexLayout::kB, kDefaultNameWidth},
+     "voice",
+     "voices",
+     CollectOggSounds<kVoiceFolder>,
+     CheckOggSound},
+    {"vx_bgm.kpz",
+     {IndexLayout::kB, kDefaultNameWidth},
+     "music track",
+     "music tracks",
+     CollectWavSounds<kMusicFolder>,
+     ConvertWavSound<WadyCoding::kByte>},
+    {"vx_ogm.kpz",
+     {IndexLayout::kB, kDefaultNameWidth},
+     "Ogg music track",
+     "Ogg music tracks",
+     CollectOggSounds<kOggMusicFolder>,
+     CheckOggSound},
 };
 
 struct BuiltArchive {
@@ -226,6 +301,40 @@ bool BuildArchive(const ArchiveKind& kind, const std::string& srcDir, const std:
   return true;
 }
 
+struct LooseFile {
+  std::string relative;  // below SRC/files and DIR alike
+  std::vector<uint8_t> bytes;
+};
+
+// SRC/files/** is copied beside the archives as it is: files the engine opens by path, such as
+// "panic.bmp" and movies.
+bool CollectLooseFiles(const std::string& srcDir, std::vector<LooseFile>& out) {
+  const fs::path root = fs::path(srcDir) / "files";
+  std::error_code ec;
+  if (!fs::is_directory(root, ec)) return true;
+  bool ok = true;
+  fs::recursive_directory_iterator it(root, ec);
+  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    const fs::path& p = it->path();
+    std::error_code typeEc;
+    if (p.filename().string().starts_with(".") || !fs::is_regular_file(p, typeEc)) continue;
+    auto bytes = ReadWholeFile(p.string());
+    if (!bytes) {
+      Report(p.string() + ": cannot read");
+      ok = false;
+      continue;
+    }
+    out.push_back({fs::relative(p, root, typeEc).generic_string(), std::move(*bytes)});
+  }
+  if (ec) {
+    Report("cannot list " + root.string() + ": " + ec.message());
+    return false;
+  }
+  std::sort(out.begin(), out.end(),
+            [](const LooseFile& a, const LooseFile& b) { return a.relative < b.relative; });
+  return ok;
+}
+
 }  // namespace
 
 int RunBuildGame(Args args) {
@@ -248,6 +357,8 @@ int RunBuildGame(Args args) {
   bool ok = true;
   for (const ArchiveKind& kind : kArchiveKinds)
     ok = BuildArchive(kind, srcDir, outDir, built) && ok;
+  std::vector<LooseFile> loose;
+  ok = CollectLooseFiles(srcDir, loose) && ok;
   if (!ok) {
     Report("build failed; nothing written to " + outDir);
     return kExitFailure;
@@ -262,9 +373,21 @@ int RunBuildGame(Args args) {
       return kExitFailure;
     }
   }
+  for (const LooseFile& f : loose) {
+    const fs::path path = fs::path(outDir) / f.relative;
+    if (!MakeDirectories(path.parent_path().string()) ||
+        !WriteFileAtomic(path.string(), f.bytes.data(), f.bytes.size())) {
+      Report("cannot write " + path.string());
+      return kExitFailure;
+    }
+  }
   for (const BuiltArchive& a : built) {
     std::cout << "built " << a.path << ": " << a.count << ' '
               << (a.count == 1 ? a.kind->singular : a.kind->plural) << '\n';
+  }
+  if (!loose.empty()) {
+    std::cout << "copied " << loose.size() << (loose.size() == 1 ? " file" : " files") << " into "
+              << outDir << '\n';
   }
   return kExitOk;
 }

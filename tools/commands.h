@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "audio/wady.h"
 #include "tool_common.h"
 
 namespace zorvel::tool {
@@ -20,6 +22,9 @@ inline constexpr std::string_view kScriptDecodeUsage = "script-decode IN OUT.txt
 inline constexpr std::string_view kBuildGameUsage = "build-game SRC DIR";
 inline constexpr std::string_view kGraEncodeUsage = "gra-encode IN.png OUT";
 inline constexpr std::string_view kGraDecodeUsage = "gra-decode IN OUT.png";
+inline constexpr std::string_view kWadyEncodeUsage =
+    "wady-encode --coding byte|run IN.wav OUT [--loop-start FRAME]";
+inline constexpr std::string_view kWadyDecodeUsage = "wady-decode --coding byte|run IN OUT.wav";
 
 int RunPack(Args args);
 int RunList(Args args);
@@ -29,6 +34,8 @@ int RunScriptDecode(Args args);
 int RunBuildGame(Args args);
 int RunGraEncode(Args args);
 int RunGraDecode(Args args);
+int RunWadyEncode(Args args);
+int RunWadyDecode(Args args);
 
 // Pictures, shared by gra-encode, build-game and list.
 // A PNG of any colour type as a GRA picture; false with `error` set when it cannot be one.
@@ -38,5 +45,12 @@ enum class PictureArchiveKind { kNone, kGra, kJpeg };
 PictureArchiveKind PictureArchiveKindOf(const std::string& path);
 // "GRA 800x600 lz+rle+delta", "JPEG 640x480", or what is wrong with the entry.
 std::string DescribePicture(PictureArchiveKind kind, std::span<const uint8_t> bytes);
+
+// Sounds, shared by wady-encode and build-game. A WAV file as a WADY sound of `coding`; the
+// loop start, when not given, comes from the WAV's `smpl` chunk (byte coding only). False with
+// `error` set when the WAV is not one the engine can play.
+bool EncodeWavAsWady(std::span<const uint8_t> wav, WadyCoding coding,
+                     std::optional<uint32_t> loopStart, std::vector<uint8_t>& out,
+                     std::string& error, double* snrDb = nullptr);
 
 }  // namespace zorvel::tool

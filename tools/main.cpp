@@ -31,6 +31,11 @@ constexpr Command kCommands[] = {
     {"script-decode", kScriptDecodeUsage, "stored script form to UTF-8 text", RunScriptDecode},
     {"gra-encode", kGraEncodeUsage, "a PNG picture to the GRA picture form", RunGraEncode},
     {"gra-decode", kGraDecodeUsage, "a GRA picture to PNG", RunGraDecode},
+    {"wady-encode", kWadyEncodeUsage,
+     "a 16-bit PCM WAV to a WADY sound (byte coding: music, with its loop start; run\n"
+     "      coding: effects) and the signal-to-noise ratio of the round trip",
+     RunWadyEncode},
+    {"wady-decode", kWadyDecodeUsage, "a WADY sound to a 16-bit PCM WAV", RunWadyDecode},
     {"build-game", kBuildGameUsage, "build a game directory from a source folder", RunBuildGame},
 };
 

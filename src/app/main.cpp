@@ -32,6 +32,7 @@ struct Options {
   std::optional<uint32_t> runMs;
   std::string screenshot;
   std::string dumpState;
+  std::string audioOut;
   std::string configDir;
   std::string saveDir;
   std::string gameDir = ".";
@@ -40,11 +41,12 @@ struct Options {
 void Usage(FILE* to) {
   std::fprintf(to,
                "usage: zorvel [OPTIONS] [GAME_DIR]\n"
-               "  --headless          no window, no sound device, virtual clock\n"
+               "  --headless          no window, virtual clock and virtual sound device\n"
                "  --events FILE       timed input, one event a line: MS VERB ARGS\n"
                "  --run-ms N          stop a headless run after N ms of game time\n"
                "  --screenshot FILE   at exit, write the game area as an 800x600 PNG\n"
                "  --dump-state FILE   at exit, write the engine state as JSON\n"
+               "  --audio-out FILE    headless: write everything mixed as a 16-bit stereo WAV\n"
                "  --config-dir DIR    where settings live (default ~/.config/zorvel)\n"
                "  --save-dir DIR      where save files live (default GAME_DIR)\n"
                "\n"
@@ -56,7 +58,7 @@ void Usage(FILE* to) {
                "     (Enter Space Escape Tab Backspace Up Down Left Right Shift Ctrl F1..F12,\n"
                "      PrintScreen, a letter or a digit)\n"
                "  MS pad BUTTON [down|up]   (a b x y up down lb rt start)\n"
-               "  MS text TEXT   MS fullscreen\n"
+               "  MS text TEXT   MS fullscreen   MS focus on|off\n"
                "  MS screenshot FILE   MS dump FILE\n"
                "\n"
                "exit codes:\n"
@@ -64,7 +66,7 @@ void Usage(FILE* to) {
                "  1  another Zorvel is running with the same settings directory\n"
                "  2  bad arguments, or no display for a window\n"
                "  3  the game data cannot be used (vx_data.kpz or the main script)\n"
-               "  4  --screenshot or --dump-state could not be written\n");
+               "  4  --screenshot, --dump-state or --audio-out could not be written\n");
 }
 
 bool ParseArgs(int argc, char** argv, Options& o) {
@@ -97,6 +99,8 @@ bool ParseArgs(int argc, char** argv, Options& o) {
       if (!value(o.screenshot)) return false;
     } else if (a == "--dump-state") {
       if (!value(o.dumpState)) return false;
+    } else if (a == "--audio-out") {
+      if (!value(o.audioOut)) return false;
     } else if (a == "--config-dir") {
       if (!value(o.configDir)) return false;
     } else if (a == "--save-dir") {
@@ -208,6 +212,13 @@ int main(int argc, char** argv) {
     auto h = std::make_unique<zorvel::HeadlessPlatform>(store);
     h->AddEvents(events);
     h->SetRunMs(o.runMs);
+    if (!o.audioOut.empty()) {
+      std::string error;
+      if (!h->SetAudioOut(o.audioOut, error)) {
+        std::fprintf(stderr, "zorvel: %s\n", error.c_str());
+        return kExitUsage;
+      }
+    }
     headless = h.get();
     platform = std::move(h);
     engineOptions.randomSeed = 0;  // the virtual clock starts at 0 seconds
@@ -220,6 +231,9 @@ int main(int argc, char** argv) {
     }
     if (!events.empty()) {
       std::fprintf(stderr, "zorvel: --events is only used with --headless\n");
+    }
+    if (!o.audioOut.empty()) {
+      std::fprintf(stderr, "zorvel: --audio-out is only used with --headless\n");
     }
     platform = std::move(sdl);
     engineOptions.randomSeed = static_cast<uint32_t>(std::time(nullptr));
@@ -237,6 +251,10 @@ int main(int argc, char** argv) {
   };
   if (!o.screenshot.empty() && !zorvel::WritePng(o.screenshot, engine.GameArea())) failed();
   if (!o.dumpState.empty() && !WriteText(o.dumpState, engine.DumpState(code))) failed();
+  if (headless && !headless->FinishAudioOut()) {
+    std::fprintf(stderr, "zorvel: cannot write %s\n", o.audioOut.c_str());
+    failed();
+  }
   if (lockFd >= 0) ::close(lockFd);
   return code;
 }

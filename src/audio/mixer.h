@@ -31,6 +31,10 @@ class Mixer {
   explicit Mixer(int deviceRate = 48000);
 
   int DeviceRate() const { return deviceRate_; }
+  // The output's rate, set by the output before it starts pulling (engine thread).
+  void SetDeviceRate(int rate);
+  // Frames at the device rate over which starts, stops and volume changes are ramped.
+  int RampFrames() const { return rampFrames_; }
 
   // Engine thread. Creating a buffer first stops and releases what the slot held. `bytes` is
   // the buffer's size in bytes of its own format (rounded down to whole frames); the buffer
@@ -62,10 +66,52 @@ class Mixer {
   void Mix(int16_t* out, size_t frames);
 
  private:
-  struct Slot;
+  static constexpr int kRampMs = 4;
+  static constexpr int kMaxRate = 192000;
+  static constexpr int kMaxRampFrames = kMaxRate * kRampMs / 1000;
+  static constexpr int kChunkFrames = 256;
+
+  struct Slot {
+    std::vector<int16_t> data;
+    int channels = 1;
+    uint32_t rate = 0;
+    size_t frames = 0;
+    size_t blockAlign = 2;
+    // Play position in frames of the buffer, 32.32 fixed point, and its step per output frame.
+    uint64_t pos = 0;
+    uint64_t step = 0;
+    bool playing = false;
+    bool loop = false;
+    int centibels = 0;
+    float gain = 0.0f;  // what is applied now; it slides towards target
+    float target = 1.0f;
+    // A few milliseconds of what the slot was playing when it was cut, faded to silence, so a
+    // stop or a replacement does not click. Stereo, at the device rate.
+    std::array<float, 2 * (kMaxRampFrames + kChunkFrames)> tail{};
+    int tailLen = 0;
+    int tailPos = 0;
+  };
+
+  static float Gain(int centibels);
+  bool Valid(int slot) const { return slot >= 0 && slot < kSlots; }
+  void UpdateStep(Slot& s) const;
+  // Renders `frames` frames of the slot into `acc` (stereo, added), moving its position and
+  // gain. Returns false when a once-buffer reached its end.
+  bool Render(Slot& s, float* acc, int frames);
+  // The slot goes silent at once for the engine; its sound fades out in its tail.
+  void Cut(Slot& s);
+  // Frees a buffer outside the lock.
+  static void Drop(std::vector<int16_t>& data);
+
   int deviceRate_;
+  int rampFrames_;
+  float rampStep_;
   mutable std::mutex lock_;
-  std::array<std::vector<int16_t>, kSlots> buffers_;  // placeholder; the implementation decides
+  std::array<Slot, kSlots> slots_;
+  std::array<std::string, kSlots> labels_;  // engine thread only
+  int masterCentibels_ = 0;
+  float masterGain_ = 1.0f;
+  float masterTarget_ = 1.0f;
 };
 
 }  // namespace zorvel

@@ -65,6 +65,16 @@ Engine::Engine(Platform& platform, EngineOptions options)
                                  [this](int mode) { quickBar_.DrawQuickBar(mode); },
                                  {},
                                  [this] { return effects_.BackgroundAnimationRunning(); }}),
+      sound_(archives_, s_, settings_, platform, MakeSoundHooks()),
+      music_(sound_.Device(), archives_, s_, settings_,
+             MusicHooks{[this] { return sound_.SoundReady(); },
+                        [this] { return sound_.WindowActive(); },
+                        [this] {
+                          if (!sound_.Muted())
+                            sound_.Device().SetMasterVolume(sound_.MasterVolume());
+                        }}),
+      movie_(s_, platform, options_.gameDir,
+             MovieHooks{[this] { PBPaint(); }, [this] { UpdateToolbar(); }}),
       globalData_(s_, platform.Settings(), settingsWhere_, settings_),
       backlog_(s_, screen_, config_, settings_, pictures_, layers_, font_, systemText_, platform,
                BacklogHooks{[this](const char* name) { PlaySystemSound(name); },
@@ -82,10 +92,13 @@ Engine::Engine(Platform& platform, EngineOptions options)
                              return std::pair{input_.MouseX(), input_.MouseY()};
                            }}),
       hidden_(s_, screen_, platform, options_.gameDir,
-              HiddenWindowHooks{[this] { UpdateToolbar(); },
-                                [this] { quickBar_.DrawQuickBar(); },
+              HiddenWindowHooks{[this] { UpdateToolbar(); }, [this] { quickBar_.DrawQuickBar(); },
                                 [this] { sound_.StopVoice(); },
-                                {}}),  // mute: the master volume comes with the sound work
+                                [this](bool muted) { muted ? sound_.Mute() : sound_.Unmute(); }}),
+      saveGames_(s_, screen_, config_, settings_, platform.Settings(), settingsWhere_, systemText_,
+                 frameClock_, platform, backlog_.Ring(), MakeSaveGameHooks()),
+      saves_(s_, ui_, saveGames_,
+             SaveScreenHooks{[this](uint32_t& nextTick) { return ModalPass(nextTick); }}),
       ui_(platform),
       input_(MakePlayerInput()) {
   flow_.Register(commands_);
@@ -93,6 +106,10 @@ Engine::Engine(Platform& platform, EngineOptions options)
   transitions_.Register(commands_);
   window_.Register(commands_);
   choices_.Register(commands_);
+  saves_.Register(commands_);
+  sound_.Register(commands_);
+  music_.Register(commands_);
+  movie_.Register(commands_);
   // The surfaces exist from the start so that even a run that ends early has a picture.
   screen_.CreateSurfaces();
   loader_.SetUnlockHook([this](const std::string& name) { recollection_.UnlockScene(name); });
@@ -224,6 +241,38 @@ MessageTextHooks Engine::MakeTextHooks() {
   return h;
 }
 
+SoundHooks Engine::MakeSoundHooks() {
+  SoundHooks h;
+  h.skipping = [this] { return Skipping(); };
+  h.addPageVoice = [this](const char* name) { backlog_.AddPageVoice(name); };
+  h.appendHistory = [this](const char* bytes, int len) { interpreter_.AppendHistory(bytes, len); };
+  h.commitHistoryLine = [this] { interpreter_.CommitHistoryLine(); };
+  return h;
+}
+
+SaveGameHooks Engine::MakeSaveGameHooks() {
+  SaveGameHooks h;
+  h.playSystemSound = [this](const char* name) { PlaySystemSound(name); };
+  h.drawQuickBar = [this] { quickBar_.DrawQuickBar(); };
+  h.updateToolbar = [this] { UpdateToolbar(); };
+  h.breakSkipAndAuto = [this](int force) { BreakSkipAndAuto(force); };
+  h.stopAllSounds = [this] { sound_.StopAllSounds(); };
+  h.stopLoop = [this] { sound_.StopLoop(); };
+  h.loopEffect = [this] { return sound_.LoopEffect(); };
+  h.restartLoop = [this](const std::string& name) { sound_.RestartLoopAfterLoad(name); };
+  h.syncGlobalData = [this] { globalData_.SyncGlobalData(); };
+  h.restoreScreen = [this] {
+    layers_.RestoreLayers();
+    layers_.UpdateScreen(7);
+  };
+  h.loadScript = [this](const char* name) { return loader_.LoadScript(name, kLoadStory); };
+  h.windowStale = [this] { s_.windowPictureValid = false; };
+  h.directory = [this] { return globalData_.Directory(); };
+  h.music = [this](int number) { music_.MusicCommand(number); };
+  h.now = [] { return LocalTimeNow(); };
+  return h;
+}
+
 QuickBarHooks Engine::MakeQuickBarHooks() {
   QuickBarHooks h;
   h.updateToolbar = [this] { UpdateToolbar(); };
@@ -314,7 +363,7 @@ void Engine::StartMainScript() {
     CloseWindow();
     return;
   }
-  sound_.CreateSoundOutput();
+  sound_.CreateSoundDevice();
 }
 
 void Engine::PlaceWindow() {
@@ -403,6 +452,7 @@ void Engine::AskQuitAfterAnimation() {
 
 void Engine::Shutdown() {
   music_.StopMusic();
+  sound_.ReleaseSoundDevice();
 }
 
 void Engine::ResetWaits() {
@@ -459,7 +509,11 @@ const Surface& Engine::GameArea() const {
 }
 
 void Engine::PBPaint() {
-  screen_.Paint(s_.screenMode == 1 && !s_.panicActive);
+  if (movie_.Playing()) {
+    movie_.Repaint();
+  } else {
+    screen_.Paint(s_.screenMode == 1 && !s_.panicActive);
+  }
   sound_.ApplyVolumes();
 }
 

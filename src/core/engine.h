@@ -25,6 +25,7 @@
 #include "resources/game_config.h"
 #include "resources/settings.h"
 #include "save/global_data.h"
+#include "save/save_games.h"
 #include "save/save_screens.h"
 #include "script/commands.h"
 #include "script/expressions.h"
@@ -105,7 +106,9 @@ class Engine : public ScriptHost {
   const Backlog& BacklogScreen() const { return backlog_; }
   const HiddenWindow& HiddenScreen() const { return hidden_; }
   const Choices& ChoiceList() const { return choices_; }
+  const Movie& MoviePlayer() const { return movie_; }
   const QuickBar& Bar() const { return quickBar_; }
+  Sound& Audio() { return sound_; }
   const std::vector<ShownMessageBox>& MessageBoxes() const { return messageBoxes_; }
   bool Closed() const { return closed_; }
   Interpreter& Interp() { return interpreter_; }
@@ -146,6 +149,8 @@ class Engine : public ScriptHost {
   LayerHooks MakeLayerHooks();
   MessageTextHooks MakeTextHooks();
   QuickBarHooks MakeQuickBarHooks();
+  SaveGameHooks MakeSaveGameHooks();
+  SoundHooks MakeSoundHooks();
   // The message font from the settings (face, size, bold), with its common glyphs cached.
   void LoadFont();
   // The window at the stored place, kept on the desktop.
@@ -212,6 +217,7 @@ class Engine : public ScriptHost {
   ClickMap clickMap_;
   StaffRoll staffRoll_;
   SelectionTree tree_;
+  SaveGames saveGames_;
   SaveScreens saves_;
   SettingsDialog settingsDialog_;
   UiLayer ui_;

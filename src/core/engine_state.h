@@ -61,6 +61,8 @@ struct EngineState {
   int32_t textColour = 0;
   char speakerName[87]{};
   char lastVoice[32]{};
+  // The last sound started on the looping-effect slot (saved with the game; empty after seoff).
+  char loopEffect[32]{};
   char history[kHistorySlots * kHistorySlotSize]{};
   int32_t historyLen = 0;
   int32_t historyLines = 0;
@@ -99,6 +101,12 @@ struct EngineState {
   uint32_t idleCount = 0;
   int32_t pendingCountdown = 0;
   int32_t pendingMusic = 0;
+
+  // Music (S003 and S005 live in the S bank).
+  int32_t streamKind = 0;  // 0 none, 1 music archive, 2 an animation's file
+  int32_t musicVolume = 0;
+  int32_t fadeLevel = 0;  // a fade-out runs while not 0
+  int32_t fadeStep = 0;
 
   VariableBanks vars;
 

@@ -24,6 +24,7 @@ PlayerInput Engine::MakePlayerInput() {
 }
 
 void Engine::HandleEvent(const InputEvent& event) {
+  if (event.kind == InputEvent::Kind::kFocus) sound_.SetWindowActive(event.delta != 0);
   switch (event.kind) {
     case InputEvent::Kind::kClose:
       // With a menu or box up the player answers that first, as the window system makes them.
@@ -41,21 +42,28 @@ void Engine::HandleEvent(const InputEvent& event) {
   }
   // A menu or message box has the player's attention: nothing reaches the game meanwhile.
   if (taken || modalUi_) return;
+  // A playing movie covers the game area and takes the presses on it.
+  if (movie_.Playing() && event.y >= 0 &&
+      (event.kind == InputEvent::Kind::kMouseDown || event.kind == InputEvent::Kind::kMouseUp)) {
+    if (event.kind == InputEvent::Kind::kMouseDown && event.button == MouseButton::kLeft) {
+      movie_.Click();
+    }
+    return;
+  }
   input_.HandleEvent(event);
 }
 
 bool Engine::ModalPass(uint32_t& nextTick) {
   PumpEvents();
-  if (closed_ || platform_.ShouldStop() || platform_.TerminationRequested() ||
-      platform_.InputExhausted()) {
-    return false;
-  }
+  if (closed_ || platform_.ShouldStop() || platform_.TerminationRequested()) return false;
   const uint32_t now = platform_.Ticks();
   if (static_cast<int32_t>(now - nextTick) >= 0) {
     Timer1Timer();
     nextTick = now + kTimerInterval;
   }
+  // The last input still gets its frame: a click's release only counts in one.
   ui_.Render(now);
+  if (platform_.InputExhausted()) return false;
   SleepUntil(now + kIdlePassMs);
   return true;
 }

@@ -43,6 +43,7 @@ void Engine::AppIdle() {
   // The furniture (tool bar, hover, the full-screen strip) follows every change; the layer only
   // builds a frame when something on it changed.
   ui_.Render(t0);
+  movie_.ShowNewFrame();
   if (s_.clickGuard != 0) s_.clickGuard -= 1;
 
   // Nothing more can happen until input arrives: the script has ended, or it waits for a click.

@@ -209,8 +209,15 @@ std::string Engine::DumpState(int exitCode) const {
   j.BeginObject("sound")
       .Number("music", s.vars.S[5])
       .String("lastVoice", Text(s.lastVoice, sizeof s.lastVoice))
-      .String("loop", "")
-      .EndObject();
+      .String("loop", SjisToUtf8(sound_.LoopEffect()))
+      .BeginArray("slots");
+  for (int slot = 0; slot < Mixer::kSlots; ++slot) {
+    j.BeginObject()
+        .String("name", SjisToUtf8(sound_.Device().Label(slot)))
+        .Bool("playing", sound_.Device().Playing(slot))
+        .EndObject();
+  }
+  j.EndArray().EndObject();
 
   KeyedValues(j, "config", ConfigKeys(), config_);
   j.BeginArray("speakers");

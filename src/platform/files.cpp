@@ -81,6 +81,13 @@ bool WriteFileAtomic(const std::string& path, const void* data, size_t size) {
   return false;
 }
 
+std::tm LocalTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
 std::string UserDataDirectory() {
   const char* xdg = std::getenv("XDG_DATA_HOME");
   if (xdg != nullptr && xdg[0] == '/') return JoinPath(xdg, "zorvel");
@@ -111,6 +118,10 @@ std::string NewScreenshotPath(std::string& error) {
   }
   error = "too many screenshots in " + dir + " this second";
   return {};
+}
+
+bool RemoveFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 bool DirectoryWritable(const std::string& path) {

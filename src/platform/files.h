@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,9 +24,14 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
 // on failure the old file is untouched and the temporary file removed.
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size);
 bool MakeDirectories(const std::string& path);
+// Deletes a file; false when it could not be deleted (a missing file counts as deleted).
+bool RemoveFile(const std::string& path);
 // True when files can be created in the directory `path` (it exists and is writable to us).
 bool DirectoryWritable(const std::string& path);
 std::string JoinPath(const std::string& dir, const std::string& name);
+
+// The local time now (saved games record it).
+std::tm LocalTimeNow();
 
 // The per-user data directory: $XDG_DATA_HOME/zorvel, or ~/.local/share/zorvel.
 std::string UserDataDirectory();

@@ -13,6 +13,7 @@ struct ImDrawData;
 
 namespace zorvel {
 
+class Mixer;
 class Surface;
 
 struct ScreenRect {
@@ -151,6 +152,18 @@ class Platform {
   }
 
   virtual bool HasAudioOutput() = 0;
+  // False for a virtual clock (headless), on which time passes only as the engine sleeps: what
+  // runs on its own time, such as the movie player, then runs as fast as it can, is waited for
+  // and plays its sound to nowhere.
+  virtual bool RealTimeClock() { return true; }
+  // Starts an output that pulls stereo frames from `mixer` (after telling it the output's rate)
+  // until CloseAudio; false when there is none, and the game then runs silent.
+  virtual bool OpenAudio(Mixer& mixer) {
+    (void)mixer;
+    return false;
+  }
+  // Stops pulling; after it returns the mixer is no longer touched.
+  virtual void CloseAudio() {}
   virtual void DesktopSize(int& width, int& height) = 0;
   // The main window's top-left corner on the desktop, for shaking it; a full-screen window
   // stays where it is.

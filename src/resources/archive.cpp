@@ -187,4 +187,18 @@ bool ResourceArchive::Read(int entry, std::vector<uint8_t>& out) const {
   return true;
 }
 
+bool ResourceArchive::ReadRange(int entry, uint64_t offset, size_t size,
+                                std::vector<uint8_t>& out) const {
+  if (entry < 0 || static_cast<size_t>(entry) >= entries_.size()) return false;
+  const ArchiveEntry& e = entries_[static_cast<size_t>(entry)];
+  if (offset > e.size || size > e.size - offset) return false;
+  auto bytes = ReadFileRange(fileName_, e.offset + offset, size);
+  if (!bytes) {
+    LogMessage(fileName_ + ": cannot read entry " + SjisToUtf8(e.name));
+    return false;
+  }
+  out = std::move(*bytes);
+  return true;
+}
+
 }  // namespace zorvel

@@ -57,6 +57,9 @@ class ResourceArchive {
   int Find(std::string_view name) const;
   // The entry's bytes, read afresh from the file; empty on failure.
   bool Read(int entry, std::vector<uint8_t>& out) const;
+  // `size` bytes from `offset` inside the entry; false when they reach past the entry's end or
+  // cannot be read.
+  bool ReadRange(int entry, uint64_t offset, size_t size, std::vector<uint8_t>& out) const;
 
   const std::string& FileName() const { return fileName_; }
   const std::vector<ArchiveEntry>& Entries() const { return entries_; }

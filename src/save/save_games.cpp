@@ -57,6 +57,24 @@ bool SaveGames::SlotExists(int slot) const {
   return !path.empty() && FileExists(path);
 }
 
+std::optional<std::vector<uint8_t>> SaveGames::SlotHeader(int slot) const {
+  const std::string path = SlotPath(slot);
+  if (path.empty() || !FileExists(path)) return std::nullopt;
+  auto header = ReadFileRange(path, 0, 128);
+  if (!header) header = std::vector<uint8_t>(128, 0);  // unreadable or short: shown empty
+  return header;
+}
+
+bool SaveGames::DeleteSlot(int slot) {
+  const std::string path = SlotPath(slot);
+  if (path.empty()) return false;
+  if (!RemoveFile(path)) {
+    LogMessage("cannot delete " + path + ": " + ReadProblem(path));
+    return false;
+  }
+  return true;
+}
+
 bool SaveGames::SaveGame(int slot, bool silent) {
   const std::string path = SlotPath(slot);
   if (path.empty()) return false;

@@ -69,6 +69,9 @@ class SaveGames {
 
   std::string SlotPath(int slot) const;
   bool SlotExists(int slot) const;
+  // The first 128 bytes of a slot (description and comment), when the slot exists.
+  std::optional<std::vector<uint8_t>> SlotHeader(int slot) const;
+  bool DeleteSlot(int slot);
 
  private:
   void Banner(const char* sjisText, int holdMs);

@@ -32,6 +32,8 @@ class Interpreter {
   int32_t FindNamedBlock(int32_t from, const char* name) const;
   int32_t FindByte(int32_t from, uint8_t byte) const;
 
+  // Adds bytes to the history line being written (a tail past its slot is dropped).
+  void AppendHistory(const char* bytes, int len);
   void CommitHistoryLine();
   // Pops one call and resumes the caller's script after its `call` line.
   void ReturnFromCall();
@@ -56,7 +58,6 @@ class Interpreter {
   Flow StoryChar();
   Flow InlineTag();
   void ShowChar(const char* bytes, int len, bool& stop);
-  void AppendHistory(const char* bytes, int len);
   void SetSubstitution(const char* text);
   bool LineStartsWith(int32_t pos, const char* text) const;
   void IndexLabels();

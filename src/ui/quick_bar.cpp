@@ -16,7 +16,7 @@ namespace {
 constexpr int kNoButtonLamp = 59;
 constexpr int kFirstLamp = 60;
 constexpr int kMeterShown = 4;
-constexpr int kMusic = 5;
+constexpr int kMusicStarted = 5;
 
 // Rows of "sys_qbtn": the unlit bar, the lit bar and the mask.
 constexpr int kLitRow = 48;
@@ -446,7 +446,7 @@ void QuickBar::ReturnToTitle() {
   auto& S = s_.vars.S;
   if (hooks_.stopBackgroundAnimation) hooks_.stopBackgroundAnimation();
   S[kMeterShown] = 0;
-  S[kMusic] = 0;
+  S[kMusicStarted] = 0;
   if (hooks_.stopMusic) hooks_.stopMusic();
   S[kRecording] = 1;
   S[kRecording2] = S[kRecording3];

@@ -179,6 +179,8 @@ struct UiLayer::State {
   float boxTextWidth = 0;
   std::optional<MessageBoxAnswer> boxAnswer;
 
+  std::function<bool()> dialog;
+
   bool dirty = true;   // a frame must be drawn
   int framesLeft = 0;  // frames still to draw after input, so hover highlights settle
   bool building = false;
@@ -321,6 +323,22 @@ void UiLayer::OpenMessageBox(const std::string& utf8Text, const std::string& utf
   s.dirty = true;
 }
 
+void UiLayer::OpenDialog(std::function<bool()> build) {
+  state_->dialog = std::move(build);
+  state_->dirty = true;
+  state_->framesLeft = std::max(state_->framesLeft, 2);
+}
+
+void UiLayer::CloseDialog() {
+  if (!state_->dialog) return;
+  state_->dialog = nullptr;
+  state_->dirty = true;
+}
+
+bool UiLayer::DialogOpen() const {
+  return static_cast<bool>(state_->dialog);
+}
+
 bool UiLayer::MessageBoxOpen() const {
   return state_->boxOpen;
 }
@@ -349,7 +367,8 @@ bool UiLayer::Feed(const InputEvent& event) {
   const float fx = static_cast<float>(event.x);
   const float fy = static_cast<float>(event.y + gameTop_);
   const bool onStrip = toolbarShown_ && fy >= 0 && fy < kStripHeight;
-  const bool modal = s.boxOpen || s.menuOpen;
+  const bool dialog = static_cast<bool>(s.dialog);
+  const bool modal = s.boxOpen || s.menuOpen || dialog;
   const MessageBoxAnswer escapeAnswer =
       s.boxKind == MessageBoxKind::kOkCancel ? MessageBoxAnswer::kCancel : MessageBoxAnswer::kOk;
 
@@ -368,6 +387,8 @@ bool UiLayer::Feed(const InputEvent& event) {
       bool toImGui = true;
       if (s.boxOpen) {
         toImGui = s.boxRect.Contains(fx, fy);
+      } else if (dialog) {
+        toImGui = true;
       } else if (s.menuOpen) {
         if (event.button == MouseButton::kRight ||
             (event.button == MouseButton::kLeft && !s.menuRect.Contains(fx, fy))) {
@@ -412,7 +433,7 @@ bool UiLayer::Feed(const InputEvent& event) {
           CloseMenu(std::nullopt);
         }
       }
-      if (changed && (s.boxOpen || s.menuOpen)) RunFrame(false);
+      if (changed && modal) RunFrame(false);
       s.framesLeft = std::max(s.framesLeft, 2);
       return down;
     }
@@ -486,7 +507,7 @@ void UiLayer::BuildWidgets() {
     ImGuiWindowFlags flags =
         kPlain | ImGuiWindowFlags_NoBringToFrontOnFocus | ImGuiWindowFlags_NoFocusOnAppearing;
     // Under a box the strip keeps its look but answers nothing.
-    if (s.boxOpen || s.menuOpen) flags |= ImGuiWindowFlags_NoInputs;
+    if (s.boxOpen || s.menuOpen || s.dialog) flags |= ImGuiWindowFlags_NoInputs;
     ImGui::Begin("##toolbar", nullptr, flags);
     float x = 2.0f;
     for (size_t i = 0; i < s.toolbar.size(); ++i) {
@@ -541,6 +562,11 @@ void UiLayer::BuildWidgets() {
     ImGui::End();
     ImGui::PopStyleColor();
     ImGui::PopStyleVar(2);
+  }
+
+  if (s.dialog && !s.dialog()) {
+    s.dialog = nullptr;
+    s.dirty = true;
   }
 
   if (s.boxOpen) {
@@ -600,7 +626,7 @@ void UiLayer::Render(uint32_t nowMs, bool force) {
   s.dirty = false;
   s.framesLeft = std::max(0, s.framesLeft - 1);
   RunFrame(true);
-  const bool nothing = !toolbarShown_ && !s.menuOpen && !s.boxOpen;
+  const bool nothing = !toolbarShown_ && !s.menuOpen && !s.boxOpen && !s.dialog;
   if (nothing) {
     if (!s.presentedNothing || force) platform_.PresentUi(nullptr, gameTop_);
     s.presentedNothing = true;

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,6 +72,15 @@ class UiLayer {
                       MessageBoxKind kind);
   bool MessageBoxOpen() const;
   std::optional<MessageBoxAnswer> TakeMessageBoxAnswer();
+
+  // A modal dialog: `build` makes its window and widgets with ImGui calls each frame and returns
+  // false once the dialog has closed. While it is open every press, key and wheel goes to it.
+  void OpenDialog(std::function<bool()> build);
+  bool DialogOpen() const;
+  // Takes the dialog down at once (its owner closed it between frames).
+  void CloseDialog();
+  // Where the game area's top-left lies in the frame (dialogs place themselves over it).
+  float FrameY(int gameY) const { return static_cast<float>(gameY + gameTop_); }
 
   // Builds a frame and presents it when anything on the layer may look different since the
   // last one (input, a change of the tool bar or layout, an open menu or box), or when forced.

@@ -3,10 +3,14 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 
+#include "audio/mixer.h"
 #include "platform/controller.h"
 #include "platform/files.h"
 #include "platform/png_writer.h"
@@ -202,6 +206,12 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
         out.push_back(e);
       }
       continue;
+    } else if (verb == "focus") {
+      // The window gains or loses the keyboard focus (another application comes to the front).
+      const std::string state = w.size() < 3 ? std::string() : Lower(w[2]);
+      if (state != "on" && state != "off") return fail("focus needs on or off");
+      in.kind = InputEvent::Kind::kFocus;
+      in.delta = state == "on" ? 1 : 0;
     } else if (verb == "close") {
       in.kind = InputEvent::Kind::kClose;
     } else if (verb == "msgbox") {
@@ -225,6 +235,99 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
     out.push_back(e);
   }
   return true;
+}
+
+namespace {
+
+void PutLe(uint8_t* at, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// The canonical 44-byte header of 16-bit PCM.
+std::array<uint8_t, 44> WavHeader(uint32_t rate, uint64_t frames) {
+  const uint32_t data =
+      static_cast<uint32_t>(std::min<uint64_t>(frames * 4, uint64_t{0xFFFFFFFF} - 36));
+  std::array<uint8_t, 44> h{};
+  std::memcpy(h.data(), "RIFF", 4);
+  PutLe(h.data() + 4, 36 + data, 4);
+  std::memcpy(h.data() + 8, "WAVEfmt ", 8);
+  PutLe(h.data() + 16, 16, 4);
+  PutLe(h.data() + 20, 1, 2);
+  PutLe(h.data() + 22, 2, 2);
+  PutLe(h.data() + 24, rate, 4);
+  PutLe(h.data() + 28, rate * 4, 4);
+  PutLe(h.data() + 32, 4, 2);
+  PutLe(h.data() + 34, 16, 2);
+  std::memcpy(h.data() + 36, "data", 4);
+  PutLe(h.data() + 40, data, 4);
+  return h;
+}
+
+}  // namespace
+
+void HeadlessPlatform::Sleep(uint32_t ms) {
+  now_ += ms;
+  PullAudio(ms);
+}
+
+bool HeadlessPlatform::OpenAudio(Mixer& mixer) {
+  if (!audioOutput_) return false;
+  mixer.SetDeviceRate(kAudioRate);
+  mixer_ = &mixer;
+  return true;
+}
+
+void HeadlessPlatform::CloseAudio() {
+  mixer_ = nullptr;
+}
+
+void HeadlessPlatform::PullAudio(uint32_t ms) {
+  if (mixer_ == nullptr && wav_ == nullptr) return;
+  // Whole frames per sleep; the fraction carries over so the count never drifts from the clock.
+  const uint64_t due = uint64_t{kAudioRate} * ms + audioRemainder_;
+  uint64_t frames = due / 1000;
+  audioRemainder_ = due % 1000;
+  while (frames > 0) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(frames, kPullFrames));
+    if (mixer_ != nullptr) {
+      mixer_->Mix(pull_.data(), n);
+    } else {
+      std::fill(pull_.begin(), pull_.begin() + 2 * n, int16_t{0});
+    }
+    if (keepAudio_) kept_.insert(kept_.end(), pull_.begin(), pull_.begin() + 2 * n);
+    if (wav_ != nullptr && !wavFailed_) {
+      uint8_t bytes[4 * kPullFrames];
+      for (size_t i = 0; i < 2 * n; ++i) PutLe(bytes + 2 * i, static_cast<uint16_t>(pull_[i]), 2);
+      if (std::fwrite(bytes, 4, n, wav_) != n) wavFailed_ = true;
+      wavFrames_ += n;
+    }
+    frames -= n;
+  }
+}
+
+bool HeadlessPlatform::SetAudioOut(const std::string& path, std::string& error) {
+  wav_ = std::fopen(path.c_str(), "wb");
+  if (wav_ == nullptr) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  wavPath_ = path;
+  wavFrames_ = 0;
+  wavFailed_ = false;
+  const auto header = WavHeader(kAudioRate, 0);
+  if (std::fwrite(header.data(), 1, header.size(), wav_) != header.size()) wavFailed_ = true;
+  return true;
+}
+
+bool HeadlessPlatform::FinishAudioOut() {
+  if (wav_ == nullptr) return true;
+  const auto header = WavHeader(kAudioRate, wavFrames_);
+  bool ok = !wavFailed_ && std::fseek(wav_, 0, SEEK_SET) == 0 &&
+            std::fwrite(header.data(), 1, header.size(), wav_) == header.size();
+  ok = std::fclose(wav_) == 0 && ok;
+  wav_ = nullptr;
+  if (!ok) LogMessage("cannot write " + wavPath_);
+  return ok;
 }
 
 void HeadlessPlatform::WarpMouse(int x, int y) {
@@ -348,6 +451,7 @@ MessageBoxAnswer HeadlessPlatform::ShowMessageBox(const std::string&, const std:
 }
 
 HeadlessPlatform::~HeadlessPlatform() {
+  FinishAudioOut();
   ui_.SetRenderer(nullptr);
   if (uiRenderer_ != nullptr) SDL_DestroyRenderer(uiRenderer_);
   if (uiSurface_ != nullptr) SDL_FreeSurface(uiSurface_);

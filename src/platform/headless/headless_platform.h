@@ -3,6 +3,8 @@
 // last presented game area kept for screenshots.
 #pragma once
 
+#include <array>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -37,6 +39,7 @@ class HeadlessPlatform : public Platform {
   // and the game has waited for input for this long (or after kMaxRunMs in any case).
   static constexpr uint32_t kQuietMsBeforeStop = 1000;
   static constexpr uint32_t kMaxRunMs = 10 * 60 * 1000;
+  static constexpr int kAudioRate = 44100;
 
   explicit HeadlessPlatform(SettingsStore& store) : store_(store) {}
   ~HeadlessPlatform() override;
@@ -68,7 +71,8 @@ class HeadlessPlatform : public Platform {
   void ShownPicture(Surface& out, bool withStrip = false);
 
   uint32_t Ticks() override { return now_; }
-  void Sleep(uint32_t ms) override { now_ += ms; }
+  // Time passes at once, and the virtual sound device plays what that time holds.
+  void Sleep(uint32_t ms) override;
   bool PollEvent(InputEvent& event) override;
   void Present(const Surface& gameArea) override;
   // Only the rectangle reaches the kept frame, as only it would reach a real window.
@@ -80,7 +84,19 @@ class HeadlessPlatform : public Platform {
                                   MessageBoxKind kind) override;
   bool AnswersMessageBoxes() override { return true; }
   void PresentUi(ImDrawData* drawData, int gameTop) override;
-  bool HasAudioOutput() override { return false; }
+  bool HasAudioOutput() override { return audioOutput_; }
+  bool RealTimeClock() override { return false; }
+  bool OpenAudio(Mixer& mixer) override;
+  void CloseAudio() override;
+  // A system without any sound device: the game runs silent and wait_v_end does not wait.
+  void SetAudioOutput(bool on) { audioOutput_ = on; }
+  // Everything the virtual device plays from now on (silence while no mixer is attached) goes
+  // to a 16-bit stereo WAV; FinishAudioOut fixes up its header and closes it.
+  bool SetAudioOut(const std::string& path, std::string& error);
+  bool FinishAudioOut();
+  // Keeps what the virtual device plays in memory, for tests.
+  void KeepAudio(bool on) { keepAudio_ = on; }
+  const std::vector<int16_t>& KeptAudio() const { return kept_; }
   void DesktopSize(int& width, int& height) override {
     width = desktopWidth_;
     height = desktopHeight_;
@@ -113,6 +129,7 @@ class HeadlessPlatform : public Platform {
   std::optional<uint32_t> quietSince_;
   std::function<void(const std::string&)> dumpHandler_;
   void CopyRect(const Surface& gameArea, int x, int y, int w, int h);
+  void PullAudio(uint32_t ms);
   void Presented();
 
   Surface lastFrame_;
@@ -127,6 +144,17 @@ class HeadlessPlatform : public Platform {
   int uiTop_ = 24;
   SDL_Surface* uiSurface_ = nullptr;
   SDL_Renderer* uiRenderer_ = nullptr;
+  static constexpr size_t kPullFrames = 1024;
+  bool audioOutput_ = true;
+  Mixer* mixer_ = nullptr;
+  uint64_t audioRemainder_ = 0;
+  std::array<int16_t, 2 * kPullFrames> pull_{};
+  bool keepAudio_ = false;
+  std::vector<int16_t> kept_;
+  std::FILE* wav_ = nullptr;
+  std::string wavPath_;
+  uint64_t wavFrames_ = 0;
+  bool wavFailed_ = false;
   int desktopWidth_ = 1920;
   int desktopHeight_ = 1080;
 };

@@ -10,6 +10,8 @@
 #include <optional>
 #include <utility>
 
+#include "audio/mixer.h"
+#include "platform/files.h"
 #include "platform/signals.h"
 #include "ui/ui_layer.h"
 
@@ -199,6 +201,7 @@ SdlPlatform::~SdlPlatform() {
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
   if (window_ != nullptr) SDL_DestroyWindow(window_);
+  CloseAudio();
   if (audioReady_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   if (videoReady_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
@@ -807,6 +810,47 @@ bool SdlPlatform::HasAudioOutput() {
     }
   }
   return audioOutput_;
+}
+
+namespace {
+
+void MixInto(void* mixer, Uint8* stream, int bytes) {
+  static_cast<Mixer*>(mixer)->Mix(reinterpret_cast<int16_t*>(stream),
+                                  static_cast<size_t>(bytes) / (2 * sizeof(int16_t)));
+}
+
+}  // namespace
+
+bool SdlPlatform::OpenAudio(Mixer& mixer) {
+  CloseAudio();
+  if (!HasAudioOutput()) return false;
+  SDL_AudioSpec want{};
+  want.freq = 48000;
+  // The rate the device runs at anyway, so SDL need not resample after the mixer did.
+  if (SDL_AudioSpec preferred{}; SDL_GetDefaultAudioInfo(nullptr, &preferred, 0) == 0 &&
+                                 preferred.freq >= 8000 && preferred.freq <= 192000) {
+    want.freq = preferred.freq;
+  }
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = 1024;
+  want.callback = MixInto;
+  want.userdata = &mixer;
+  SDL_AudioSpec have{};
+  audioDevice_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+  if (audioDevice_ == 0) {
+    LogMessage(std::string("no sound: cannot open the audio device: ") + SDL_GetError());
+    return false;
+  }
+  // Paused until the mixer knows the rate it mixes for.
+  mixer.SetDeviceRate(have.freq);
+  SDL_PauseAudioDevice(audioDevice_, 0);
+  return true;
+}
+
+void SdlPlatform::CloseAudio() {
+  if (audioDevice_ != 0) SDL_CloseAudioDevice(audioDevice_);
+  audioDevice_ = 0;
 }
 
 void SdlPlatform::DesktopSize(int& width, int& height) {

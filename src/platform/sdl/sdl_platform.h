@@ -53,6 +53,9 @@ class SdlPlatform : public Platform {
                                   MessageBoxKind kind) override;
   void PresentUi(ImDrawData* drawData, int gameTop) override;
   bool HasAudioOutput() override;
+  // The default device at its preferred rate, 16-bit stereo; SDL's callback mixes.
+  bool OpenAudio(Mixer& mixer) override;
+  void CloseAudio() override;
   void DesktopSize(int& width, int& height) override;
   void WindowPosition(int& x, int& y) override;
   void MoveWindow(int x, int y) override;
@@ -101,6 +104,7 @@ class SdlPlatform : public Platform {
   bool audioTried_ = false;
   bool audioReady_ = false;
   bool audioOutput_ = false;
+  uint32_t audioDevice_ = 0;
   bool controllersReady_ = false;
 
   SDL_Window* window_ = nullptr;

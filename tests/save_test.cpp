@@ -1,0 +1,67 @@
+// Saving and loading through the list dialog and the quick slot, as a player does it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fixture.h"
+#include "save/slot_file.h"
+
+namespace zorvel::test {
+namespace {
+
+constexpr char kConfig[] = "MAKER_REG:Software\\Zorvel\\Test\nGAME_ID:test\n";
+// The dialog's client area is centred over the game area: (155, 95). Its action button sits at
+// (384, 352), 91 x 41; the close button at (288, 352).
+constexpr char kActionButton[] = "584 467";
+constexpr char kCloseButton[] = "480 467";
+
+class SaveTest : public ::testing::Test {
+ protected:
+  Session& Play(const std::string& main, const std::string& events, uint32_t ms) {
+    WriteGame(game_.Path(), {{"main", main}, {"_config", kConfig}});
+    std::filesystem::create_directories(config_ / "Software/Zorvel");
+    WriteText(config_ / "Software/Zorvel/Test.ini", "[test]\n");
+    session_ = std::make_unique<Session>(game_.Path(), config_.Path());
+    session_->Events(events);
+    session_->RunFor(ms);
+    return *session_;
+  }
+  TempDir game_, config_;
+  std::unique_ptr<Session> session_;
+};
+
+constexpr char kTwoPages[] = "!S000=0\n!S028=1\n!V001=5\nいち▼\n!V001=7\nに▼\n@sleep -1\n";
+
+TEST_F(SaveTest, SaveListThenLoadListBringsTheGameBack) {
+  const std::string events = std::string("500 key s\n") + "900 click " + kActionButton + "\n" +
+                             "1500 click 400 300\n" + "2000 key l\n" + "2400 click " +
+                             kActionButton + "\n";
+  Session& s = Play(kTwoPages, events, 1300);
+  const std::string slot = game_ / "save/save01.dat";
+  ASSERT_TRUE(std::filesystem::exists(slot));
+  EXPECT_EQ(std::filesystem::file_size(slot), kSlotFileSize);
+  EXPECT_EQ(s.state().vars.V[1], 5);
+  s.RunFor(500);
+  EXPECT_EQ(s.state().vars.V[1], 7);
+  s.RunFor(1500);
+  EXPECT_EQ(s.state().vars.V[1], 5);  // loaded
+  EXPECT_TRUE(s.state().interpreterOn);
+  // The page as it was saved (this game's window holds one character a row).
+  EXPECT_EQ(s.PageRow(2) + s.PageRow(3), "いち");
+  // The list remembers the slot, and the setting the last saved slot.
+  EXPECT_NE(ReadText(config_ / "Software/Zorvel/Test.ini").find("LastSaveSlot=1"),
+            std::string::npos);
+}
+
+TEST_F(SaveTest, LoadListOnAnEmptySlotStaysOpenAndLoadsNothing) {
+  const std::string events = std::string("500 key l\n") + "900 click " + kActionButton + "\n" +
+                             "1200 screenshot " + (game_ / "list.png") + "\n1300 click " +
+                             kCloseButton + "\n";
+  Session& s = Play(kTwoPages, events, 2000);
+  EXPECT_EQ(s.state().vars.V[1], 5);
+  EXPECT_TRUE(s.state().interpreterOn);
+  EXPECT_FALSE(std::filesystem::exists(game_ / "save/save01.dat"));
+}
+
+}  // namespace
+}  // namespace zorvel::test
