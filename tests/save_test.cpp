@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "fixture.h"
+#include "platform/files.h"
 #include "save/slot_file.h"
 
 namespace zorvel::test {
@@ -61,6 +62,28 @@ TEST_F(SaveTest, LoadListOnAnEmptySlotStaysOpenAndLoadsNothing) {
   EXPECT_EQ(s.state().vars.V[1], 5);
   EXPECT_TRUE(s.state().interpreterOn);
   EXPECT_FALSE(std::filesystem::exists(game_ / "save/save01.dat"));
+}
+
+// F12 is the quick-save button and F9 quick load, which asks first; the banners announce both.
+TEST_F(SaveTest, QuickSaveAndQuickLoadAfterTheQuestion) {
+  Session& s = Play(kTwoPages,
+                    "500 key F12\n700 screenshot " + (game_ / "banner.png") +
+                        "\n2500 click 400 300\n3000 key F9\n3400 click 330 210\n",
+                    2000);
+  const std::string slot = game_ / "save/save99.dat";
+  ASSERT_TRUE(std::filesystem::exists(slot));
+  SlotFile file;
+  std::string why;
+  ASSERT_TRUE(file.Parse(ReadWholeFile(slot).value(), why));
+  EXPECT_EQ(file.Text(SlotLayout::kComment, SlotLayout::kCommentSize), "Quick Save");
+  // The quick slot is not remembered as the last saved one.
+  EXPECT_EQ(ReadText(config_ / "Software/Zorvel/Test.ini").find("LastSaveSlot"), std::string::npos);
+  s.RunFor(1000);
+  EXPECT_EQ(s.state().vars.V[1], 7);
+  s.RunFor(3000);
+  EXPECT_EQ(s.state().vars.V[1], 5);
+  EXPECT_FALSE(s.state().busy);
+  EXPECT_FALSE(s.state().toolbarLocked);
 }
 
 }  // namespace

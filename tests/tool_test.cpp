@@ -17,6 +17,8 @@
 #include "fixture.h"
 #include "resources/archive.h"
 #include "resources/game_config.h"
+#include "save/global_data.h"
+#include "save/slot_file.h"
 #include "text/sjis.h"
 
 namespace {
@@ -799,6 +801,62 @@ TEST_F(ToolTest, BuildGamePacksSoundsByTheirFolder) {
   EXPECT_NE(bad.err.find("bad.wav: 24-bit samples"), std::string::npos) << bad.err;
   EXPECT_NE(bad.err.find("bad.ogg: not a usable Ogg Vorbis sound"), std::string::npos) << bad.err;
   EXPECT_FALSE(fs::exists(Path("game2")));
+}
+
+}  // namespace
+
+namespace {
+
+class SaveToolTest : public ToolTest {};
+
+TEST_F(SaveToolTest, SaveInfoDescribesASlotAndRefusesOtherFiles) {
+  auto state = std::make_unique<zorvel::EngineState>();
+  std::strcpy(state->loadedScriptName, "MAIN");
+  std::strcpy(state->titleText, "Title");
+  state->scriptPos = 77;
+  state->vars.V[3] = -2;
+  std::strcpy(state->stringVars[0], "\x82\xA0");  // あ
+  zorvel::PageRing ring;
+  zorvel::Surface scene(800, 600);
+  std::tm when{};
+  when.tm_year = 126;
+  when.tm_mday = 1;
+  std::vector<uint8_t> slot =
+      zorvel::BuildSlotFile(zorvel::SlotSource{*state, ring, scene, "", when});
+  zorvel::WriteSlotComment(slot, "memo");
+  WriteBytes(Path("save01.dat"),
+             std::string_view(reinterpret_cast<const char*>(slot.data()), slot.size()));
+  const RunResult r = Run({"save-info", P("save01.dat")});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  for (const char* line : {"description: 2026/01/01 00:00:00  Title\n", "comment: memo\n",
+                           "script: MAIN\n", "position: 77\n", "V3 = -2\n", "$0 = あ\n"}) {
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  }
+  WriteBytes(Path("short.dat"), std::string(1000, 'x'));
+  const RunResult bad = Run({"save-info", P("short.dat")});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.err.find("not a saved game: it is 1000 bytes"), std::string::npos) << bad.err;
+}
+
+TEST_F(SaveToolTest, GlobalInfoCountsBitsAndSaysWhenTheChecksumIsBad) {
+  std::string file(zorvel::kGlobalFileSize, '\0');
+  file[0] = 3;                                 // two event flags
+  file[zorvel::GlobalLayout::kReadMarks] = 1;  // one read mark
+  const uint32_t sum = zorvel::GlobalChecksum(
+      std::span(reinterpret_cast<const uint8_t*>(file.data()), zorvel::kGlobalDataBytes));
+  for (int i = 0; i < 4; ++i) file[zorvel::kGlobalDataBytes + i] = static_cast<char>(sum >> 8 * i);
+  WriteBytes(Path("save0.dat"), file);
+  const RunResult good = Run({"global-info", P("save0.dat")});
+  EXPECT_EQ(good.exitCode, 0) << good.err;
+  EXPECT_NE(good.out.find("checksum: good"), std::string::npos) << good.out;
+  EXPECT_NE(good.out.find("event flags set: 2\n"), std::string::npos) << good.out;
+  EXPECT_NE(good.out.find("read marks: 1\n"), std::string::npos) << good.out;
+
+  file[5] = 1;
+  WriteBytes(Path("save0.dat"), file);
+  const RunResult bad = Run({"global-info", P("save0.dat")});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.out.find("checksum: BAD"), std::string::npos) << bad.out;
 }
 
 }  // namespace

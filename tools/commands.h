@@ -25,6 +25,8 @@ inline constexpr std::string_view kGraDecodeUsage = "gra-decode IN OUT.png";
 inline constexpr std::string_view kWadyEncodeUsage =
     "wady-encode --coding byte|run IN.wav OUT [--loop-start FRAME]";
 inline constexpr std::string_view kWadyDecodeUsage = "wady-decode --coding byte|run IN OUT.wav";
+inline constexpr std::string_view kSaveInfoUsage = "save-info FILE";
+inline constexpr std::string_view kGlobalInfoUsage = "global-info FILE";
 
 int RunPack(Args args);
 int RunList(Args args);
@@ -34,6 +36,8 @@ int RunScriptDecode(Args args);
 int RunBuildGame(Args args);
 int RunGraEncode(Args args);
 int RunGraDecode(Args args);
+int RunSaveInfo(Args args);
+int RunGlobalInfo(Args args);
 int RunWadyEncode(Args args);
 int RunWadyDecode(Args args);
 

@@ -36,6 +36,8 @@ constexpr Command kCommands[] = {
      "      coding: effects) and the signal-to-noise ratio of the round trip",
      RunWadyEncode},
     {"wady-decode", kWadyDecodeUsage, "a WADY sound to a 16-bit PCM WAV", RunWadyDecode},
+    {"save-info", kSaveInfoUsage, "what a saved game (saveNN.dat) holds", RunSaveInfo},
+    {"global-info", kGlobalInfoUsage, "what the global data file (save0.dat) holds", RunGlobalInfo},
     {"build-game", kBuildGameUsage, "build a game directory from a source folder", RunBuildGame},
 };
 

@@ -155,9 +155,9 @@ bool Movie::Open(const std::string& path) {
     mpv_set_option_string(handle, name, value);
   }
   // The movie's sound goes to the system's sound device, beside the engine's mixer; where
-  // there is none it plays to nowhere, keeping the movie's timing.
+  // there is none it plays to nowhere, keeping the movie's timing. Under a virtual clock the
+  // player waits, paused, to be stepped frame by frame (KeepUp), and its sound goes nowhere.
   if (!platform_.RealTimeClock()) {
-    // Under a virtual clock the player waits, paused, to be stepped frame by frame (KeepUp).
     for (const auto& [name, value] : {std::pair{"pause", "yes"},
                                       {"ao", "null"},
                                       {"untimed", "yes"},
