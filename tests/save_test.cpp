@@ -86,5 +86,31 @@ TEST_F(SaveTest, QuickSaveAndQuickLoadAfterTheQuestion) {
   EXPECT_FALSE(s.state().toolbarLocked);
 }
 
+// The list as a player uses it: a row picked, a comment typed, a save; in the load list the
+// row kept, the order turned round by the slot column, and the slot deleted.
+TEST_F(SaveTest, ListRowsCommentSortingAndDelete) {
+  // Rows are 21 pixels apart from slot 01 at y 147; the comment field is at (251, 481), the
+  // delete button at (380, 475), the slot column's header at (180, 128).
+  const std::string events = std::string("500 key s\n") + "700 click 300 168\n" +
+                             "800 click 251 481\n900 text memo\n1000 click " + kActionButton +
+                             "\n1500 key l\n1700 click 180 128\n1800 click 180 128\n" +
+                             "2000 click 380 475\n" + "2100 key Escape\n";
+  Session& s = Play(kTwoPages, events, 1300);
+  SaveLoadDialog& list = s.engine().Saves().Dialog();
+  EXPECT_EQ(list.RowCount(), 98);  // the quick slot is not offered for saving
+  ASSERT_TRUE(std::filesystem::exists(game_ / "save/save02.dat"));
+  EXPECT_EQ(list.RowText(1, 3), "memo");
+
+  s.RunFor(1500);
+  EXPECT_FALSE(list.IsOpen());
+  EXPECT_EQ(list.RowCount(), 99);
+  EXPECT_EQ(list.RowText(0, 0), "99");  // the second click on the header turned the order
+  EXPECT_EQ(list.SelectedSlot(), 2);    // the row chosen last time, wherever it moved
+  EXPECT_FALSE(std::filesystem::exists(game_ / "save/save02.dat"));
+  EXPECT_EQ(list.RowText(97, 1), " 未登録");
+  EXPECT_EQ(list.RowText(97, 3), "");
+  EXPECT_TRUE(s.state().interpreterOn);
+}
+
 }  // namespace
 }  // namespace zorvel::test

@@ -106,6 +106,7 @@ class Engine : public ScriptHost {
   const Backlog& BacklogScreen() const { return backlog_; }
   const HiddenWindow& HiddenScreen() const { return hidden_; }
   const Choices& ChoiceList() const { return choices_; }
+  SaveScreens& Saves() { return saves_; }
   const Movie& MoviePlayer() const { return movie_; }
   const QuickBar& Bar() const { return quickBar_; }
   Sound& Audio() { return sound_; }

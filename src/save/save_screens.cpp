@@ -12,8 +12,10 @@ void SaveScreens::OpenSaveLoadDialog(int mode) {
     const bool goOn = hooks_.modalPass && hooks_.modalPass(nextTick);
     if (const auto action = dialog_.TakeAction()) {
       if (action->save) {
-        if (games_.SaveGame(action->slot, true))
+        if (games_.SaveGame(action->slot, true)) {
           games_.WriteComment(action->slot, action->sjisComment);
+        }
+        dialog_.Refresh(action->slot);
       } else {
         games_.LoadGame(action->slot, true);
       }
