@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(archive_index config expressions script gra jpeg
-  settings_store events_file tool_archive script_codec transition_args layer_args wady ogg)
+  settings_store events_file tool_archive script_codec transition_args layer_args wady ogg slot_file global_file)
 
 status=0
 for t in "${targets[@]}"; do

@@ -50,4 +50,9 @@ void FuzzWady(const uint8_t* data, size_t size);
 // The bytes are an Ogg Vorbis entry (a voice or Ogg music).
 void FuzzOgg(const uint8_t* data, size_t size);
 
+// The bytes are a saved game's slot file, loaded into a fresh state and written out again.
+void FuzzSlotFile(const uint8_t* data, size_t size);
+// The bytes are a "save0.dat" that the global data is synchronised with.
+void FuzzGlobalFile(const uint8_t* data, size_t size);
+
 }  // namespace zorvel::fuzz

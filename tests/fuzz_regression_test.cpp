@@ -38,6 +38,8 @@ const Target kTargets[] = {
     {"layer_args", zorvel::fuzz::FuzzLayerArgs},
     {"wady", zorvel::fuzz::FuzzWady},
     {"ogg", zorvel::fuzz::FuzzOgg},
+    {"slot_file", zorvel::fuzz::FuzzSlotFile},
+    {"global_file", zorvel::fuzz::FuzzGlobalFile},
 };
 
 // Test listings show the target's name, not the bytes of the struct.

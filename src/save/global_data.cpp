@@ -103,6 +103,7 @@ GlobalData::GlobalData(EngineState& state, SettingsStore& store, const SettingsL
 void GlobalData::SyncGlobalData(bool atStartUp) {
   const std::string path = JoinPath(dir_, "save0.dat");
   std::vector<uint8_t> file;
+  std::vector<uint8_t> onDisk;  // the file as read, when it needs no repair
   bool usable = false;
   if (dir_.empty()) {
     usable = !memoryFile_.empty();
@@ -112,6 +113,7 @@ void GlobalData::SyncGlobalData(bool atStartUp) {
     usable =
         file.size() >= kGlobalFileSize && GlobalChecksum(std::span(file).first(kGlobalDataBytes)) ==
                                               ReadLe32(file, GlobalLayout::kChecksum);
+    if (usable && file.size() == kGlobalFileSize) onDisk = file;
     if (!usable) {
       // The read marks in memory go with the rebuild; the damaged file may still hold a
       // player's years of them, so it is kept where a tool or a person can get them back.
@@ -137,7 +139,7 @@ void GlobalData::SyncGlobalData(bool atStartUp) {
     WriteLe32(file, GlobalLayout::kCounter, static_cast<uint32_t>(characterCounter_));
   }
   WriteLe32(file, GlobalLayout::kChecksum, GlobalChecksum(std::span(file).first(kGlobalDataBytes)));
-  WriteFiles(file);
+  WriteFiles(file, !onDisk.empty() && onDisk == file);
 }
 
 void GlobalData::MergeInto(std::vector<uint8_t>& file) {
@@ -149,17 +151,23 @@ void GlobalData::MergeInto(std::vector<uint8_t>& file) {
   MergeBlock(v.readMarks.bytes, block(GlobalLayout::kReadMarks, GlobalLayout::kReadMarksSize));
 }
 
-void GlobalData::WriteFiles(std::vector<uint8_t>& file) {
+void GlobalData::WriteFiles(std::vector<uint8_t>& file, bool fileUnchanged) {
   if (dir_.empty()) {
     memoryFile_ = file;
     return;
   }
-  bool ok = WriteFileAtomic(JoinPath(dir_, "save0.dat"), file.data(), file.size());
+  // A sync runs at every save, load and close request; a file that already holds these bytes
+  // is not written again, which spares the disk and keeps a save from waiting on flushes.
+  bool ok = fileUnchanged || WriteFileAtomic(JoinPath(dir_, "save0.dat"), file.data(), file.size());
 
-  for (int i = 0; i < 10; ++i) {
-    char name[8];
-    std::snprintf(name, sizeof name, "GV%02d", i);
-    WriteSetting(store_, where_, settings_, name, s_.vars.G[i]);
+  if (!gvWritten_ || writtenGv_ != s_.vars.G) {
+    for (int i = 0; i < 10; ++i) {
+      char name[8];
+      std::snprintf(name, sizeof name, "GV%02d", i);
+      WriteSetting(store_, where_, settings_, name, s_.vars.G[i]);
+    }
+    writtenGv_ = s_.vars.G;
+    gvWritten_ = true;
   }
 
   std::vector<uint8_t> kaiso(kKaisoFileSize, 0);
@@ -174,7 +182,12 @@ void GlobalData::WriteFiles(std::vector<uint8_t>& file) {
     std::copy(name.begin(), name.end() - 1, kaiso.begin() + static_cast<std::ptrdiff_t>(at));
     at += name.size();
   }
-  ok = WriteFileAtomic(JoinPath(dir_, "kaiso.dat"), kaiso.data(), kaiso.size()) && ok;
+  const std::string kaisoPath = JoinPath(dir_, "kaiso.dat");
+  if (kaiso != writtenKaiso_ || !FileExists(kaisoPath)) {
+    const bool written = WriteFileAtomic(kaisoPath, kaiso.data(), kaiso.size());
+    if (written) writtenKaiso_ = kaiso;
+    ok = written && ok;
+  }
 
   // Said once per run: a read-only directory would otherwise repeat it at every sync.
   if (!ok && !writeFailureSaid_) {

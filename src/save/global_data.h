@@ -83,7 +83,7 @@ class GlobalData {
  private:
   // The four blocks as memory holds them, with the file's bytes that memory has no room for.
   void MergeInto(std::vector<uint8_t>& file);
-  void WriteFiles(std::vector<uint8_t>& file);
+  void WriteFiles(std::vector<uint8_t>& file, bool fileUnchanged);
 
   EngineState& s_;
   SettingsStore& store_;
@@ -94,6 +94,9 @@ class GlobalData {
   RecollectionPlaylists playlists_;
   bool writeFailureSaid_ = false;
   std::vector<uint8_t> memoryFile_;  // "save0.dat" when there is no directory
+  std::vector<uint8_t> writtenKaiso_;
+  std::array<int32_t, 10> writtenGv_{};
+  bool gvWritten_ = false;
 };
 
 }  // namespace zorvel
