@@ -294,6 +294,15 @@ int Mixer::MasterVolume() const {
 
 void Mixer::Mix(int16_t* out, size_t frames) {
   std::lock_guard<std::mutex> hold(lock_);
+  // Most of the time nothing sounds: silence costs a fill, not a mix.
+  const bool silent = std::none_of(slots_.begin(), slots_.end(), [](const Slot& s) {
+    return s.playing || s.tailPos < s.tailLen;
+  });
+  if (silent) {
+    masterGain_ = masterTarget_;
+    std::fill(out, out + 2 * frames, int16_t{0});
+    return;
+  }
   float acc[2 * kChunkFrames];
   while (frames > 0) {
     const int n = static_cast<int>(std::min<size_t>(frames, kChunkFrames));
