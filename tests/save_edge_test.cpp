@@ -1,0 +1,251 @@
+// Saving and loading at the edges: the remembered last slot, what a load resumes (a waiting
+// choice, plain text, a slot made by hand), the player's names, read marks that outlive an older
+// slot, a save that cannot be written, and a "save0.dat" that vanishes while the game runs.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "fixture.h"
+#include "platform/files.h"
+#include "save/global_data.h"
+#include "save/save_screens.h"
+#include "save/slot_file.h"
+#include "text/sjis.h"
+
+namespace zorvel::test {
+namespace {
+
+constexpr char kConfig[] = "MAKER_REG:Software\\Zorvel\\Test\nGAME_ID:test\n";
+constexpr char kThreePages[] = "!V001=1\nいち▼\n!V001=2\nに▼\n!V001=3\nさん▼\n@sleep -1\n";
+
+class SaveEdgeTest : public ::testing::Test {
+ protected:
+  // Starts `main` with the given settings lines and runs until its first wait.
+  Session& Start(const std::string& main, const std::string& settings = "") {
+    WriteGame(game_.Path(), {{"main", main}, {"_config", kConfig}});
+    return Restart(settings);
+  }
+  // A new run of the same game (the settings are read at start).
+  Session& Restart(const std::string& settings = "") {
+    session_.reset();
+    std::filesystem::create_directories(config_ / "Software/Zorvel");
+    WriteText(config_ / "Software/Zorvel/Test.ini", "[test]\n" + settings);
+    session_ = std::make_unique<Session>(game_.Path(), config_.Path());
+    session_->RunFor(1000);
+    return *session_;
+  }
+  void Click() {
+    session_->Events(std::to_string(session_->platform().Ticks()) + " click 400 300\n");
+    session_->RunFor(500);
+  }
+  SaveGames& Games() { return session_->engine().Saves().Games(); }
+  EngineState& State() { return session_->state(); }
+  std::string Slot(int n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "save/save%02d.dat", n);
+    return game_ / name;
+  }
+  SlotFile Parsed(int n) {
+    SlotFile file;
+    std::string why;
+    EXPECT_TRUE(file.Parse(ReadWholeFile(Slot(n)).value_or(std::vector<uint8_t>{}), why)) << why;
+    return file;
+  }
+  // The value of a setting in the INI file, "" when it is not there.
+  std::string Setting(const std::string& key) {
+    std::istringstream ini(ReadText(config_ / "Software/Zorvel/Test.ini"));
+    for (std::string line; std::getline(ini, line);) {
+      if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+    }
+    return "";
+  }
+
+  TempDir game_, config_;
+  std::unique_ptr<Session> session_;
+};
+
+TEST_F(SaveEdgeTest, OnlySlotsUpToSixtyAreRememberedAsTheLastSaved) {
+  Start(kThreePages);
+  struct Case {
+    int slot;
+    const char* remembered;
+  };
+  for (const Case& c : {Case{5, "5"}, Case{60, "60"}, Case{61, "60"}, Case{99, "60"}}) {
+    SCOPED_TRACE(c.slot);
+    ASSERT_TRUE(Games().SaveGame(c.slot, true));
+    EXPECT_TRUE(std::filesystem::exists(Slot(c.slot)));
+    EXPECT_EQ(Setting("LastSaveSlot"), c.remembered);
+    EXPECT_EQ(std::to_string(session_->engine().CurrentSettings().LastSaveSlot), c.remembered);
+  }
+}
+
+// A save while a choice waits resumes at the command that offers it, so the choice is offered
+// again; a save at a click wait resumes right there.
+TEST_F(SaveEdgeTest, LoadShowsAWaitingChoiceAgainAndPlainTextWhereItWas) {
+  Session& s = Start("!V001=1\nまえ▼\n@select\n{One\n!V001=2\n{Two\n!V001=3\n}\n@sleep -1\n");
+  ASSERT_EQ(State().interactionMode, 0);
+  ASSERT_TRUE(Games().SaveGame(1, true));
+  EXPECT_EQ(Parsed(1).Record(kRecResume), State().scriptPos);
+
+  Click();
+  ASSERT_EQ(State().interactionMode, 1);
+  ASSERT_EQ(s.engine().ChoiceList().Count(), 2);
+  ASSERT_NE(State().lineStart, State().scriptPos);
+  ASSERT_TRUE(Games().SaveGame(2, true));
+  EXPECT_EQ(Parsed(2).Record(kRecResume), State().lineStart);
+
+  ASSERT_TRUE(Games().LoadGame(1, true));
+  s.RunFor(500);
+  EXPECT_EQ(State().interactionMode, 0);
+  EXPECT_EQ(State().vars.V[1], 1);
+
+  ASSERT_TRUE(Games().LoadGame(2, true));
+  s.RunFor(500);
+  EXPECT_EQ(State().interactionMode, 1);
+  ASSERT_EQ(s.engine().ChoiceList().Count(), 2);
+  EXPECT_EQ(SjisToUtf8(s.engine().ChoiceList().Text(0)), "One");
+  EXPECT_EQ(SjisToUtf8(s.engine().ChoiceList().Text(1)), "Two");
+}
+
+// $0 and $1 follow the names the player has now; a saved speaker name follows them when S080
+// says the speaker is the player.
+TEST_F(SaveEdgeTest, LoadTakesThePlayersCurrentNames) {
+  struct Case {
+    int s080;
+    const char* speaker;
+  };
+  for (const Case& c : {Case{0, "Someone"}, Case{1, "Ken"}, Case{2, "Mio"}}) {
+    SCOPED_TRACE(c.s080);
+    Start("@string 0 Old\n@string 1 Older\n!S080=" + std::to_string(c.s080) +
+              "\n>Someone\nこんにちは▼\n@sleep -1\n",
+          "PlayerName=Aki\nPlayerName2=Sora\n");
+    ASSERT_STREQ(State().speakerName, "Someone");
+    ASSERT_TRUE(Games().SaveGame(3, true));
+    EXPECT_EQ(Parsed(3).Text(SlotLayout::kStrings, 64), "Old");
+
+    Restart("PlayerName=Ken\nPlayerName2=Mio\n");
+    State().vars.S[80] = 0;
+    std::strcpy(State().speakerName, "Other");
+    ASSERT_TRUE(Games().LoadGame(3, true));
+    EXPECT_EQ(session_->StringVar(0), "Ken");
+    EXPECT_EQ(session_->StringVar(1), "Mio");
+    EXPECT_STREQ(State().speakerName, c.speaker);
+    EXPECT_EQ(State().vars.S[6], 1);  // the names differ from the game's defaults
+  }
+}
+
+TEST_F(SaveEdgeTest, ReadMarksSetAfterASaveSurviveLoadingIt) {
+  Start("@mark 3\nいち▼\n@mark 4\nに▼\n@sleep -1\n");
+  ASSERT_TRUE(Games().SaveGame(1, true));
+  Click();
+  ASSERT_TRUE(State().vars.readMarks.Test(4));
+  const SlotFile older = Parsed(1);
+  ASSERT_EQ(older.At(SlotLayout::kReadMarks, 1)[0], 1 << 3);  // the slot knows only mark 3
+
+  ASSERT_TRUE(Games().LoadGame(1, true));
+  EXPECT_TRUE(State().vars.readMarks.Test(3));
+  EXPECT_TRUE(State().vars.readMarks.Test(4));
+}
+
+// A save that cannot be written leaves the slot as it was, does not become the last saved
+// slot, and the game goes on.
+TEST_F(SaveEdgeTest, FailedWriteKeepsTheOldSlotAndTheGameGoesOn) {
+  Session& s = Start(kThreePages);
+  ASSERT_TRUE(Games().SaveGame(1, true));
+  const std::vector<uint8_t> before = ReadWholeFile(Slot(1)).value();
+  Click();
+  ASSERT_EQ(State().vars.V[1], 2);
+
+  // A file-size limit below the slot size makes every slot write fail, even for root; the
+  // global data and the settings are small enough to be written.
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 100000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool overOld = Games().SaveGame(1, true);
+  const bool intoNew = Games().SaveGame(2, true);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_FALSE(overOld);
+  EXPECT_FALSE(intoNew);
+  EXPECT_EQ(ReadWholeFile(Slot(1)).value(), before);
+  EXPECT_FALSE(std::filesystem::exists(Slot(2)));
+  for (const auto& entry : std::filesystem::directory_iterator(game_ / "save")) {
+    EXPECT_TRUE(entry.path().filename() == "save01.dat") << entry.path();
+  }
+  EXPECT_EQ(Setting("LastSaveSlot"), "1");
+  EXPECT_FALSE(State().busy);
+  EXPECT_TRUE(State().interpreterOn);
+  Click();
+  EXPECT_EQ(State().vars.V[1], 3);
+  ASSERT_TRUE(Games().LoadGame(1, true));
+  s.RunFor(300);
+  EXPECT_EQ(State().vars.V[1], 1);
+}
+
+TEST_F(SaveEdgeTest, DeletedGlobalFileIsRebuiltWithReadMarksStartingOver) {
+  Start("@mark 3\n!E005=1\nいち▼\n@sleep -1\n");
+  const std::string global = game_ / "save0.dat";
+  ASSERT_TRUE(std::filesystem::exists(global));
+  ASSERT_TRUE(State().vars.readMarks.Test(3));
+  std::filesystem::remove(global);
+
+  ASSERT_TRUE(Games().SaveGame(1, true));  // a save synchronises the global data
+  const std::vector<uint8_t> rebuilt = ReadWholeFile(global).value_or(std::vector<uint8_t>{});
+  ASSERT_EQ(rebuilt.size(), kGlobalFileSize);
+  EXPECT_EQ(rebuilt[GlobalLayout::kEvents], 1 << 5);
+  EXPECT_EQ(rebuilt[GlobalLayout::kReadMarks], 0);
+  EXPECT_FALSE(State().vars.readMarks.Test(3));
+  EXPECT_TRUE(State().vars.E.Test(5));
+}
+
+// Where the plain script (Shift-JIS, 0-ended lines) has line `index` of `utf8`.
+int32_t LineOffset(const std::string& utf8, int index) {
+  std::istringstream lines(utf8);
+  int32_t at = 0;
+  std::string line;
+  for (int i = 0; i < index && std::getline(lines, line); ++i) {
+    at += static_cast<int32_t>(Utf8ToSjis(line).value().size() + 1);
+  }
+  return at;
+}
+
+// A slot from another source than this engine's own save: only the layout counts.
+TEST_F(SaveEdgeTest, HandMadeSlotResumesAtItsPosition) {
+  Session& s = Start(kThreePages);
+  ASSERT_EQ(State().vars.V[1], 1);
+
+  auto made = std::make_unique<EngineState>();
+  std::strcpy(made->scriptName, "main");
+  std::strcpy(made->loadedScriptName, "main");
+  made->scriptPos = LineOffset(kThreePages, 2);  // "!V001=2"
+  made->scriptSize = State().scriptSize;
+  made->interpreterOn = true;
+  made->needLine = true;
+  made->vars.V[5] = 42;
+  PageRing ring;
+  Surface scene(800, 600);
+  const std::vector<uint8_t> bytes = BuildSlotFile(SlotSource{*made, ring, scene, "", std::tm{}});
+  std::filesystem::create_directories(game_ / "save");
+  ASSERT_TRUE(WriteFileAtomic(Slot(7), bytes.data(), bytes.size()));
+
+  ASSERT_TRUE(Games().LoadGame(7, true));
+  s.RunFor(1000);
+  EXPECT_EQ(State().vars.V[5], 42);
+  EXPECT_EQ(State().vars.V[1], 2);
+  std::string page;
+  for (int row = 0; row < 20; ++row) page += s.PageRow(row);
+  EXPECT_EQ(page, "に");
+  Click();
+  EXPECT_EQ(State().vars.V[1], 3);
+}
+
+}  // namespace
+}  // namespace zorvel::test
