@@ -46,16 +46,9 @@ std::string Lower(std::string s) {
 
 // A Shift-JIS comment of at most 30 bytes, cut on a character boundary.
 std::string SjisComment(const char* utf8) {
-  std::string sjis = Utf8ToSjis(utf8).value_or(std::string());
-  size_t i = 0;
-  while (i < sjis.size()) {
-    const auto c = static_cast<uint8_t>(sjis[i]);
-    const size_t width = (c >= 0x20 && c <= 0x7E) ? 1 : 2;
-    if (i + width > kCommentBytes) break;
-    i += width;
-  }
-  sjis.resize(std::min(i, sjis.size()));
-  return sjis;
+  char cut[kCommentBytes + 1];
+  CopyField(cut, sizeof cut, Utf8ToSjis(utf8).value_or(std::string()));
+  return cut;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "script/variable_banks.h"
+#include "text/sjis.h"
 
 namespace zorvel {
 
@@ -27,18 +28,6 @@ void PutField(std::vector<uint8_t>& b, size_t at, const T& field, size_t size = 
   PutBytes(b, at, &field, std::min(size, sizeof(T)));
 }
 
-// The length of `text` cut to at most `limit` bytes without splitting a two-byte character.
-size_t CutOnCharacter(const std::string& text, size_t limit) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<uint8_t>(text[i]);
-    const size_t width = (c >= 0x20 && c <= 0x7E) ? 1 : 2;
-    if (i + width > limit || i + width > text.size()) break;
-    i += width;
-  }
-  return i;
-}
-
 }  // namespace
 
 int32_t ResumePosition(const EngineState& s) {
@@ -53,17 +42,18 @@ std::string SlotDescription(const std::tm& when, const char* titleText) {
   char stamp[64];
   std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d %02d:%02d:%02d  ", when.tm_year + 1900,
                 when.tm_mon + 1, when.tm_mday, when.tm_hour, when.tm_min, when.tm_sec);
-  std::string text = stamp;
-  text.append(titleText, strnlen(titleText, 64));
-  text.resize(CutOnCharacter(text, 94));
-  return text;
+  const std::string text = stamp + std::string(titleText, strnlen(titleText, 64));
+  char cut[95];
+  CopyField(cut, sizeof cut, text.c_str());
+  return cut;
 }
 
 void WriteSlotComment(std::vector<uint8_t>& file, const std::string& sjisComment) {
   if (file.size() < L::kComment + L::kCommentSize) return;
+  char cut[31];
+  CopyField(cut, sizeof cut, sjisComment.c_str());
   std::fill_n(file.begin() + L::kComment, L::kCommentSize, 0);
-  const size_t n = CutOnCharacter(sjisComment.substr(0, sjisComment.find('\0')), 30);
-  std::memcpy(file.data() + L::kComment, sjisComment.data(), n);
+  std::memcpy(file.data() + L::kComment, cut, std::strlen(cut));
 }
 
 std::vector<uint8_t> BuildSlotFile(const SlotSource& src) {
