@@ -62,4 +62,14 @@ class ByteReader {
   bool ok_ = true;
 };
 
+// Little-endian fields at fixed offsets of a buffer whose size the caller has already checked
+// (fixed-layout files such as saves).
+inline uint32_t LoadLe32(std::span<const uint8_t> b, size_t at) {
+  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+         static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+inline void StoreLe32(std::span<uint8_t> b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
 }  // namespace zorvel

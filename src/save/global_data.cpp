@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/platform.h"
+#include "resources/byte_reader.h"
 #include "text/sjis.h"
 
 namespace zorvel {
@@ -24,15 +25,6 @@ const std::array<uint32_t, 256>& CrcTable() {
     return t;
   }();
   return table;
-}
-
-uint32_t ReadLe32(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
-         static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
-void WriteLe32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 // ORs a block of the file into memory and memory back into the block. Bytes of the block that
@@ -75,7 +67,7 @@ GlobalFileInfo DescribeGlobalFile(std::span<const uint8_t> file) {
   info.rightSize = file.size() == kGlobalFileSize;
   if (file.size() < kGlobalFileSize) return info;
   const std::vector<uint8_t> b(file.begin(), file.begin() + kGlobalFileSize);
-  info.storedChecksum = ReadLe32(b, GlobalLayout::kChecksum);
+  info.storedChecksum = LoadLe32(b, GlobalLayout::kChecksum);
   info.computedChecksum = GlobalChecksum(std::span(b).first(kGlobalDataBytes));
   info.checksumGood = info.storedChecksum == info.computedChecksum;
   const std::span<const uint8_t> all(b);
@@ -83,7 +75,7 @@ GlobalFileInfo DescribeGlobalFile(std::span<const uint8_t> file) {
   info.seenPictures = CountBits(all.subspan(GlobalLayout::kSeen, 250));
   info.unlockedScenes = CountBits(all.subspan(GlobalLayout::kUnlocked, 250));
   info.readMarks = CountBits(all.subspan(GlobalLayout::kReadMarks, GlobalLayout::kReadMarksSize));
-  info.characterCounter = static_cast<int32_t>(ReadLe32(b, GlobalLayout::kCounter));
+  info.characterCounter = static_cast<int32_t>(LoadLe32(b, GlobalLayout::kCounter));
   return info;
 }
 
@@ -123,7 +115,7 @@ void GlobalData::SyncGlobalData(bool atStartUp) {
     file = std::move(*bytes);
     usable =
         file.size() >= kGlobalFileSize && GlobalChecksum(std::span(file).first(kGlobalDataBytes)) ==
-                                              ReadLe32(file, GlobalLayout::kChecksum);
+                                              LoadLe32(file, GlobalLayout::kChecksum);
     if (usable && file.size() == kGlobalFileSize) onDisk = file;
     if (!usable) {
       // The read marks in memory go with the rebuild; the damaged file may still hold a
@@ -145,13 +137,13 @@ void GlobalData::SyncGlobalData(bool atStartUp) {
   MergeInto(file);
 
   if (atStartUp) {
-    characterCounter_ = static_cast<int32_t>(ReadLe32(file, GlobalLayout::kCounter));
+    characterCounter_ = static_cast<int32_t>(LoadLe32(file, GlobalLayout::kCounter));
   } else {
-    WriteLe32(file, GlobalLayout::kCounter, static_cast<uint32_t>(characterCounter_));
+    StoreLe32(file, GlobalLayout::kCounter, static_cast<uint32_t>(characterCounter_));
   }
   // Kept in memory only, the file is never read by anyone who would check it.
   if (!dir_.empty()) {
-    WriteLe32(file, GlobalLayout::kChecksum,
+    StoreLe32(file, GlobalLayout::kChecksum,
               GlobalChecksum(std::span(file).first(kGlobalDataBytes)));
   }
   WriteFiles(file, !onDisk.empty() && onDisk == file);
@@ -189,7 +181,7 @@ void GlobalData::WriteFiles(std::vector<uint8_t>& file, bool fileUnchanged) {
   size_t at = 0;
   for (const auto& list : playlists_.entries) {
     for (int32_t entry : list) {
-      WriteLe32(kaiso, at, static_cast<uint32_t>(entry));
+      StoreLe32(kaiso, at, static_cast<uint32_t>(entry));
       at += 4;
     }
   }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "resources/byte_reader.h"
 #include "script/variable_banks.h"
 #include "text/sjis.h"
 
@@ -14,8 +15,7 @@ namespace {
 using L = SlotLayout;
 
 void PutInt(std::vector<uint8_t>& b, size_t at, int32_t v) {
-  const auto u = static_cast<uint32_t>(v);
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(u >> (8 * i));
+  StoreLe32(b, at, static_cast<uint32_t>(v));
 }
 
 void PutBytes(std::vector<uint8_t>& b, size_t at, const void* src, size_t size) {
@@ -154,9 +154,7 @@ bool SlotFile::Parse(std::span<const uint8_t> bytes, std::string& why) {
 }
 
 int32_t SlotFile::Int(size_t at) const {
-  return static_cast<int32_t>(
-      static_cast<uint32_t>(bytes_[at]) | static_cast<uint32_t>(bytes_[at + 1]) << 8 |
-      static_cast<uint32_t>(bytes_[at + 2]) << 16 | static_cast<uint32_t>(bytes_[at + 3]) << 24);
+  return static_cast<int32_t>(LoadLe32(bytes_, at));
 }
 
 std::string SlotFile::Text(size_t offset, size_t size) const {
