@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -48,6 +49,10 @@ std::vector<uint8_t> Pixels(const Surface& s) {
   std::vector<uint8_t> out;
   for (int y = 0; y < s.Height(); ++y) out.insert(out.end(), s.Row(y), s.Row(y) + s.Width() * 3);
   return out;
+}
+
+std::vector<uint8_t> Pixels(const CellPixels& cell) {
+  return {cell.begin(), cell.end()};
 }
 
 // A background with every byte different from its neighbours, so that a misplaced or missing
@@ -266,6 +271,10 @@ TEST(FontCache, PrecacheOrderAndCachedPixelsMatchTheRasteriser) {
   ASSERT_TRUE(rig.font.RasteriseGlyph(0x8ABF, direct));
   EXPECT_EQ(*cache.Find(0x8ABF), direct);
   EXPECT_EQ(rig.font.Coverage(), direct);
+  // The glyph drawn last outlives the cache it was read from (a font change replaces it).
+  rig.font.PrecacheGlyphs();
+  EXPECT_EQ(Pixels(rig.font.CoveragePicture()), coverage);
+  EXPECT_EQ(Pixels(rig.font.ShadowPicture()), shadow);
 }
 
 TEST(FontCache, CodesBeyondTheThousandthAreStillDrawn) {
@@ -292,19 +301,18 @@ TEST(FontCache, CodesBeyondTheThousandthAreStillDrawn) {
   EXPECT_EQ(rig.font.Cache().CodeAt(0), 0x829F);
 }
 
-TEST(FontCache, CopiesKeepTheirOwnMaps) {
-  // Three entries leave the first block part-filled, so both copies' next entries land in the
-  // block they share.
+TEST(FontCache, CopiesKeepTheirOwnEntries) {
   auto mapOf = [](uint8_t v) {
     CoverageMap m;
     m.fill(v);
     return m;
   };
-  auto cellOf = [&mapOf](uint8_t v) {
-    GlyphCell c;
+  std::deque<GlyphCell> cells;
+  auto cellOf = [&](uint8_t v) {
+    GlyphCell& c = cells.emplace_back();
     c.map = mapOf(v);
     c.coverage.fill(v);
-    return c;
+    return &c;
   };
   GlyphCache first;
   for (uint8_t i = 0; i < 3; ++i)
@@ -313,6 +321,7 @@ TEST(FontCache, CopiesKeepTheirOwnMaps) {
   ASSERT_TRUE(second.Add(0x9000, cellOf(200)));
   ASSERT_TRUE(first.Add(0x9001, cellOf(100)));
   ASSERT_FALSE(first.Add(0x8141, cellOf(9)));
+  ASSERT_FALSE(first.Add(0x9002, nullptr));
 
   EXPECT_EQ(first.Find(0x9000), nullptr);
   EXPECT_EQ(second.Find(0x9001), nullptr);

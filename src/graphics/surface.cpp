@@ -25,6 +25,24 @@ void Surface::Resize(int width, int height) {
   pendingClear_ = false;
 }
 
+Surface& Surface::operator=(const Surface& other) {
+  if (this == &other) return *this;
+  if (!other.drawn_ && other.pixels_.size() == static_cast<size_t>(other.stride_) * other.height_) {
+    // The source is black: the same as a resize to its size.
+    Resize(other.width_, other.height_);
+    return *this;
+  }
+  width_ = other.width_;
+  height_ = other.height_;
+  stride_ = other.stride_;
+  other.Settle();
+  pixels_.resize(other.pixels_.size());
+  if (!pixels_.empty()) std::memcpy(pixels_.data(), other.pixels_.data(), pixels_.size());
+  drawn_ = other.drawn_;
+  pendingClear_ = false;
+  return *this;
+}
+
 void Surface::Fill(uint8_t r, uint8_t g, uint8_t b) {
   FillRect(0, 0, width_, height_, r, g, b);
 }

@@ -13,6 +13,12 @@ class Surface {
  public:
   Surface() = default;
   Surface(int width, int height) { Resize(width, height); }
+  // Whole-screen copies happen several times a frame: a copy of a picture still black costs
+  // nothing, and the pixels of any other go across in one memcpy into memory already held.
+  Surface(const Surface& other) { *this = other; }
+  Surface& operator=(const Surface& other);
+  Surface(Surface&&) noexcept = default;
+  Surface& operator=(Surface&&) noexcept = default;
 
   void Resize(int width, int height);
   int Width() const { return width_; }

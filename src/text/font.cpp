@@ -498,8 +498,6 @@ bool FontFace::Render(char32_t ch, Bitmap& out) {
 
 Font::Font(const GameConfig& config, const VariableBanks& vars, Platform& platform, FontLog log)
     : config_(config), vars_(vars), platform_(platform), face_(std::move(log)) {
-  coverage_.Resize(kGlyphCellWidth, kGlyphCellHeight);
-  shadow_.Resize(kGlyphCellWidth, kGlyphCellHeight);
   shadowColour_.Resize(kGlyphCellWidth, kGlyphCellHeight);
   textColour_.Resize(kGlyphCellWidth, kGlyphCellHeight);
 }
@@ -563,69 +561,59 @@ RasterKey KeyOf(const FontChoice& choice) {
 }  // namespace
 
 // Rasterising is a function of the face and the code alone, and every engine in a process
-// uses the same face; a map made once is kept for the process, so the cache of a later engine
-// fills without the rasteriser. The per-engine cache keeps its own rules.
-std::unordered_map<uint16_t, Font::RasterEntry>& Font::RasterMemo() {
+// uses the same face: a cell made once is kept for the process, so a later engine (and every
+// code past the cache's thousand) draws without the rasteriser or the conversion. Codes are 16
+// bits and most are no character, so this stays far below the size of the face's glyph set.
+std::unordered_map<uint16_t, std::unique_ptr<const GlyphCell>>& Font::RasterMemo() {
   if (rasterMemo_ == nullptr) {
-    static std::map<RasterKey, std::unordered_map<uint16_t, RasterEntry>> faces;
+    static std::map<RasterKey, std::unordered_map<uint16_t, std::unique_ptr<const GlyphCell>>>
+        faces;
     rasterMemo_ = &faces[KeyOf(face_.Choice())];
   }
   return *rasterMemo_;
 }
 
-void Font::RenderGlyph(uint16_t code) {
-  if (const GlyphCell* cell = cache_.FindCell(code)) {
-    map_ = cell->map;
-    for (int r = 0; r < kGlyphCellHeight; ++r) {
-      std::memcpy(coverage_.Row(r), cell->coverage.data() + r * kCellRowBytes, kCellRowBytes);
-      std::memcpy(shadow_.Row(r), cell->shadow.data() + r * kCellRowBytes, kCellRowBytes);
-    }
-    blank_ = false;
-    return;
-  }
-  bool drawn = true;
-  constexpr size_t kMostRemembered = 16384;
-  auto& memo = RasterMemo();
-  if (const auto it = memo.find(code); it != memo.end() && rememberRasterised_) {
-    map_ = it->second.map;
-    drawn = it->second.drawn;
-  } else {
-    drawn = RasteriseGlyph(code, map_);
-    if (memo.size() < kMostRemembered && rememberRasterised_) {
-      memo.emplace(code, RasterEntry{map_, drawn});
-    }
-  }
-  // Codes the face cannot draw (blanks, damaged text) leave nothing to convert or blend.
-  if (!drawn) {
-    if (!blank_) {
-      coverage_.Fill(0, 0, 0);
-      shadow_.Fill(0, 0, 0);
-    }
-    blank_ = true;
-    return;
-  }
-  blank_ = false;
-
+bool Font::MakeCell(uint16_t code, GlyphCell& cell) {
+  if (!RasteriseGlyph(code, cell.map)) return false;
+  const uint8_t* map = cell.map.data();
   for (int r = 0; r < kGlyphCellHeight; ++r) {
-    GreyRowToPixels(map_.data() + r * kGlyphCellWidth, coverage_.Row(r));
+    GreyRowToPixels(map + r * kGlyphCellWidth, cell.coverage.data() + r * kCellRowBytes);
   }
-
-  std::memset(shadow_.Row(0), 0, static_cast<size_t>(shadow_.Stride()) * 2);
+  std::memset(cell.shadow.data(), 0, 2 * kCellRowBytes);
   uint8_t soft[kGlyphCellWidth] = {};
   for (int i = 1; i <= kGlyphCellHeight - 2; ++i) {
-    SoftenRow(map_.data() + i * kGlyphCellWidth, soft);
-    GreyRowToPixels(soft, shadow_.Row(i + 1));
+    SoftenRow(map + i * kGlyphCellWidth, soft);
+    GreyRowToPixels(soft, cell.shadow.data() + (i + 1) * kCellRowBytes);
   }
+  return true;
+}
 
-  if (cache_.Count() < GlyphCache::kCapacity) {
-    GlyphCell cell;
-    cell.map = map_;
-    for (int r = 0; r < kGlyphCellHeight; ++r) {
-      std::memcpy(cell.coverage.data() + r * kCellRowBytes, coverage_.Row(r), kCellRowBytes);
-      std::memcpy(cell.shadow.data() + r * kCellRowBytes, shadow_.Row(r), kCellRowBytes);
+void Font::RenderGlyph(uint16_t code) {
+  // Codes the face cannot draw (blanks, damaged text) leave nothing to blend.
+  static const GlyphCell kBlankCell{};
+  const GlyphCell* cell = cache_.FindCell(code);
+  if (cell == nullptr && rememberRasterised_) {
+    auto& memo = RasterMemo();
+    auto it = memo.find(code);
+    if (it == memo.end()) {
+      auto made = std::make_unique<GlyphCell>();
+      if (!MakeCell(code, *made)) made.reset();
+      it = memo.emplace(code, std::move(made)).first;
     }
-    cache_.Add(code, cell);
+    cell = it->second.get();
+    if (cell != nullptr) cache_.Add(code, cell);
+  } else if (cell == nullptr) {
+    // Not remembered: a cell of this font's own while the cache has room, else a scratch one.
+    GlyphCell& target = cache_.Count() < GlyphCache::kCapacity ? ownCells_.emplace_back() : work_;
+    if (MakeCell(code, target)) {
+      cell = &target;
+      if (&target != &work_) cache_.Add(code, cell);
+    } else if (&target != &work_) {
+      ownCells_.pop_back();
+    }
   }
+  blank_ = cell == nullptr;
+  glyph_ = blank_ ? &kBlankCell : cell;
 }
 
 int Font::RenderChar(const char* bytes) {
@@ -640,11 +628,18 @@ void Font::PrecacheGlyphs() {
   // face, size and weight, so a later engine (tests, the fuzzer) starts from a copy of it.
   static std::map<RasterKey, GlyphCache> precached;
   const RasterKey key = KeyOf(face_.Choice());
+  // The glyph last drawn may be a cell of this font's own, about to go.
+  work_ = *glyph_;
+  glyph_ = &work_;
+  ownCells_.clear();
   if (const auto it = precached.find(key); it != precached.end()) {
     cache_ = it->second;
     return;
   }
   cache_.Clear();
+  // The precached set outlives this font: its cells must be the process's.
+  const bool remember = rememberRasterised_;
+  rememberRasterised_ = true;
   auto range = [this](uint16_t first, uint16_t last) {
     for (uint32_t code = first; code <= last; ++code) RenderGlyph(static_cast<uint16_t>(code));
   };
@@ -656,6 +651,7 @@ void Font::PrecacheGlyphs() {
                         0x8149, 0x8148, 0x93FA, 0x8177, 0x8178}) {
     RenderGlyph(code);
   }
+  rememberRasterised_ = remember;
   precached.emplace(key, cache_);
 }
 
@@ -682,10 +678,12 @@ void Font::DrawGlyph(Surface& target, int x, int y) const {
   const int rowBegin = std::max(0, -y);
   const int rowEnd = std::min(kGlyphCellHeight, height - y);
   for (int r = rowBegin; r < rowEnd; ++r) {
-    BlendCellRow(target.Row(y + r), width, x + 1, shadowColour_.Row(r), shadow_.Row(r));
+    BlendCellRow(target.Row(y + r), width, x + 1, shadowColour_.Row(r),
+                 glyph_->shadow.data() + r * kCellRowBytes);
   }
   for (int r = rowBegin; r < rowEnd; ++r) {
-    BlendCellRow(target.Row(y + r), width, x, textColour_.Row(r), coverage_.Row(r));
+    BlendCellRow(target.Row(y + r), width, x, textColour_.Row(r),
+                 glyph_->coverage.data() + r * kCellRowBytes);
   }
 }
 

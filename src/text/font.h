@@ -24,6 +24,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <span>
@@ -201,33 +202,37 @@ class Font {
   // Unicode for a Shift-JIS code through CP932, converted once a code; 0 when none.
   char32_t UnicodeOf(uint16_t code);
 
-  const CoverageMap& Coverage() const { return map_; }
-  const Surface& CoveragePicture() const { return coverage_; }
-  const Surface& ShadowPicture() const { return shadow_; }
+  const CoverageMap& Coverage() const { return glyph_->map; }
+  const CellPixels& CoveragePicture() const { return glyph_->coverage; }
+  const CellPixels& ShadowPicture() const { return glyph_->shadow; }
   const GlyphCache& Cache() const { return cache_; }
 
  private:
   void BuildPictures();
+  // Rasterises `code` and converts it into `cell`; false when there is nothing to draw.
+  bool MakeCell(uint16_t code, GlyphCell& cell);
 
   const GameConfig& config_;
   const VariableBanks& vars_;
   Platform& platform_;
   FontFace face_;
 
-  // Maps rasterised for the open face by any engine of the process (see RenderGlyph).
-  struct RasterEntry {
-    CoverageMap map;
-    bool drawn = false;
-  };
-  std::unordered_map<uint16_t, RasterEntry>& RasterMemo();
+  // Cells made for the open face by any engine of the process; null for a code with nothing
+  // to draw (see RenderGlyph).
+  std::unordered_map<uint16_t, std::unique_ptr<const GlyphCell>>& RasterMemo();
 
   GlyphCache cache_;
-  std::unordered_map<uint16_t, RasterEntry>* rasterMemo_ = nullptr;
+  std::unordered_map<uint16_t, std::unique_ptr<const GlyphCell>>* rasterMemo_ = nullptr;
   bool rememberRasterised_ = true;
   std::unordered_map<uint16_t, char32_t> unicode_;
   FontFace::Bitmap bitmap_;  // reused to keep the rasteriser from allocating per glyph
-  CoverageMap map_{};
-  Surface coverage_, shadow_, shadowColour_, textColour_;
+  // The glyph drawn next: a cell of the process's, of this font's own, or work_.
+  GlyphCell work_{};
+  const GlyphCell* glyph_ = &work_;
+  // Cells the cache points at when rasterised glyphs are not remembered; a deque keeps them
+  // in place as it grows.
+  std::deque<GlyphCell> ownCells_;
+  Surface shadowColour_, textColour_;
   uint32_t planeColour_ = 0xFFFFFFFF;  // the colour in the text plane; none yet
   bool blank_ = false;                 // the rendered glyph has no pixels
 };

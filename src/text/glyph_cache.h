@@ -1,11 +1,10 @@
-// The glyph cache: coverage maps of the codes drawn so far, in the order they were first
-// drawn. It never evicts: once full, further codes are rasterised every time they are drawn,
-// and only PrecacheGlyphs (a font change) empties it.
+// The glyph cache: the cells of the codes drawn so far, in the order they were first drawn. It
+// never evicts: once full, further codes are made every time they are drawn, and only
+// PrecacheGlyphs (a font change) empties it.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace zorvel {
@@ -17,17 +16,17 @@ using CoverageMap = std::array<uint8_t, kCoverageBytes>;
 constexpr int kCellPixelBytes = kCoverageBytes * 3;
 using CellPixels = std::array<uint8_t, kCellPixelBytes>;
 
-// A cached glyph: its coverage and the two pictures drawing blends, the glyph and its softened
-// shadow one row lower, so a glyph drawn again costs two copies instead of a conversion.
+// A glyph ready to draw: its coverage and the two pictures drawing blends, the glyph and its
+// softened shadow one row lower.
 struct GlyphCell {
   CoverageMap map{};
   CellPixels coverage{};
   CellPixels shadow{};
 };
 
-// Copies are cheap: every engine starts from a copy of the precached set, so the maps live in
-// shared blocks that a copy only writes to after taking its own (copy on write), and the index
-// is one flat table instead of a node per code.
+// The cache holds cells by address, not by value: cells are made once and never change, so a
+// copy of the cache (every engine starts from one of the precached set) copies an index, not
+// pictures.
 class GlyphCache {
  public:
   static constexpr int kCapacity = 1000;
@@ -38,24 +37,20 @@ class GlyphCache {
   // The cell stored for `code`, or nullptr.
   const GlyphCell* FindCell(uint16_t code) const {
     const int entry = index_[Probe(code)];
-    if (entry < 0) return nullptr;
-    const auto e = static_cast<size_t>(entry);
-    return &(*blocks_[e / kBlockMaps])[e % kBlockMaps];
+    return entry < 0 ? nullptr : cells_[static_cast<size_t>(entry)];
   }
   // The map stored for `code`, or nullptr.
   const CoverageMap* Find(uint16_t code) const {
     const GlyphCell* cell = FindCell(code);
     return cell != nullptr ? &cell->map : nullptr;
   }
-  // False, and nothing stored, when the cache is full or already holds the code.
-  bool Add(uint16_t code, const GlyphCell& cell);
+  // False, and nothing stored, when the cache is full or already holds the code. The cell must
+  // outlive the cache and every copy of it.
+  bool Add(uint16_t code, const GlyphCell* cell);
   int Count() const { return static_cast<int>(codes_.size()); }
   uint16_t CodeAt(int entry) const { return codes_[static_cast<size_t>(entry)]; }
 
  private:
-  // Small enough that a block is an ordinary allocation, not a mapping of its own.
-  static constexpr size_t kBlockMaps = 16;
-  using Block = std::array<GlyphCell, kBlockMaps>;
   // Twice the capacity keeps linear probing short; a power of two keeps the hash a mask.
   static constexpr size_t kIndexSize = 2048;
   static_assert(kIndexSize >= 2 * kCapacity);
@@ -70,7 +65,7 @@ class GlyphCache {
   }
 
   std::vector<uint16_t> codes_;
-  std::vector<std::shared_ptr<Block>> blocks_;
+  std::vector<const GlyphCell*> cells_;
   // Entry of each cached code, -1 for an empty slot.
   std::array<int16_t, kIndexSize> index_;
 };

@@ -272,7 +272,7 @@ void HeadlessPlatform::Sleep(uint32_t ms) {
 
 bool HeadlessPlatform::OpenAudio(Mixer& mixer) {
   if (!audioOutput_) return false;
-  mixer.SetDeviceRate(kAudioRate);
+  mixer.SetDeviceRate(audioRate_);
   mixer_ = &mixer;
   return true;
 }
@@ -284,7 +284,7 @@ void HeadlessPlatform::CloseAudio() {
 void HeadlessPlatform::PullAudio(uint32_t ms) {
   if (mixer_ == nullptr && wav_ == nullptr) return;
   // Whole frames per sleep; the fraction carries over so the count never drifts from the clock.
-  const uint64_t due = uint64_t{kAudioRate} * ms + audioRemainder_;
+  const uint64_t due = static_cast<uint64_t>(audioRate_) * ms + audioRemainder_;
   uint64_t frames = due / 1000;
   audioRemainder_ = due % 1000;
   while (frames > 0) {
@@ -314,14 +314,14 @@ bool HeadlessPlatform::SetAudioOut(const std::string& path, std::string& error) 
   wavPath_ = path;
   wavFrames_ = 0;
   wavFailed_ = false;
-  const auto header = WavHeader(kAudioRate, 0);
+  const auto header = WavHeader(static_cast<uint32_t>(audioRate_), 0);
   if (std::fwrite(header.data(), 1, header.size(), wav_) != header.size()) wavFailed_ = true;
   return true;
 }
 
 bool HeadlessPlatform::FinishAudioOut() {
   if (wav_ == nullptr) return true;
-  const auto header = WavHeader(kAudioRate, wavFrames_);
+  const auto header = WavHeader(static_cast<uint32_t>(audioRate_), wavFrames_);
   bool ok = !wavFailed_ && std::fseek(wav_, 0, SEEK_SET) == 0 &&
             std::fwrite(header.data(), 1, header.size(), wav_) == header.size();
   ok = std::fclose(wav_) == 0 && ok;

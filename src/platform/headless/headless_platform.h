@@ -90,6 +90,9 @@ class HeadlessPlatform : public Platform {
   void CloseAudio() override;
   // A system without any sound device: the game runs silent and wait_v_end does not wait.
   void SetAudioOutput(bool on) { audioOutput_ = on; }
+  // The virtual device's rate, before the engine opens it (hosts that run thousands of short
+  // engines mix at a low rate; nothing listens to them).
+  void SetAudioRate(int rate) { audioRate_ = rate; }
   // Everything the virtual device plays from now on (silence while no mixer is attached) goes
   // to a 16-bit stereo WAV; FinishAudioOut fixes up its header and closes it.
   bool SetAudioOut(const std::string& path, std::string& error);
@@ -146,6 +149,7 @@ class HeadlessPlatform : public Platform {
   SDL_Renderer* uiRenderer_ = nullptr;
   static constexpr size_t kPullFrames = 1024;
   bool audioOutput_ = true;
+  int audioRate_ = kAudioRate;
   Mixer* mixer_ = nullptr;
   uint64_t audioRemainder_ = 0;
   std::array<int16_t, 2 * kPullFrames> pull_{};
