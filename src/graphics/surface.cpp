@@ -10,9 +10,14 @@ void Surface::Resize(int width, int height) {
   height = std::max(0, height);
   const int stride = (width * 3 + 3) & ~3;
   const size_t bytes = static_cast<size_t>(stride) * height;
-  // The same size again (a moved-from surface has its size but no pixels): black from now on,
-  // but the clearing waits until something looks at the pixels.
-  if (width == width_ && height == height_ && pixels_.size() == bytes) {
+  // Memory of the same size (the same picture size again, or a surface emptied and now given
+  // back the size it had): black from now on, but the clearing waits until something looks
+  // at the pixels. An emptied surface keeps its memory for that. A moved-from surface has no
+  // pixels and gets new ones.
+  if (bytes == 0 || bytes == pixels_.size()) {
+    width_ = width;
+    height_ = height;
+    stride_ = stride;
     if (drawn_) pendingClear_ = true;
     drawn_ = false;
     return;
@@ -27,8 +32,9 @@ void Surface::Resize(int width, int height) {
 
 Surface& Surface::operator=(const Surface& other) {
   if (this == &other) return *this;
-  if (!other.drawn_ && other.pixels_.size() == static_cast<size_t>(other.stride_) * other.height_) {
-    // The source is black: the same as a resize to its size.
+  const size_t bytes = static_cast<size_t>(other.stride_) * other.height_;
+  if (bytes == 0 || (!other.drawn_ && other.pixels_.size() == bytes)) {
+    // The source is empty or black: the same as a resize to its size.
     Resize(other.width_, other.height_);
     return *this;
   }
@@ -36,8 +42,9 @@ Surface& Surface::operator=(const Surface& other) {
   height_ = other.height_;
   stride_ = other.stride_;
   other.Settle();
-  pixels_.resize(other.pixels_.size());
-  if (!pixels_.empty()) std::memcpy(pixels_.data(), other.pixels_.data(), pixels_.size());
+  const size_t held = std::min(bytes, other.pixels_.size());
+  pixels_.resize(held);
+  if (held > 0) std::memcpy(pixels_.data(), other.pixels_.data(), held);
   drawn_ = other.drawn_;
   pendingClear_ = false;
   return *this;
