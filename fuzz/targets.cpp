@@ -375,10 +375,10 @@ void FuzzScript(const uint8_t* data, size_t size) {
   // memory of its state and surfaces is kept, and a new engine starts it afresh.
   static EngineStock stock;
   MemoryStore store;
-  // Three inputs in four play with the player's "no transitions" setting: a screen update then
+  // Seven inputs in eight play with the player's "no transitions" setting: a screen update then
   // costs one copy instead of a dozen full-screen blends, and the interpreter gets the time.
-  // Transitions keep their own target and every fourth input here.
-  if (size % 4 != 1) {
+  // Transitions keep their own target and every eighth input here.
+  if (size % 8 != 1) {
     store.Write("Software\\Zorvel\\Fuzz", "fuzz", "GMode", "1");
     // Whole lines at once: the same text and commands in fewer passes.
     store.Write("Software\\Zorvel\\Fuzz", "fuzz", "Delay", "1");

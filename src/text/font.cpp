@@ -496,11 +496,12 @@ bool FontFace::Render(char32_t ch, Bitmap& out) {
 
 // ---- Font ----------------------------------------------------------------------------------
 
+static_assert(kCoverageBytes == kGlyphCellWidth * kGlyphCellHeight);
+static_assert(GlyphCell{}.coverageEnd == kGlyphCellHeight &&
+              GlyphCell{}.shadowEnd == kGlyphCellHeight);
+
 Font::Font(const GameConfig& config, const VariableBanks& vars, Platform& platform, FontLog log)
-    : config_(config), vars_(vars), platform_(platform), face_(std::move(log)) {
-  shadowColour_.Resize(kGlyphCellWidth, kGlyphCellHeight);
-  textColour_.Resize(kGlyphCellWidth, kGlyphCellHeight);
-}
+    : config_(config), vars_(vars), platform_(platform), face_(std::move(log)) {}
 
 FontChoice Font::Load(std::string_view sjisFontName, int sizePoints, bool bold) {
   face_.Open(SjisToUtf8(sjisFontName), bold);
@@ -585,6 +586,21 @@ bool Font::MakeCell(uint16_t code, GlyphCell& cell) {
     SoftenRow(map + i * kGlyphCellWidth, soft);
     GreyRowToPixels(soft, cell.shadow.data() + (i + 1) * kCellRowBytes);
   }
+  // A row of zero coverage leaves the target as it was, so only the inked rows are drawn.
+  const auto inked = [](const CellPixels& pixels, uint8_t& begin, uint8_t& end) {
+    const auto empty = [&pixels](int r) {
+      const uint8_t* row = pixels.data() + r * kCellRowBytes;
+      return std::all_of(row, row + kCellRowBytes, [](uint8_t b) { return b == 0; });
+    };
+    int first = 0;
+    while (first < kGlyphCellHeight && empty(first)) ++first;
+    int last = kGlyphCellHeight;
+    while (last > first && empty(last - 1)) --last;
+    begin = static_cast<uint8_t>(first);
+    end = static_cast<uint8_t>(last);
+  };
+  inked(cell.coverage, cell.coverageBegin, cell.coverageEnd);
+  inked(cell.shadow, cell.shadowBegin, cell.shadowEnd);
   return true;
 }
 
@@ -664,7 +680,11 @@ void Font::SetTextColour(int index) {
   }
   const uint32_t packed = uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b;
   if (packed == planeColour_) return;
-  textColour_.Fill(c.r, c.g, c.b);
+  for (size_t i = 0; i < textRow_.size(); i += 3) {
+    textRow_[i] = c.b;
+    textRow_[i + 1] = c.g;
+    textRow_[i + 2] = c.r;
+  }
   planeColour_ = packed;
 }
 
@@ -675,15 +695,20 @@ void Font::DrawGlyph(Surface& target, int x, int y) const {
       x + 1 + kGlyphCellWidth <= 0) {
     return;
   }
+  const GlyphCell& g = *glyph_;
   const int rowBegin = std::max(0, -y);
   const int rowEnd = std::min(kGlyphCellHeight, height - y);
-  for (int r = rowBegin; r < rowEnd; ++r) {
-    BlendCellRow(target.Row(y + r), width, x + 1, shadowColour_.Row(r),
-                 glyph_->shadow.data() + r * kCellRowBytes);
+  // Every row of a colour plane is the same colour; the shadow's is black.
+  static constexpr std::array<uint8_t, kCellRowBytes> kBlackRow{};
+  for (int r = std::max<int>(rowBegin, g.shadowBegin); r < std::min<int>(rowEnd, g.shadowEnd);
+       ++r) {
+    BlendCellRow(target.Row(y + r), width, x + 1, kBlackRow.data(),
+                 g.shadow.data() + r * kCellRowBytes);
   }
-  for (int r = rowBegin; r < rowEnd; ++r) {
-    BlendCellRow(target.Row(y + r), width, x, textColour_.Row(r),
-                 glyph_->coverage.data() + r * kCellRowBytes);
+  for (int r = std::max<int>(rowBegin, g.coverageBegin); r < std::min<int>(rowEnd, g.coverageEnd);
+       ++r) {
+    BlendCellRow(target.Row(y + r), width, x, textRow_.data(),
+                 g.coverage.data() + r * kCellRowBytes);
   }
 }
 

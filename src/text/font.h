@@ -208,7 +208,6 @@ class Font {
   const GlyphCache& Cache() const { return cache_; }
 
  private:
-  void BuildPictures();
   // Rasterises `code` and converts it into `cell`; false when there is nothing to draw.
   bool MakeCell(uint16_t code, GlyphCell& cell);
 
@@ -232,7 +231,8 @@ class Font {
   // Cells the cache points at when rasterised glyphs are not remembered; a deque keeps them
   // in place as it grows.
   std::deque<GlyphCell> ownCells_;
-  Surface shadowColour_, textColour_;
+  // One row of the text colour's plane, as the blend reads it.
+  std::array<uint8_t, kGlyphCellWidth * 3> textRow_{};
   uint32_t planeColour_ = 0xFFFFFFFF;  // the colour in the text plane; none yet
   bool blank_ = false;                 // the rendered glyph has no pixels
 };

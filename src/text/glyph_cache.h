@@ -22,6 +22,9 @@ struct GlyphCell {
   CoverageMap map{};
   CellPixels coverage{};
   CellPixels shadow{};
+  // Rows [begin, end) outside which the glyph and its shadow are empty: drawing skips them.
+  uint8_t coverageBegin = 0, coverageEnd = 35;
+  uint8_t shadowBegin = 0, shadowEnd = 35;
 };
 
 // The cache holds cells by address, not by value: cells are made once and never change, so a

@@ -350,6 +350,7 @@ void HeadlessPlatform::AddEvent(const TimedEvent& event) {
 }
 
 void HeadlessPlatform::AddEvents(const std::vector<TimedEvent>& events) {
+  events_.reserve(events_.size() + events.size());
   for (const TimedEvent& e : events) {
     if (e.verb == TimedEvent::Verb::kMessageBox) {
       answers_.push_back(e);
