@@ -432,9 +432,9 @@ void FuzzScript(const uint8_t* data, size_t size) {
   InputEvent close;
   close.kind = InputEvent::Kind::kClose;
   engine.HandleEvent(close);
-  // The dump walks every bank; one input in eight (chosen by its size, so replays agree) is
+  // The dump walks every bank; one input in sixteen (chosen by its size, so replays agree) is
   // enough to keep the writer under the fuzzer.
-  if (size % 8 == 0) engine.DumpState(0);
+  if (size % 16 == 0) engine.DumpState(0);
 }
 
 // Pictures --------------------------------------------------------------------------------

@@ -306,7 +306,6 @@ FontFace::FontFace(FontLog log) : log_(std::move(log)) {
 
 FontFace::~FontFace() {
   Close();
-  if (library_ != nullptr) FT_Done_FreeType(library_);
 }
 
 void FontFace::Close() {
@@ -387,8 +386,14 @@ FontChoice FontFace::Open(std::string_view utf8Name, bool bold) {
   Close();
   choice_.requested = std::string(utf8Name);
   const std::string quoted = "font \"" + choice_.requested + "\": ";
-  if (library_ == nullptr && FT_Init_FreeType(&library_) != 0) {
-    library_ = nullptr;
+  // One FreeType for the process: starting one registers every module, a cost each engine
+  // (the fuzzer runs thousands) would pay again. Fonts are made and drawn on one thread.
+  static FT_Library shared = [] {
+    FT_Library library = nullptr;
+    return FT_Init_FreeType(&library) == 0 ? library : nullptr;
+  }();
+  library_ = shared;
+  if (library_ == nullptr) {
     log_(quoted + "FreeType could not be started; text will not be drawn");
     return choice_;
   }
