@@ -104,6 +104,7 @@ class Engine : public ScriptHost {
   const PlayerInput& Input() const { return input_; }
   UiLayer& Ui() { return ui_; }
   const Backlog& BacklogScreen() const { return backlog_; }
+  Font& MessageFont() { return font_; }
   const HiddenWindow& HiddenScreen() const { return hidden_; }
   const Choices& ChoiceList() const { return choices_; }
   SaveScreens& Saves() { return saves_; }
