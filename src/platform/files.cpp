@@ -58,6 +58,50 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
   return ReadFileRange(path, 0, static_cast<size_t>(*size));
 }
 
+ReadOnlyFile::~ReadOnlyFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::string ReadOnlyFile::Open(const std::string& path) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  size_ = 0;
+  // Not blocking: a named pipe in the game directory must be refused, not waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::strerror(errno);
+  struct stat st {};
+  std::string why;
+  if (::fstat(fd, &st) != 0) {
+    why = std::strerror(errno);
+  } else if (S_ISDIR(st.st_mode)) {
+    why = "is a directory";
+  } else if (!S_ISREG(st.st_mode)) {
+    why = "is not a regular file";
+  }
+  if (!why.empty()) {
+    ::close(fd);
+    return why;
+  }
+  fd_ = fd;
+  size_ = static_cast<uint64_t>(st.st_size);
+  return {};
+}
+
+std::optional<std::vector<uint8_t>> ReadOnlyFile::ReadRange(uint64_t offset, size_t size) const {
+  if (fd_ < 0) return std::nullopt;
+  std::vector<uint8_t> out(size);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n =
+        ::pread(fd_, out.data() + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (done != size) return std::nullopt;
+  return out;
+}
+
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size) {
   std::string tmp = path + ".tmpXXXXXX";
   const int fd = ::mkstemp(tmp.data());

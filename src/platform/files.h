@@ -20,6 +20,26 @@ std::optional<uint64_t> FileSize(const std::string& path);
 std::optional<std::vector<uint8_t>> ReadFileRange(const std::string& path, uint64_t offset,
                                                   size_t size);
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
+
+// A regular file open for reading: one descriptor for the checks and every read, where the
+// functions above open the file again for each. Closed when it goes.
+class ReadOnlyFile {
+ public:
+  ReadOnlyFile() = default;
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  // Empty when the file is open; otherwise why it cannot be read, as ReadProblem says it.
+  std::string Open(const std::string& path);
+  uint64_t Size() const { return size_; }
+  // `size` bytes at `offset`; nullopt when the file is shorter or the read fails.
+  std::optional<std::vector<uint8_t>> ReadRange(uint64_t offset, size_t size) const;
+
+ private:
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
 // Writes to a temporary file in the same directory, fsyncs it and renames it over `path`;
 // on failure the old file is untouched and the temporary file removed.
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size);

@@ -132,27 +132,28 @@ bool ResourceArchive::Open(const std::string& path, IndexLayout layout) {
   fileName_.clear();
   entries_.clear();
   problem_.clear();
-  if (std::string why = ReadProblem(path); !why.empty()) {
+  ReadOnlyFile file;
+  if (std::string why = file.Open(path); !why.empty()) {
     problem_ = std::move(why);
     return false;
   }
-  const auto fileSize = FileSize(path);
+  const uint64_t fileSize = file.Size();
   const size_t headerSize = layout == IndexLayout::kA ? kIndexHeaderA : kIndexHeaderB;
-  if (!fileSize || *fileSize == 0) {
+  if (fileSize == 0) {
     problem_ = "the file is empty";
     return false;
   }
-  const auto header = ReadFileRange(path, 0, std::min<uint64_t>(headerSize, *fileSize));
+  const auto header = file.ReadRange(0, std::min<uint64_t>(headerSize, fileSize));
   if (!header) {
     problem_ = "cannot read the index";
     return false;
   }
   std::vector<std::string> problems;
-  const size_t table = IndexTableBytes(layout, *header, *fileSize, &problems);
+  const size_t table = IndexTableBytes(layout, *header, fileSize, &problems);
   if (header->size() != headerSize) {
     problems.assign(1, "index header is truncated");
-  } else if (const auto index = ReadFileRange(path, 0, headerSize + table); index) {
-    entries_ = ParseIndex(layout, *index, *fileSize, &problems);
+  } else if (const auto index = file.ReadRange(0, headerSize + table); index) {
+    entries_ = ParseIndex(layout, *index, fileSize, &problems);
   } else {
     problems.assign(1, "cannot read the index");
   }

@@ -34,19 +34,21 @@ const std::array<uint32_t, 256>& CrcTable() {
 __attribute__((no_sanitize("address"))) void MergeBlock(std::span<uint8_t> memory,
                                                         std::span<uint8_t> block) {
   const size_t n = std::min(memory.size(), block.size());
+  uint8_t* mem = memory.data();
+  uint8_t* file = block.data();
   // Eight bytes at a time: the read marks alone are ten thousand bytes, merged at every sync.
   size_t i = 0;
   for (; i + 8 <= n; i += 8) {
     uint64_t m, b;
-    std::memcpy(&m, memory.data() + i, 8);
-    std::memcpy(&b, block.data() + i, 8);
+    std::memcpy(&m, mem + i, 8);
+    std::memcpy(&b, file + i, 8);
     m |= b;
-    std::memcpy(memory.data() + i, &m, 8);
-    std::memcpy(block.data() + i, &m, 8);
+    std::memcpy(mem + i, &m, 8);
+    std::memcpy(file + i, &m, 8);
   }
   for (; i < n; ++i) {
-    memory[i] |= block[i];
-    block[i] = memory[i];
+    mem[i] |= file[i];
+    file[i] = mem[i];
   }
 }
 
