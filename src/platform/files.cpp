@@ -34,10 +34,10 @@ std::optional<uint64_t> FileSize(const std::string& path) {
   return static_cast<uint64_t>(st.st_size);
 }
 
-std::optional<std::vector<uint8_t>> ReadFileRange(const std::string& path, uint64_t offset,
-                                                  size_t size) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+namespace {
+
+// `size` bytes at `offset` of an open file; nullopt when it is shorter or a read fails.
+std::optional<std::vector<uint8_t>> ReadAt(int fd, uint64_t offset, size_t size) {
   std::vector<uint8_t> out(size);
   size_t done = 0;
   while (done < size) {
@@ -47,8 +47,18 @@ std::optional<std::vector<uint8_t>> ReadFileRange(const std::string& path, uint6
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
-  ::close(fd);
   if (done != size) return std::nullopt;
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> ReadFileRange(const std::string& path, uint64_t offset,
+                                                  size_t size) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  auto out = ReadAt(fd, offset, size);
+  ::close(fd);
   return out;
 }
 
@@ -89,17 +99,7 @@ std::string ReadOnlyFile::Open(const std::string& path) {
 
 std::optional<std::vector<uint8_t>> ReadOnlyFile::ReadRange(uint64_t offset, size_t size) const {
   if (fd_ < 0) return std::nullopt;
-  std::vector<uint8_t> out(size);
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n =
-        ::pread(fd_, out.data() + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  if (done != size) return std::nullopt;
-  return out;
+  return ReadAt(fd_, offset, size);
 }
 
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size) {
