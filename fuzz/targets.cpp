@@ -202,6 +202,11 @@ class FuzzGame {
   ScratchDir dir_;
 };
 
+// The shortest sleep of a fuzzed run, in ms: a coarse clock, as on a loaded machine. Fades and
+// other timed loops count the frames that went by and take bigger steps, so a fade is a few
+// frames instead of thirty full-screen blends; every step of their code still runs.
+constexpr uint32_t kClockGrainMs = 40;
+
 // Nothing looks at the frames of a fuzzed run; keeping each one would copy the whole game area.
 class FramelessPlatform : public HeadlessPlatform {
  public:
@@ -210,14 +215,18 @@ class FramelessPlatform : public HeadlessPlatform {
   void PresentRect(const Surface&, int, int, int, int) override {}
   void PresentRects(const Surface&, std::span<const ScreenRect>) override {}
   bool ShowsPictures() override { return false; }
+  void Sleep(uint32_t ms) override {
+    HeadlessPlatform::Sleep(ms == 0 ? 0 : std::max(ms, kClockGrainMs));
+  }
 };
 
 // Sounds are mixed as a player would hear them, only at a rate that costs a fifth as much.
 constexpr int kFuzzAudioRate = 8000;
 
-// Bounds of one run. A pass is 20 ms of game time, so a run is a few seconds of play.
-constexpr int kPasses = 150;
-constexpr int kClickEvery = 6;
+// Bounds of one run. A pass lasts one grain of the clock, so a run is two seconds of play with
+// sixteen clicks: more pages of a script that loops show nothing its first pages did not.
+constexpr int kPasses = 50;
+constexpr int kClickEvery = 3;
 // A step's own limits let a circling script run a million lines per pass, seconds under the
 // sanitizers; these keep an input to about a millisecond. Running a circle for longer finds
 // nothing new: what the fuzzer is after is which lines run, not how often.
@@ -397,7 +406,7 @@ void FuzzScript(const uint8_t* data, size_t size) {
   // tenth of a second cuts them short, as a player would, so a long fade costs a few frames.
   static const std::vector<TimedEvent> clicks = [] {
     std::vector<TimedEvent> out;
-    for (uint32_t ms = 100; ms < kPasses * Engine::kIdlePassMs; ms += 100) {
+    for (uint32_t ms = 100; ms < kPasses * kClockGrainMs; ms += 100) {
       TimedEvent click;
       click.ms = ms;
       click.input.kind = InputEvent::Kind::kMouseDown;
