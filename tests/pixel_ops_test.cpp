@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -424,6 +425,45 @@ TEST_P(PixelOpsPath, AddSaturateClampsAt255) {
   v.Fill(100, 20, 255);
   AddSaturate(out, u, v);
   EXPECT_EQ(Bytes(out.Row(0), out.Row(0) + 9), (Bytes{255, 30, 255, 255, 30, 255, 255, 30, 255}));
+}
+
+// Copies share pixels until one side writes: every way of changing one side (a write, a clear,
+// a resize, a copy over it) must leave the other as it was.
+TEST(SurfaceCopies, ChangingOneSideLeavesTheOtherAlone) {
+  const Surface original = RandomSurface(40, 30);
+  const Bytes before = Contents(original);
+  const std::vector<std::pair<const char*, std::function<void(Surface&)>>> changes = {
+      {"write", [](Surface& s) { s.Row(5)[7] ^= 0xFF; }},
+      {"fill", [](Surface& s) { s.Fill(1, 2, 3); }},
+      {"clear by resize to the same size", [](Surface& s) { s.Resize(40, 30); }},
+      {"resize", [](Surface& s) { s.Resize(20, 10); }},
+      {"emptied and sized again", [](Surface& s) { s.Resize(0, 0), s.Resize(40, 30); }},
+      {"copied over", [](Surface& s) { s = RandomSurface(40, 30); }},
+      {"black copied over", [](Surface& s) { s = Surface(40, 30); }},
+  };
+  for (const auto& [name, change] : changes) {
+    SCOPED_TRACE(name);
+    Surface copy = original;
+    EXPECT_EQ(Contents(copy), before);
+    Surface second = copy;
+    change(copy);
+    EXPECT_EQ(Contents(original), before);
+    EXPECT_EQ(Contents(second), before);
+    // And the other way round: the copy is not changed through the original's sharers.
+    Surface third = second;
+    change(second);
+    EXPECT_EQ(Contents(third), before);
+  }
+  // What a clear or a resize leaves is black, shared or not.
+  Surface shared = original;
+  Surface cleared = shared;
+  cleared.Resize(40, 30);
+  EXPECT_EQ(Contents(cleared), Bytes(before.size(), 0));
+  Surface regrown = shared;
+  regrown.Resize(0, 0);
+  regrown.Resize(40, 30);
+  EXPECT_EQ(Contents(regrown), Bytes(before.size(), 0));
+  EXPECT_EQ(Contents(shared), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(PixelOps, PixelOpsPath,

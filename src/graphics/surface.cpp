@@ -2,50 +2,122 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace zorvel {
+
+namespace {
+
+// Pixel memory given up by surfaces, kept for the next picture: a copy made before a write or
+// a clear of shared pixels would otherwise map, fault in and zero fresh pages each time.
+class PixelPool {
+ public:
+  using Pixels = std::vector<uint8_t>;
+  static constexpr size_t kKept = 24;
+
+  // `bytes` bytes, zero, or a copy of `from` when given.
+  std::shared_ptr<Pixels> Take(size_t bytes, const Pixels* from) {
+    Pixels* p = nullptr;
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      for (size_t i = 0; i < free_.size(); ++i) {
+        if (free_[i]->size() == bytes) {
+          p = free_[i];
+          free_[i] = free_.back();
+          free_.pop_back();
+          break;
+        }
+      }
+    }
+    if (p == nullptr) {
+      p = new Pixels(bytes);
+    } else if (from == nullptr) {
+      std::memset(p->data(), 0, bytes);
+    }
+    if (from != nullptr && bytes > 0) std::memcpy(p->data(), from->data(), bytes);
+    return std::shared_ptr<Pixels>(p, [this](Pixels* gone) { Give(gone); });
+  }
+
+ private:
+  void Give(Pixels* p) {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      if (free_.size() < kKept && !p->empty()) {
+        free_.push_back(p);
+        return;
+      }
+    }
+    delete p;
+  }
+
+  std::mutex lock_;
+  std::vector<Pixels*> free_;
+};
+
+// Lives for the process: surfaces in static storage may give memory back at exit.
+PixelPool& Pool() {
+  static PixelPool* pool = new PixelPool;
+  return *pool;
+}
+
+}  // namespace
 
 void Surface::Resize(int width, int height) {
   width = std::max(0, width);
   height = std::max(0, height);
   const int stride = (width * 3 + 3) & ~3;
   const size_t bytes = static_cast<size_t>(stride) * height;
+  width_ = width;
+  height_ = height;
+  stride_ = stride;
   // Memory of the same size (the same picture size again, or a surface emptied and now given
   // back the size it had): black from now on, but the clearing waits until something looks
   // at the pixels. An emptied surface keeps its memory for that. A moved-from surface has no
   // pixels and gets new ones.
-  if (bytes == 0 || bytes == pixels_.size()) {
-    width_ = width;
-    height_ = height;
-    stride_ = stride;
+  if (bytes == 0 || bytes == Held()) {
     if (drawn_) pendingClear_ = true;
     drawn_ = false;
     return;
   }
-  width_ = width;
-  height_ = height;
-  stride_ = stride;
-  pixels_.assign(bytes, 0);
+  if (pixels_ && pixels_.use_count() == 1) {
+    pixels_->assign(bytes, 0);
+  } else {
+    pixels_ = Pool().Take(bytes, nullptr);
+  }
   drawn_ = false;
   pendingClear_ = false;
+}
+
+void Surface::Clear() const {
+  pendingClear_ = false;
+  if (!pixels_) return;
+  if (pixels_.use_count() == 1) {
+    std::memset(pixels_->data(), 0, pixels_->size());
+  } else {
+    // The pixels are another surface's too: black memory of our own instead.
+    pixels_ = Pool().Take(pixels_->size(), nullptr);
+  }
+}
+
+void Surface::Unshare() {
+  pixels_ = Pool().Take(pixels_->size(), pixels_.get());
 }
 
 Surface& Surface::operator=(const Surface& other) {
   if (this == &other) return *this;
   const size_t bytes = static_cast<size_t>(other.stride_) * other.height_;
-  if (bytes == 0 || (!other.drawn_ && other.pixels_.size() == bytes)) {
-    // The source is empty or black: the same as a resize to its size.
+  if (bytes == 0 || !other.drawn_ || other.Held() != bytes) {
+    // The source is empty or black, or a moved-from surface with no pixels: the same as a
+    // resize to its size.
     Resize(other.width_, other.height_);
     return *this;
   }
+  other.Settle();
   width_ = other.width_;
   height_ = other.height_;
   stride_ = other.stride_;
-  other.Settle();
-  const size_t held = std::min(bytes, other.pixels_.size());
-  pixels_.resize(held);
-  if (held > 0) std::memcpy(pixels_.data(), other.pixels_.data(), held);
-  drawn_ = other.drawn_;
+  pixels_ = other.pixels_;
+  drawn_ = true;
   pendingClear_ = false;
   return *this;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace zorvel {
@@ -13,8 +14,9 @@ class Surface {
  public:
   Surface() = default;
   Surface(int width, int height) { Resize(width, height); }
-  // Whole-screen copies happen several times a frame: a copy of a picture still black costs
-  // nothing, and the pixels of any other go across in one memcpy into memory already held.
+  // Whole-screen copies happen several times a frame (the previous picture, the scene, the
+  // choice pictures), and many are only read: a copy shares the pixels and the first write
+  // to either side takes a copy of its own. A copy of a black picture costs nothing at all.
   Surface(const Surface& other) { *this = other; }
   Surface& operator=(const Surface& other);
   Surface(Surface&&) noexcept = default;
@@ -27,15 +29,19 @@ class Surface {
   bool Empty() const { return width_ == 0 || height_ == 0; }
 
   // Every access to the pixels goes through here, so a surface knows whether it may still be
-  // all black, and a recycled surface is cleared only when something first looks at it.
+  // all black, a recycled surface is cleared only when something first looks at it, and
+  // shared pixels are copied before the first write. A row pointer from the writing Row is
+  // good until the surface is next copied from or resized.
   uint8_t* Row(int y) {
     Settle();
+    if (pixels_.use_count() > 1) [[unlikely]]
+      Unshare();
     drawn_ = true;
-    return pixels_.data() + static_cast<size_t>(y) * stride_;
+    return Data() + static_cast<size_t>(y) * stride_;
   }
   const uint8_t* Row(int y) const {
     Settle();
-    return pixels_.data() + static_cast<size_t>(y) * stride_;
+    return Data() + static_cast<size_t>(y) * stride_;
   }
 
   void Fill(uint8_t r, uint8_t g, uint8_t b);
@@ -46,14 +52,17 @@ class Surface {
   int height_ = 0;
   int stride_ = 0;
   void Settle() const {
-    if (pendingClear_) [[unlikely]] {
-      std::memset(pixels_.data(), 0, pixels_.size());
-      pendingClear_ = false;
-    }
+    if (pendingClear_) [[unlikely]]
+      Clear();
   }
+  void Clear() const;
+  void Unshare();
+  size_t Held() const { return pixels_ ? pixels_->size() : 0; }
+  uint8_t* Data() const { return pixels_ ? pixels_->data() : nullptr; }
 
-  // Mutable: a clear that was put off happens on the first look, reads included.
-  mutable std::vector<uint8_t> pixels_;
+  // Mutable: a clear that was put off happens on the first look, reads included. Shared with
+  // copies until one of them writes.
+  mutable std::shared_ptr<std::vector<uint8_t>> pixels_;
   bool drawn_ = false;
   mutable bool pendingClear_ = false;
 };
