@@ -100,7 +100,8 @@ void Surface::Clear() const {
 }
 
 void Surface::Unshare() {
-  pixels_ = Pool().Take(pixels_->size(), pixels_.get());
+  mayShare_ = false;
+  if (pixels_.use_count() > 1) pixels_ = Pool().Take(pixels_->size(), pixels_.get());
 }
 
 Surface& Surface::operator=(const Surface& other) {
@@ -117,6 +118,8 @@ Surface& Surface::operator=(const Surface& other) {
   height_ = other.height_;
   stride_ = other.stride_;
   pixels_ = other.pixels_;
+  mayShare_ = true;
+  other.mayShare_ = true;
   drawn_ = true;
   pendingClear_ = false;
   return *this;

@@ -34,7 +34,7 @@ class Surface {
   // good until the surface is next copied from or resized.
   uint8_t* Row(int y) {
     Settle();
-    if (pixels_.use_count() > 1) [[unlikely]]
+    if (mayShare_) [[unlikely]]
       Unshare();
     drawn_ = true;
     return Data() + static_cast<size_t>(y) * stride_;
@@ -65,6 +65,8 @@ class Surface {
   mutable std::shared_ptr<std::vector<uint8_t>> pixels_;
   bool drawn_ = false;
   mutable bool pendingClear_ = false;
+  // Set on both sides of a copy; the next write checks whether the pixels are still shared.
+  mutable bool mayShare_ = false;
 };
 
 // The columns [x0, x1) of a row `width` pixels wide that read from a picture `srcWidth` wide
