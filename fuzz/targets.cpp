@@ -231,8 +231,9 @@ constexpr int kPasses = 50;
 constexpr int kClickEvery = 3;
 // A step's own limits let a circling script run a million lines per pass, seconds under the
 // sanitizers; these keep an input to about a millisecond. Running a circle for longer finds
-// nothing new: what the fuzzer is after is which lines run, not how often.
-constexpr int kLinesPerStep = 256;
+// nothing new: what the fuzzer is after is which lines run, not how often. A script that never
+// waits still gets six steps, 384 lines, far more than the fuzzer's scripts hold.
+constexpr int kLinesPerStep = 64;
 constexpr int64_t kBytesPerStep = int64_t{1} << 18;
 // Passes in which the script neither waits nor has ended: the step ran out of its limits or a
 // command ended it. A script that circles forever is left after this many.
