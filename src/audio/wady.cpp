@@ -53,18 +53,9 @@ inline int16_t Wrap16(int32_t v) {
   return static_cast<int16_t>(static_cast<uint16_t>(v));
 }
 
-uint32_t Le32(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
-         static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
 void Put16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, static_cast<uint16_t>(v));
-  Put16(p + 2, static_cast<uint16_t>(v >> 16));
 }
 
 enum class RunEnd { kComplete, kOutputFull, kTruncated };
@@ -75,7 +66,7 @@ RunEnd DecodeRunBlock(std::span<const uint8_t> block, std::span<int16_t> out, si
   written = 0;
   if (block.size() < 10) return RunEnd::kTruncated;
   if (out.empty()) return RunEnd::kOutputFull;
-  const int32_t n = static_cast<int32_t>(Le32(block, 4));
+  const int32_t n = static_cast<int32_t>(LoadLe32(block, 4));
   int16_t current = static_cast<int16_t>(block[8] | block[9] << 8);
   size_t at = 0;  // index into out
   out[at] = current;
@@ -196,17 +187,17 @@ std::array<uint8_t, kWadyHeaderSize> SerializeWadyHeader(const WadyHeader& h) {
   std::memcpy(b.data(), "WADY", 4);
   b[5] = h.multiplier;
   Put16(&b[6], h.channels);
-  Put32(&b[8], h.samplesPerSec);
-  Put32(&b[12], h.codedLength);
-  Put32(&b[16], h.frames);
-  Put32(&b[20], h.pcmBytes);
-  Put32(&b[24], h.loopStart);
+  StoreLe32(b, 8, h.samplesPerSec);
+  StoreLe32(b, 12, h.codedLength);
+  StoreLe32(b, 16, h.frames);
+  StoreLe32(b, 20, h.pcmBytes);
+  StoreLe32(b, 24, h.loopStart);
   Put16(&b[28], static_cast<uint16_t>(h.loopPredictor1));
   Put16(&b[30], static_cast<uint16_t>(h.loopPredictor2));
   Put16(&b[32], h.format.formatTag);
   Put16(&b[34], h.format.channels);
-  Put32(&b[36], h.format.samplesPerSec);
-  Put32(&b[40], h.format.avgBytesPerSec);
+  StoreLe32(b, 36, h.format.samplesPerSec);
+  StoreLe32(b, 40, h.format.avgBytesPerSec);
   Put16(&b[44], h.format.blockAlign);
   Put16(&b[46], h.format.bitsPerSample);
   return b;
@@ -282,7 +273,7 @@ std::optional<Pcm> DecodeWadyFile(std::span<const uint8_t> entry, WadyCoding cod
       why = "WADY stereo block length missing";
       return std::nullopt;
     }
-    const uint64_t len = Le32(data, 0);
+    const uint64_t len = LoadLe32(data, 0);
     // Block 1 at 52, block 2 at 56 + L; counted here from the end of the header.
     if (len + 8 > data.size()) {
       why = "WADY second channel block at " + std::to_string(len + 56) + " lies past the end (" +
