@@ -16,7 +16,7 @@
 #include "platform/headless/headless_platform.h"
 #include "resources/archive.h"
 #include "resources/archive_set.h"
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 #include "text/font.h"
 #include "text/sjis.h"
 #include "text/system_text.h"

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/ini_store.h"
 

@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 #include "fuzz_check.h"
 #include "graphics/frame_clock.h"
 #include "graphics/picture.h"

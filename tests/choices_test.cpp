@@ -10,7 +10,7 @@
 
 #include "fixture.h"
 #include "platform/png_reader.h"
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 #include "text/sjis.h"
 
 namespace zorvel::test {

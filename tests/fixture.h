@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/ini_store.h"
 

@@ -8,7 +8,7 @@
 
 #include "fixture.h"
 #include "platform/png_reader.h"
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 
 namespace zorvel::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "fixture.h"
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 
 namespace zorvel::test {
 namespace {

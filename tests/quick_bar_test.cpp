@@ -13,7 +13,7 @@
 #include <functional>
 
 #include "fixture.h"
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 #include "text/sjis.h"
 
 namespace zorvel::test {

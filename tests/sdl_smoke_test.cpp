@@ -11,11 +11,11 @@
 #include <memory>
 #include <optional>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 #include "fixture.h"
 #include "platform/ini_store.h"
 #include "platform/sdl/sdl_platform.h"
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 #include "virtual_display.h"
 
 namespace zorvel::test {

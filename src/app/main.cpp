@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 #include "core/exit_codes.h"
 #include "platform/files.h"
 #include "platform/headless/headless_platform.h"

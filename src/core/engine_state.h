@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 
 namespace zorvel {
 

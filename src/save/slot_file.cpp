@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "resources/byte_reader.h"
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 #include "text/sjis.h"
 
 namespace zorvel {

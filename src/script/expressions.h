@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 
 namespace zorvel {
 

@@ -36,7 +36,7 @@
 #include "graphics/surface.h"
 #include "platform/platform.h"
 #include "resources/game_config.h"
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 #include "text/glyph_cache.h"
 
 struct FT_LibraryRec_;

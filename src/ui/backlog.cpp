@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "graphics/pixel_ops.h"
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 #include "text/sjis.h"
 
 namespace zorvel {

@@ -6,7 +6,7 @@
 
 #include "graphics/pixel_ops.h"
 #include "platform/files.h"
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 #include "text/sjis.h"
 
 namespace zorvel {

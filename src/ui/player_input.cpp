@@ -1,6 +1,6 @@
 #include "ui/player_input.h"
 
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 
 namespace zorvel {
 

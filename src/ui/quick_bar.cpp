@@ -5,7 +5,7 @@
 
 #include "graphics/message_window.h"
 #include "graphics/pixel_ops.h"
-#include "script/variable_banks.h"
+#include "core/variable_banks.h"
 #include "text/sjis.h"
 
 namespace zorvel {

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 
 namespace zorvel {
 

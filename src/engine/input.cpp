@@ -1,4 +1,4 @@
-#include "core/engine.h"
+#include "engine/engine.h"
 #include "platform/files.h"
 #include "platform/png_writer.h"
 

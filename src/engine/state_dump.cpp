@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/engine.h"
+#include "engine/engine.h"
 #include "core/json_writer.h"
 #include "text/sjis.h"
 
