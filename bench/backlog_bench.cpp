@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "../tests/inert_hooks.h"
 #include "bench_game.h"
+#include "core/variable_banks.h"
 #include "graphics/layers.h"
 #include "graphics/picture.h"
 #include "platform/files.h"
@@ -16,7 +18,6 @@
 #include "platform/headless/headless_platform.h"
 #include "resources/archive.h"
 #include "resources/archive_set.h"
-#include "core/variable_banks.h"
 #include "text/font.h"
 #include "text/sjis.h"
 #include "text/system_text.h"
@@ -58,11 +59,11 @@ void BM_BacklogRedraw(benchmark::State& st) {
   Settings settings;
   Screen screen(platform);
   screen.CreateSurfaces();
-  Layers layers(screen, *state, pictures, platform, {});
+  Layers layers(screen, *state, pictures, platform, test::InertLayerHooks());
   Font font(config, state->vars, platform, [](const std::string&) {});
   SystemText systemText([](const std::string&) {});
   Backlog backlog(*state, screen, config, settings, pictures, layers, font, systemText, platform,
-                  {});
+                  test::InertBacklogHooks());
 
   // A full history: lines of 20 full-width characters, every fifth a voice.
   const std::string line = Utf8ToSjis("「きょうはいいてんきだね、さかのうえまであるこう」").value();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../tests/inert_hooks.h"
 #include "bench_game.h"
 #include "graphics/layers.h"
 #include "graphics/picture.h"
@@ -60,7 +61,7 @@ void BM_UpdateScreen(benchmark::State& st) {
   auto state = std::make_unique<EngineState>();
   Screen screen(platform);
   screen.CreateSurfaces();
-  LayerHooks hooks;
+  LayerHooks hooks = test::InertLayerHooks();
   hooks.runTransition = [&](int) { platform.Present(screen.screenSurface); };
   Layers layers(screen, *state, pictures, platform, hooks);
   layers.Reset();

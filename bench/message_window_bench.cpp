@@ -6,6 +6,7 @@
 #include <memory>
 #include <random>
 
+#include "../tests/inert_hooks.h"
 #include "core/engine_state.h"
 #include "graphics/frame_clock.h"
 #include "graphics/message_window.h"
@@ -44,7 +45,8 @@ void BM_BuildWindowPicture(benchmark::State& state) {
     for (int i = 0; i < 800 * 3; ++i) screen.sceneSurface.Row(y)[i] = static_cast<uint8_t>(rng());
   }
   FrameClock clock(platform, {});
-  MessageWindow window(screen, *s, config, settings, platform, clock, {});
+  MessageWindow window(screen, *s, config, settings, platform, clock,
+                       test::InertMessageWindowHooks());
   for (auto _ : state) {
     s->windowPictureValid = false;
     window.BuildWindowPicture();

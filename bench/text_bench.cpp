@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "../tests/inert_hooks.h"
 #include "core/engine_state.h"
 #include "graphics/screen.h"
 #include "platform/forgetful_settings_store.h"
@@ -39,7 +40,8 @@ void BM_RedrawText(benchmark::State& st) {
   font.Load(Utf8ToSjis("ＭＳ ゴシック").value(), 19, false);
   font.PrecacheGlyphs();
   SystemText systemText([](const std::string&) {});
-  MessageText text(*state, config, settings, screen, font, systemText, platform, {});
+  MessageText text(*state, config, settings, screen, font, systemText, platform,
+                   test::InertMessageTextHooks());
   const std::string line =
       Utf8ToSjis("きょうはいいてんきだねさかのうえまであるいていこうかまちがみえるよ").value();
   state->ClearPageState();

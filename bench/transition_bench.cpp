@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../tests/inert_hooks.h"
 #include "core/engine_state.h"
 #include "graphics/frame_clock.h"
 #include "graphics/screen.h"
@@ -51,7 +52,8 @@ struct Rig {
   RandomGenerator random;
   Screen screen{platform};
   FrameClock clock{platform, [this] { Mark(); }};
-  Transitions transitions{screen, *state, settings, clock, random, platform, TransitionHooks{}};
+  Transitions transitions{
+      screen, *state, settings, clock, random, platform, test::InertTransitionHooks()};
   Surface oldPicture, newPicture;
   Clock::time_point last;
   std::vector<Clock::duration> frames;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../tests/inert_hooks.h"
 #include "graphics/layers.h"
 #include "graphics/picture.h"
 #include "platform/files.h"
@@ -15,6 +16,7 @@
 #include "resources/archive.h"
 #include "resources/archive_set.h"
 #include "scratch_dir.h"
+#include "script/decimal.h"
 #include "targets.h"
 
 namespace zorvel::fuzz {
@@ -60,7 +62,8 @@ struct Harness {
     pictures = std::make_unique<PictureLoader>(*archives);
     screen = std::make_unique<Screen>(platform);
     screen->CreateSurfaces();
-    LayerHooks hooks;
+    LayerHooks hooks = test::InertLayerHooks();
+    hooks.evaluate = [](const char* text) { return ReadDecimal(text); };
     hooks.runTransition = [this](int) { platform.Present(screen->screenSurface); };
     hooks.galleryCount = [] { return 3; };
     hooks.galleryIndex = [](const std::string& name) { return name == "A1" ? 1 : -1; };

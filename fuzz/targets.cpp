@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../tests/inert_hooks.h"
 #include "engine/engine.h"
 #include "fuzz_check.h"
 #include "graphics/frame_clock.h"
@@ -578,7 +579,11 @@ struct TransitionRig {
                           clock,
                           random,
                           platform,
-                          TransitionHooks{{}, {}, LoadScrollPicture}};
+                          TransitionHooks{.updateToolbar = test::Inert{},
+                                          .drawWindowAndText = test::Inert{},
+                                          .loadPicture = [](const char* name, Surface& picture) {
+                                            return LoadScrollPicture(name, picture);
+                                          }}};
 };
 
 }  // namespace

@@ -8,9 +8,9 @@
 
 #include <filesystem>
 
+#include "core/variable_banks.h"
 #include "fixture.h"
 #include "platform/png_reader.h"
-#include "core/variable_banks.h"
 #include "text/sjis.h"
 
 namespace zorvel::test {

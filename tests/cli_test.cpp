@@ -58,7 +58,7 @@ TEST_F(Cli, EventsDriveTheGameAndDumpsShowIt) {
       {{"main", ">ゆうき\nこんにちは▼\n@string 3 abc\n!V007=7;F003=1;E010=1\n@title 第一話\n次▼\n"},
        {"_config",
         "TITLE:テスト\nMAKER_REG:Software\\Zorvel\\Test\nGAME_ID:test\n"
-        "DEFAULT_NAME:ゆうき\nNAME:1,ゆうき,F80\nVOLUME1:70\nEND\n"}});
+        "DEFAULT_NAME:ゆうき\nNAME:1,ゆうき,F80\nVOLUME1:70\nMOJI_MAX_X:30\nEND\n"}});
   WriteText(out_ / "ev.txt",
             "# comment line\n"
             "300 dump " +

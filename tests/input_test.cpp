@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/variable_banks.h"
 #include "fixture.h"
 #include "platform/png_reader.h"
-#include "core/variable_banks.h"
 
 namespace zorvel::test {
 namespace {

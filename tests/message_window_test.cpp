@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "inert_hooks.h"
 #include "platform/forgetful_settings_store.h"
 #include "platform/headless/headless_platform.h"
 #include "script/commands.h"
@@ -77,7 +78,7 @@ class MessageWindowTest : public ::testing::Test {
     settings_.TXBG_G = 120;
     settings_.TXBG_B = 200;
     SetAlpha(255);
-    MessageWindowHooks hooks;
+    MessageWindowHooks hooks = test::InertMessageWindowHooks();
     hooks.redrawText = [this] { calls_ += "text "; };
     hooks.drawQuickBar = [this](int mode) {
       calls_ += "bar" + std::to_string(mode) + " ";

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "fixture.h"
 #include "core/variable_banks.h"
+#include "fixture.h"
 
 namespace zorvel::test {
 namespace {

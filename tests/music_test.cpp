@@ -101,7 +101,10 @@ struct Rig {
   std::unique_ptr<EngineState> state = std::make_unique<EngineState>();
   Settings settings;
   bool active = true;
-  Music music{mixer, archives, *state, settings, MusicHooks{{}, [this] { return active; }, {}}};
+  Music music{mixer, archives, *state, settings,
+              MusicHooks{.soundReady = [] { return true; },
+                         .windowActive = [this] { return active; },
+                         .refreshMasterVolume = [] {}}};
 };
 
 struct StreamCase {

@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "fixture.h"
 #include "core/variable_banks.h"
+#include "fixture.h"
 #include "text/sjis.h"
 
 namespace zorvel::test {

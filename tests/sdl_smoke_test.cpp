@@ -11,11 +11,11 @@
 #include <memory>
 #include <optional>
 
+#include "core/variable_banks.h"
 #include "engine/engine.h"
 #include "fixture.h"
 #include "platform/ini_store.h"
 #include "platform/sdl/sdl_platform.h"
-#include "core/variable_banks.h"
 #include "virtual_display.h"
 
 namespace zorvel::test {
@@ -63,7 +63,8 @@ class SdlSmoke : public ::testing::Test {
     env_.push_back(std::make_unique<ScopedEnv>("DISPLAY", display_.Display()));
     env_.push_back(std::make_unique<ScopedEnv>("SDL_VIDEODRIVER", std::nullopt));
     env_.push_back(std::make_unique<ScopedEnv>("SDL_AUDIODRIVER", "dummy"));
-    WriteGame(game_.Path(), {{"main", "あ▼\nい▼\nう▼\nえ▼\n@sleep -1\n"}});
+    WriteGame(game_.Path(),
+              {{"main", "あ▼\nい▼\nう▼\nえ▼\n@sleep -1\n"}, {"_config", "MOJI_MAX_X:30\n"}});
     store_ = std::make_unique<IniSettingsStore>(config_.Path());
     platform_ = std::make_unique<ProbedSdl>(*store_);
     std::string error;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fixture.h"
+#include "inert_hooks.h"
 #include "platform/forgetful_settings_store.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/png_writer.h"
@@ -105,7 +106,7 @@ class TransitionTest : public ::testing::Test {
   }
 
   TransitionHooks Hooks() {
-    TransitionHooks hooks;
+    TransitionHooks hooks = test::InertTransitionHooks();
     hooks.updateToolbar = [this] { toolbarUpdates_.push_back(state_->toolbarLocked); };
     hooks.drawWindowAndText = [this] {
       screen_.screenSurface.FillRect(100, 400, 600, 150, 10, 20, 30);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "graphics/surface.h"
 #include "platform/platform.h"
 #include "script/commands.h"
@@ -24,8 +25,8 @@ struct mpv_render_context;
 namespace zorvel {
 
 struct MovieHooks {
-  std::function<void()> restoreGameArea;  // shows the game area's own picture again
-  std::function<void()> updateToolbar;
+  Hook<void()> restoreGameArea;  // shows the game area's own picture again
+  Hook<void()> updateToolbar;
 };
 
 // Where a movie path from a script (Shift-JIS, `\` or `/` between names) lies under the game

@@ -106,7 +106,7 @@ void Music::RestartAfterLoad(int32_t before) {
 }
 
 bool Music::StartMusic(int number) {
-  if (hooks_.windowActive && !hooks_.windowActive()) {
+  if (!hooks_.windowActive()) {
     s_.pendingMusic = number;
     s_.pendingCountdown = kPendingTicks;
     return true;
@@ -276,7 +276,7 @@ void Music::CloseStream() {
 
 void Music::RefillStream() {
   if (!Ready()) return;
-  if (hooks_.refreshMasterVolume) hooks_.refreshMasterVolume();
+  hooks_.refreshMasterVolume();
   const bool stream = s_.streamKind != 0 && mixer_.Has(kStreamSlot);
   if (!stream && !mixer_.Has(kOggSlot)) return;
 

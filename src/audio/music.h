@@ -15,6 +15,7 @@
 
 #include "audio/mixer.h"
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "resources/archive_set.h"
 #include "resources/settings.h"
 #include "script/commands.h"
@@ -57,12 +58,12 @@ class MemorySource : public StreamSource {
 
 struct MusicHooks {
   // The sound device exists; nothing is played or refilled without it. Empty: always.
-  std::function<bool()> soundReady;
+  Hook<bool()> soundReady;
   // The main window, the settings dialog or the save/load dialog is the active window.
   // Empty: always.
-  std::function<bool()> windowActive;
+  Hook<bool()> windowActive;
   // Puts the master volume back on the output unless muted (every timer tick).
-  std::function<void()> refreshMasterVolume;
+  Hook<void()> refreshMasterVolume;
 };
 
 class Music {
@@ -77,7 +78,7 @@ class Music {
   static constexpr size_t kPcmBufferBytes = 705600;
 
   Music(Mixer& mixer, const ArchiveSet& archives, EngineState& state, const Settings& settings,
-        MusicHooks hooks = {});
+        MusicHooks hooks);
 
   void Register(CommandTable& table);
 
@@ -120,7 +121,7 @@ class Music {
     int nextQuarter = 0;
   };
 
-  bool Ready() const { return !hooks_.soundReady || hooks_.soundReady(); }
+  bool Ready() const { return hooks_.soundReady(); }
   bool StartStream(std::unique_ptr<StreamSource> source, uint64_t offset, int kind,
                    const std::string& label);
   // Decodes `frames` frames of the stream into the start of the PCM buffer, wrapping to the

@@ -152,7 +152,7 @@ int Sound::PlaySound(const char* name) {
 }
 
 void Sound::PlaySystemSound(const char* name) {
-  if (hooks_.skipping && hooks_.skipping()) return;
+  if (hooks_.skipping()) return;
   PlaySound(name);
 }
 
@@ -228,14 +228,12 @@ bool Sound::Exists(const std::string& name) const {
 void Sound::Cv(const char* arg) {
   std::string name(arg, strnlen(arg, kLineBufferSize));
   if (s_.vars.S[kNameChanged] == 1 && Exists(name + "X")) name += "X";
-  if (hooks_.addPageVoice) hooks_.addPageVoice(name.c_str());
+  hooks_.addPageVoice(name.c_str());
   PlaySystemSound(name.c_str());
   CopyField(s_.lastVoice, sizeof s_.lastVoice, name);
-  if (hooks_.appendHistory) {
-    hooks_.appendHistory("@", 1);
-    hooks_.appendHistory(name.data(), static_cast<int>(name.size()));
-  }
-  if (hooks_.commitHistoryLine) hooks_.commitHistoryLine();
+  hooks_.appendHistory("@", 1);
+  hooks_.appendHistory(name.data(), static_cast<int>(name.size()));
+  hooks_.commitHistoryLine();
 }
 
 void Sound::Se(const char* arg) {

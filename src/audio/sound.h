@@ -12,6 +12,7 @@
 
 #include "audio/mixer.h"
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "platform/platform.h"
 #include "resources/archive_set.h"
 #include "resources/settings.h"
@@ -21,12 +22,12 @@ namespace zorvel {
 
 struct SoundHooks {
   // Skip mode is on: system sounds and voices stay silent.
-  std::function<bool()> skipping;
+  Hook<bool()> skipping;
   // The voice list of the page, for the scene rewind.
-  std::function<void(const char* name)> addPageVoice;
+  Hook<void(const char* name)> addPageVoice;
   // Adds bytes to the history line being written, and ends that line.
-  std::function<void(const char* bytes, int len)> appendHistory;
-  std::function<void()> commitHistoryLine;
+  Hook<void(const char* bytes, int len)> appendHistory;
+  Hook<void()> commitHistoryLine;
 };
 
 class Sound {
@@ -40,7 +41,7 @@ class Sound {
   static constexpr const char* kSampleVoice = "SAMPLECV";
 
   Sound(const ArchiveSet& archives, EngineState& state, const Settings& settings,
-        Platform& platform, SoundHooks hooks = {});
+        Platform& platform, SoundHooks hooks);
   ~Sound();
   Sound(const Sound&) = delete;
   Sound& operator=(const Sound&) = delete;

@@ -63,7 +63,7 @@ Engine::Engine(Platform& platform, EngineOptions options)
       window_(screen_, s_, config_, settings_, platform, frameClock_,
               MessageWindowHooks{[this] { text_.RedrawText(); },
                                  [this](int mode) { quickBar_.DrawQuickBar(mode); },
-                                 {},
+                                 [this](int mode) { cursors_.DrawMeter(mode); },
                                  [this] { return effects_.BackgroundAnimationRunning(); }}),
       sound_(archives_, s_, settings_, platform, MakeSoundHooks()),
       music_(sound_.Device(), archives_, s_, settings_,
@@ -215,97 +215,106 @@ void Engine::Start() {
 }
 
 LayerHooks Engine::MakeLayerHooks() {
-  LayerHooks h;
-  h.runTransition = [this](int n) { RunTransition(n); };
-  h.backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); };
-  h.galleryIndex = [this](const std::string& name) { return gallery_.PictureIndex(name); };
-  h.galleryCount = [this] { return gallery_.PictureCount(); };
-  h.countCharacterChange = [this] { globalData_.CountCharacterChange(); };
-  h.pumpEvents = [this] {
-    PumpEvents();
-    return !closed_ && !platform_.ShouldStop();
-  };
-  h.skipping = [this] { return Skipping(); };
-  h.evaluate = [this](const char* text) { return expressions_.Evaluate(text); };
-  h.buildWindowPicture = [this] { window_.BuildWindowPicture(); };
-  h.drawWindowAndText = [this] { window_.DrawWindowAndText(); };
-  return h;
+  return LayerHooks{
+      .runTransition = [this](int n) { RunTransition(n); },
+      .backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); },
+      .removeMarkIcon = [this] { effects_.EraseMark(); },
+      .buildWindowPicture = [this] { window_.BuildWindowPicture(); },
+      .drawWindowAndText = [this] { window_.DrawWindowAndText(); },
+      .galleryIndex = [this](const std::string& name) { return gallery_.PictureIndex(name); },
+      .galleryCount = [this] { return gallery_.PictureCount(); },
+      .countCharacterChange = [this] { globalData_.CountCharacterChange(); },
+      .pumpEvents =
+          [this] {
+            PumpEvents();
+            return !closed_ && !platform_.ShouldStop();
+          },
+      .skipping = [this] { return Skipping(); },
+      .evaluate = [this](const char* text) { return expressions_.Evaluate(text); }};
 }
 
 MessageTextHooks Engine::MakeTextHooks() {
-  MessageTextHooks h;
-  h.crossfadeByType = [this](int type) { transitions_.CrossfadeByType(type); };
-  h.drawWindowAndText = [this] { window_.DrawWindowAndText(); };
-  h.backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); };
-  h.skipping = [this] { return Skipping(); };
-  return h;
+  return MessageTextHooks{
+      .drawWindowAndText = [this] { window_.DrawWindowAndText(); },
+      .drawQuickBar = [this](int mode) { quickBar_.DrawQuickBar(mode); },
+      .crossfadeByType = [this](int type) { transitions_.CrossfadeByType(type); },
+      .backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); },
+      .skipping = [this] { return Skipping(); },
+      .closeBacklogLine = [this] { interpreter_.CommitHistoryLine(); }};
 }
 
 SoundHooks Engine::MakeSoundHooks() {
-  SoundHooks h;
-  h.skipping = [this] { return Skipping(); };
-  h.addPageVoice = [this](const char* name) { backlog_.AddPageVoice(name); };
-  h.appendHistory = [this](const char* bytes, int len) { interpreter_.AppendHistory(bytes, len); };
-  h.commitHistoryLine = [this] { interpreter_.CommitHistoryLine(); };
-  return h;
+  return SoundHooks{.skipping = [this] { return Skipping(); },
+                    .addPageVoice = [this](const char* name) { backlog_.AddPageVoice(name); },
+                    .appendHistory = [this](const char* bytes,
+                                            int len) { interpreter_.AppendHistory(bytes, len); },
+                    .commitHistoryLine = [this] { interpreter_.CommitHistoryLine(); }};
 }
 
 SaveGameHooks Engine::MakeSaveGameHooks() {
-  SaveGameHooks h;
-  h.playSystemSound = [this](const char* name) { PlaySystemSound(name); };
-  h.drawQuickBar = [this] { quickBar_.DrawQuickBar(); };
-  h.updateToolbar = [this] { UpdateToolbar(); };
-  h.breakSkipAndAuto = [this](int force) { BreakSkipAndAuto(force); };
-  h.stopAllSounds = [this] { sound_.StopAllSounds(); };
-  h.stopLoop = [this] { sound_.StopLoop(); };
-  h.loopEffect = [this] { return sound_.LoopEffect(); };
-  h.restartLoop = [this](const std::string& name) { sound_.RestartLoopAfterLoad(name); };
-  h.syncGlobalData = [this] { globalData_.SyncGlobalData(); };
-  h.restoreScreen = [this] {
-    layers_.RestoreLayers();
-    layers_.UpdateScreen(7);
-  };
-  h.loadScript = [this](const char* name) { return loader_.LoadScript(name, kLoadStory); };
-  h.windowStale = [this] { s_.windowPictureValid = false; };
-  h.directory = [this] { return globalData_.Directory(); };
-  h.music = [this](int number) { music_.MusicCommand(number); };
-  h.now = [] { return LocalTimeNow(); };
-  return h;
+  return SaveGameHooks{
+      .playSystemSound = [this](const char* name) { PlaySystemSound(name); },
+      .drawQuickBar = [this] { quickBar_.DrawQuickBar(); },
+      .updateToolbar = [this] { UpdateToolbar(); },
+      .breakSkipAndAuto = [this](int force) { BreakSkipAndAuto(force); },
+      .stopAllSounds = [this] { sound_.StopAllSounds(); },
+      .stopLoop = [this] { sound_.StopLoop(); },
+      .loopEffect = [this] { return sound_.LoopEffect(); },
+      .restartLoop = [this](const std::string& name) { sound_.RestartLoopAfterLoad(name); },
+      .music = [this](int number) { music_.MusicCommand(number); },
+      .syncGlobalData = [this] { globalData_.SyncGlobalData(); },
+      .restoreScreen =
+          [this] {
+            layers_.RestoreLayers();
+            layers_.UpdateScreen(7);
+          },
+      .loadScript = [this](const char* name) { return loader_.LoadScript(name, kLoadStory); },
+      .windowStale = [this] { s_.windowPictureValid = false; },
+      .directory = [this] { return globalData_.Directory(); },
+      .now = [] { return LocalTimeNow(); }};
 }
 
 QuickBarHooks Engine::MakeQuickBarHooks() {
-  QuickBarHooks h;
-  h.updateToolbar = [this] { UpdateToolbar(); };
-  h.playSystemSound = [this](const char* name) { PlaySystemSound(name); };
-  h.backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); };
-  h.pointer = [this] { return std::pair{input_.MouseX(), input_.MouseY()}; };
-  h.hideWindow = [this] { hidden_.HideWindow(); };
-  h.openBacklog = [this] { backlog_.OpenBacklog(); };
-  h.stepRewind = [this](bool forward) { backlog_.StepRewind(forward); };
-  h.showSettings = [this] { return settingsDialog_.ShowModal(); };
-  h.readStoredSettings = [this] {
-    int width = 0;
-    int height = 0;
-    platform_.DesktopSize(width, height);
-    return ReadSettings(platform_.Settings(), settingsWhere_, config_, width, height);
-  };
-  h.reloadFont = [this] { LoadFont(); };
-  h.redrawMessageWindow = [this] {
-    window_.BuildWindowPicture();
-    window_.DrawWindowAndText();
-  };
-  h.restoreScreen = [this] {
-    layers_.RestoreLayers();
-    layers_.UpdateScreen(0);
-  };
-  h.fullScreen = [this] { return input_.FullScreen(); };
-  h.setFullScreen = [this](bool on) { on ? input_.EnterFullScreen() : input_.LeaveFullScreen(); };
-  h.pumpEvents = [this] { PumpEvents(); };
-  h.stopMusic = [this] { music_.StopMusic(); };
-  h.restoreChoiceScreen = [this] { choices_.RestoreScreen(); };
-  h.closeMessageWindow = [this] { window_.CloseMessageWindow(); };
-  h.loadScript = [this](const char* name) { return loader_.LoadScript(name, kLoadStory); };
-  return h;
+  return QuickBarHooks{
+      .updateToolbar = [this] { UpdateToolbar(); },
+      .playSystemSound = [this](const char* name) { PlaySystemSound(name); },
+      .backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); },
+      .pointer =
+          [this] {
+            return std::pair{input_.MouseX(), input_.MouseY()};
+          },
+      .hideWindow = [this] { hidden_.HideWindow(); },
+      .openBacklog = [this] { backlog_.OpenBacklog(); },
+      .stepRewind = [this](bool forward) { backlog_.StepRewind(forward); },
+      .showSettings = [this] { return settingsDialog_.ShowModal(); },
+      .readStoredSettings =
+          [this] {
+            int width = 0;
+            int height = 0;
+            platform_.DesktopSize(width, height);
+            return ReadSettings(platform_.Settings(), settingsWhere_, config_, width, height);
+          },
+      .reloadFont = [this] { LoadFont(); },
+      .redrawMessageWindow =
+          [this] {
+            window_.BuildWindowPicture();
+            window_.DrawWindowAndText();
+          },
+      .restoreScreen =
+          [this] {
+            layers_.RestoreLayers();
+            layers_.UpdateScreen(0);
+          },
+      .fullScreen = [this] { return input_.FullScreen(); },
+      .setFullScreen =
+          [this](bool on) { on ? input_.EnterFullScreen() : input_.LeaveFullScreen(); },
+      .pumpEvents = [this] { PumpEvents(); },
+      .stopBackgroundAnimation = [this] { effects_.StopBackgroundAnimation(); },
+      .stopMusic = [this] { music_.StopMusic(); },
+      .endSelectionTree = [this] { tree_.EndTree(); },
+      .restoreChoiceScreen = [this] { choices_.RestoreScreen(); },
+      .closeMessageWindow = [this] { window_.CloseMessageWindow(); },
+      .loadScript = [this](const char* name) { return loader_.LoadScript(name, kLoadStory); }};
 }
 
 void Engine::LoadFont() {

@@ -7,20 +7,20 @@ namespace zorvel {
 PlayerInput Engine::MakePlayerInput() {
   InputScreens screens{choices_,      backlog_,   hidden_, quickBar_, clickMap_,      gallery_,
                        recollection_, staffRoll_, tree_,   saves_,    settingsDialog_};
-  InputHooks hooks;
-  hooks.stopVoice = [this] { sound_.StopVoice(); };
-  hooks.playSystemSound = [this](const char* name) { PlaySystemSound(name); };
-  hooks.openTextPage = [this] { OpenTextPage(); };
-  hooks.eraseClickWait = [this] { text_.EraseClickWait(); };
-  hooks.gotoLabel = [this](const char* label) { interpreter_.GotoLabel(label); };
-  hooks.closeWindow = [this] { CloseWindow(); };
-  hooks.backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); };
-  hooks.runMenu = [this](const std::vector<MenuItem>& items, int x, int y) {
-    return RunMenu(items, x, y);
-  };
-  hooks.setFullScreen = [this](bool on) { platform_.SetFullScreen(on); };
-  hooks.saveScreenshot = [this] { SaveScreenshot(); };
-  return PlayerInput(s_, settings_, platform_, ui_, screens, std::move(hooks));
+  return PlayerInput(
+      s_, settings_, platform_, ui_, screens,
+      InputHooks{
+          .stopVoice = [this] { sound_.StopVoice(); },
+          .playSystemSound = [this](const char* name) { PlaySystemSound(name); },
+          .openTextPage = [this] { OpenTextPage(); },
+          .eraseClickWait = [this] { text_.EraseClickWait(); },
+          .gotoLabel = [this](const char* label) { interpreter_.GotoLabel(label); },
+          .closeWindow = [this] { CloseWindow(); },
+          .backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); },
+          .runMenu = [this](const std::vector<MenuItem>& items, int x,
+                            int y) { return RunMenu(items, x, y); },
+          .setFullScreen = [this](bool on) { platform_.SetFullScreen(on); },
+          .saveScreenshot = [this] { SaveScreenshot(); }});
 }
 
 void Engine::HandleEvent(const InputEvent& event) {

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/engine.h"
 #include "core/json_writer.h"
+#include "engine/engine.h"
 #include "text/sjis.h"
 
 namespace zorvel {

@@ -42,6 +42,7 @@ class SelectionTree {
  public:
   void Click(MouseButton, int /*x*/, int /*y*/) {}
   void Hover(int /*x*/, int /*y*/) {}
+  void EndTree() {}
 };
 
 }  // namespace zorvel

@@ -10,6 +10,9 @@ class Effects {
   void EffectTick() {}
   bool BackgroundAnimationRunning() const { return false; }
   void BackgroundAnimationPass(unsigned /*idleCount*/) {}
+  void StopBackgroundAnimation() {}
+  // Puts back what lay under a shown mark icon.
+  void EraseMark() {}
 };
 
 class Objects {

@@ -165,9 +165,7 @@ void Layers::GraTag(const char* name) {
 void Layers::Background(const char* name, int transition) {
   s_.backgroundChanged = true;
   const std::string upper = UpperSjis(name);
-  if (hooks_.galleryIndex) {
-    if (const int index = hooks_.galleryIndex(upper); index >= 0) s_.vars.seen.Set(index);
-  }
+  if (const int index = hooks_.galleryIndex(upper); index >= 0) s_.vars.seen.Set(index);
   CopyField(s_.backgroundName, kNameSize, name);
   if (!pictures_.LoadPicture(name, screen_.backgroundSurface)) return;
   if (s_.deferUpdate) return;
@@ -232,8 +230,8 @@ int Layers::Spr(const char* arg) {
   const int transition = LoadCharacters(arg);
   UpdateScreen(transition);
   CopyField(s_.characterSpec, sizeof s_.characterSpec, arg);
-  const bool skipping = hooks_.skipping && hooks_.skipping();
-  if (!skipping && s_.vars.S[kAutoLevel] != 1 && hooks_.countCharacterChange) {
+  const bool skipping = hooks_.skipping();
+  if (!skipping && s_.vars.S[kAutoLevel] != 1) {
     hooks_.countCharacterChange();
   }
   return 0;
@@ -378,7 +376,7 @@ int Layers::Ptset(const char* arg) {
     const size_t comma = text.find(',', start);
     const std::string field =
         text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    v[k] = hooks_.evaluate ? hooks_.evaluate(field.c_str()) : ReadDecimal(field.c_str());
+    v[k] = hooks_.evaluate(field.c_str());
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
@@ -434,16 +432,16 @@ int Layers::Direct(const char* arg) {
   const uint32_t wait = static_cast<uint32_t>(std::clamp(numbers[0], 0, kLongestHold));
   // The window stays alive while the picture is held; with nothing to pump, one sleep will do.
   while (platform_.Ticks() - start < wait) {
-    if (hooks_.pumpEvents && !hooks_.pumpEvents()) break;
+    if (!hooks_.pumpEvents()) break;
     const uint32_t left = wait - (platform_.Ticks() - start);
-    platform_.Sleep(hooks_.pumpEvents ? std::min<uint32_t>(left, 10) : left);
+    platform_.Sleep(std::min<uint32_t>(left, 10));
   }
   s_.interpreterOn = wasOn;
   return 0;
 }
 
 int Layers::Cgfull(const char*) {
-  const int count = hooks_.galleryCount ? hooks_.galleryCount() : 0;
+  const int count = hooks_.galleryCount();
   for (int i = 0; i < count; ++i) s_.vars.seen.Set(i);
   return 0;
 }
@@ -603,31 +601,31 @@ void Layers::UpdateScreen(int transition) {
     const int32_t first = S[kNovelSceneFirst];
     if ((first == 1 && s_.backgroundChanged) || first == 2) {
       screen_.screenSurface = screen_.sceneSurface;
-      if (hooks_.runTransition) hooks_.runTransition(transition);
+      hooks_.runTransition(transition);
       screen_.previousSurface = screen_.screenSurface;
       transition = 6;
       if (first == 1) s_.backgroundChanged = false;
     }
   }
   BuildScreen();
-  if (hooks_.runTransition) hooks_.runTransition(transition);
+  hooks_.runTransition(transition);
   s_.screenUpdating = false;
 }
 
 void Layers::BuildScreen() {
-  if (hooks_.removeMarkIcon) hooks_.removeMarkIcon();
+  hooks_.removeMarkIcon();
   const bool novel = s_.vars.S[kNovelMode] != 0;
   if (novel) {
     screen_.screenSurface = s_.textWindowOn ? screen_.novelPageSurface : screen_.sceneSurface;
     s_.windowPictureValid = false;
-  } else if (!(hooks_.backgroundAnimationRunning && hooks_.backgroundAnimationRunning())) {
+  } else if (!hooks_.backgroundAnimationRunning()) {
     screen_.screenSurface = screen_.sceneSurface;
   }
-  if (hooks_.buildWindowPicture) hooks_.buildWindowPicture();
+  hooks_.buildWindowPicture();
   if (!s_.textWindowOn) return;
   if (novel) {
     screen_.screenSurface = screen_.novelPageSurface;
-  } else if (hooks_.drawWindowAndText) {
+  } else {
     hooks_.drawWindowAndText();
   }
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "graphics/picture.h"
 #include "graphics/screen.h"
 
@@ -27,26 +28,26 @@ constexpr std::array<int32_t, 20> kDefaultPositions = {
 
 struct LayerHooks {
   // Presents ScreenSurface with a numbered transition.
-  std::function<void(int transition)> runTransition;
-  std::function<bool()> backgroundAnimationRunning;
+  Hook<void(int transition)> runTransition;
+  Hook<bool()> backgroundAnimationRunning;
   // Puts back what lay under a shown mark icon.
-  std::function<void()> removeMarkIcon;
+  Hook<void()> removeMarkIcon;
   // Builds the message-window picture from the scene.
-  std::function<void()> buildWindowPicture;
+  Hook<void()> buildWindowPicture;
   // Puts the window picture, the quick buttons and the text onto ScreenSurface (and onto the
   // frames of a running background animation) while the window is open.
-  std::function<void()> drawWindowAndText;
+  Hook<void()> drawWindowAndText;
   // The gallery list: the index of an upper-cased picture name, or -1; and its length.
-  std::function<int(const std::string& upperName)> galleryIndex;
-  std::function<int()> galleryCount;
+  Hook<int(const std::string& upperName)> galleryIndex;
+  Hook<int()> galleryCount;
   // One more character change for the global counter.
-  std::function<void()> countCharacterChange;
+  Hook<void()> countCharacterChange;
   // Pumps window messages once (`direct` waits with the window alive); false once the run is
   // ending, which ends the wait.
-  std::function<bool()> pumpEvents;
-  std::function<bool()> skipping;
+  Hook<bool()> pumpEvents;
+  Hook<bool()> skipping;
   // The expression language, for `ptset`'s coordinates.
-  std::function<int32_t(const char*)> evaluate;
+  Hook<int32_t(const char*)> evaluate;
 };
 
 class Layers {

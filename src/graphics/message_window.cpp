@@ -103,7 +103,7 @@ void MessageWindow::BlendWindowRow(uint8_t* out, const uint8_t* scene, int r, in
 void MessageWindow::BuildWindowPicture() {
   const Geometry g = Window();
   SizeSurfaces(g);
-  const bool animation = hooks_.backgroundAnimationRunning && hooks_.backgroundAnimationRunning();
+  const bool animation = hooks_.backgroundAnimationRunning();
   if (s_.windowPictureValid && !animation) {
     screen_.windowPicture = screen_.cleanWindowPicture;
     return;
@@ -117,7 +117,7 @@ void MessageWindow::BuildWindowPicture() {
   Surface& picture = screen_.windowPicture;
   for (int r = 0; r < g.height; ++r) BlendWindowRow(picture.Row(r), SceneUnder(g, r), r, g.width);
   CopyView(screen_.barBackground, picture, -g.x, kBarTop - g.y);
-  if (hooks_.drawQuickBar) hooks_.drawQuickBar(2);
+  hooks_.drawQuickBar(2);
   screen_.cleanWindowPicture = picture;
   CopyView(screen_.namePlateBackground, picture, int64_t{config_.NP_OFS_X} - g.x,
            int64_t{config_.NP_OFS_Y} - g.y);
@@ -133,10 +133,10 @@ void MessageWindow::DrawWindowAndText() {
       const Geometry g = Window();
       Paste(screen_.screenSurface, screen_.windowPicture, g.x, g.y);
     }
-    if (hooks_.drawQuickBar) hooks_.drawQuickBar(0);
-    if (hooks_.redrawText) hooks_.redrawText();
+    hooks_.drawQuickBar(0);
+    hooks_.redrawText();
   }
-  if (s_.screenMode == 0 && s_.vars.S[kMeterShown] != 0 && !novel && hooks_.drawMeter) {
+  if (s_.screenMode == 0 && s_.vars.S[kMeterShown] != 0 && !novel) {
     hooks_.drawMeter(0);
   }
 }

@@ -24,6 +24,7 @@
 #include <functional>
 
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "graphics/frame_clock.h"
 #include "graphics/screen.h"
 #include "platform/platform.h"
@@ -41,12 +42,12 @@ constexpr int kBarHeight = 24;
 // What other subsystems draw into the window. A hook left empty does nothing.
 struct MessageWindowHooks {
   // Draws the text of the current page onto screenSurface (nothing once the page is cleared).
-  std::function<void()> redrawText;
+  Hook<void()> redrawText;
   // The quick-button bar: mode 0 onto the screen, mode 2 into windowPicture.
-  std::function<void(int mode)> drawQuickBar;
+  Hook<void(int mode)> drawQuickBar;
   // The auto-mode meter.
-  std::function<void(int mode)> drawMeter;
-  std::function<bool()> backgroundAnimationRunning;
+  Hook<void(int mode)> drawMeter;
+  Hook<bool()> backgroundAnimationRunning;
 };
 
 class MessageWindow {

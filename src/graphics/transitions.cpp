@@ -794,7 +794,7 @@ void Transitions::SepiaFade() {
     }
   }
   CopyPicture(scene, screen);
-  if (hooks_.drawWindowAndText) hooks_.drawWindowAndText();
+  hooks_.drawWindowAndText();
   clock_.StartFrameClock();
   for (int64_t a = 48; a < 256;) {
     SetBlendLevel(static_cast<int>(a));
@@ -850,12 +850,12 @@ int Transitions::Shake(const char* arg) {
 int Transitions::Scroll(const char* arg) {
   auto setLocked = [this](bool locked) {
     s_.toolbarLocked = locked;
-    if (hooks_.updateToolbar) hooks_.updateToolbar();
+    hooks_.updateToolbar();
   };
   setLocked(true);
   const ScrollArgs args = ParseScrollArgs(arg);
   Surface picture;
-  if (!hooks_.loadPicture || !hooks_.loadPicture(args.name, picture) || !SurfacesReady()) {
+  if (!hooks_.loadPicture(args.name, picture) || !SurfacesReady()) {
     setLocked(false);
     return 1;
   }

@@ -20,6 +20,7 @@
 #include <functional>
 
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "graphics/frame_clock.h"
 #include "graphics/screen.h"
 #include "platform/platform.h"
@@ -34,11 +35,11 @@ constexpr int kTransitionModes = 25;  // 0 to 24; higher numbers draw nothing
 // What the transitions need from other subsystems.
 struct TransitionHooks {
   // Re-evaluates which tool-bar commands are enabled (after `toolbarLocked` changes).
-  std::function<void()> updateToolbar;
+  Hook<void()> updateToolbar;
   // Puts the message window and its text back onto screenSurface (the sepia fade).
-  std::function<void()> drawWindowAndText;
+  Hook<void()> drawWindowAndText;
   // Loads a picture by name at its own size; false when no archive holds it.
-  std::function<bool(const char* name, Surface& picture)> loadPicture;
+  Hook<bool(const char* name, Surface& picture)> loadPicture;
 };
 
 // `shake TYPE[,AMPLITUDE[,INTERVAL]]`.

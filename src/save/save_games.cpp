@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/variable_banks.h"
 #include "graphics/pixel_ops.h"
 #include "platform/files.h"
-#include "core/variable_banks.h"
 #include "text/sjis.h"
 
 namespace zorvel {
@@ -45,7 +45,7 @@ SaveGames::SaveGames(EngineState& state, Screen& screen, const GameConfig& confi
       hooks_(std::move(hooks)) {}
 
 std::string SaveGames::SlotPath(int slot) const {
-  const std::string dir = hooks_.directory ? hooks_.directory() : std::string();
+  const std::string dir = hooks_.directory();
   if (dir.empty() || slot < 1 || slot > kSlotCount) return {};
   char name[32];
   std::snprintf(name, sizeof name, "save%02d.dat", slot);
@@ -80,7 +80,7 @@ bool SaveGames::SaveGame(int slot, bool silent) {
   if (path.empty()) return false;
   if (!silent) {
     s_.vars.S[kAutoLevel] = 0;
-    if (hooks_.drawQuickBar) hooks_.drawQuickBar();
+    hooks_.drawQuickBar();
   }
   const std::string dir = JoinPath(hooks_.directory(), "save");
   if (!MakeDirectories(dir)) {
@@ -88,17 +88,17 @@ bool SaveGames::SaveGame(int slot, bool silent) {
     return false;
   }
   s_.busy = true;
-  if (!silent && slot <= kSoundedSlots && hooks_.playSystemSound) hooks_.playSystemSound("SSE05");
+  if (!silent && slot <= kSoundedSlots) hooks_.playSystemSound("SSE05");
 
-  const std::string loop = hooks_.loopEffect ? hooks_.loopEffect() : std::string();
-  const std::tm when = hooks_.now ? hooks_.now() : std::tm{};
+  const std::string loop = hooks_.loopEffect();
+  const std::tm when = hooks_.now();
   const std::vector<uint8_t> file =
       BuildSlotFile(SlotSource{s_, ring_, screen_.sceneSurface, loop.c_str(), when});
   // Written whole to a new file that then replaces the old one: a crash or a full disk leaves
   // the player's previous save in the slot.
   const bool written = WriteFileAtomic(path, file.data(), file.size());
   if (!written) LogMessage("cannot save into " + path + "; the slot keeps what it held");
-  if (hooks_.syncGlobalData) hooks_.syncGlobalData();
+  hooks_.syncGlobalData();
   if (written && !silent) Banner(kSaved, 500);
   s_.busy = false;
   if (written && slot <= kLastSlotMemory) {
@@ -141,18 +141,18 @@ bool SaveGames::LoadGame(int slot, bool silent) {
     return false;
   }
 
-  if (hooks_.stopAllSounds) hooks_.stopAllSounds();
+  hooks_.stopAllSounds();
   s_.textWindowOn = false;
-  if (hooks_.breakSkipAndAuto) hooks_.breakSkipAndAuto(1);
-  if (hooks_.stopLoop) hooks_.stopLoop();
+  hooks_.breakSkipAndAuto(1);
+  hooks_.stopLoop();
   if (s_.interactionMode == 1) s_.interactionMode = 0;
 
   s_.busy = true;
   s_.interpreterOn = false;
-  if (hooks_.syncGlobalData) hooks_.syncGlobalData();
+  hooks_.syncGlobalData();
 
-  if (hooks_.music) hooks_.music(0);
-  if (slot <= kSoundedSlots && hooks_.playSystemSound) hooks_.playSystemSound("SSE06");
+  hooks_.music(0);
+  if (slot <= kSoundedSlots) hooks_.playSystemSound("SSE06");
   if (!silent) Banner(kLoading, 300);
   const int32_t musicBefore = s_.vars.S[5];
 
@@ -183,27 +183,27 @@ bool SaveGames::LoadGame(int slot, bool silent) {
                                 ? 0
                                 : 1;
 
-  if (hooks_.windowStale) hooks_.windowStale();
-  if (hooks_.syncGlobalData) hooks_.syncGlobalData();
+  hooks_.windowStale();
+  hooks_.syncGlobalData();
   const int32_t music = s_.vars.S[5];
   if (music != musicBefore) {
     s_.vars.S[5] = 0;
-    if (hooks_.music) hooks_.music(music);
+    hooks_.music(music);
   }
-  if (hooks_.restoreScreen) hooks_.restoreScreen();
+  hooks_.restoreScreen();
 
   char script[kNameSize + 1]{};
   std::memcpy(script, s_.loadedScriptName, kNameSize);
-  if (hooks_.loadScript) hooks_.loadScript(script);
+  hooks_.loadScript(script);
   s_.needLine = needLine;
   s_.interpreterOn = interpreterOn;
   s_.scriptPos = std::clamp(resume, 0, std::max(s_.scriptSize, 0));
 
   s_.lastMarkRead = s_.vars.readMarks.Test(s_.vars.S[25]);
   if (!s_.lastMarkRead) s_.skipMode = 0;
-  if (!loop.empty() && hooks_.restartLoop) hooks_.restartLoop(loop);
+  if (!loop.empty()) hooks_.restartLoop(loop);
   s_.busy = false;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
   return true;
 }
 
@@ -213,7 +213,7 @@ void SaveGames::NoticeBanner(const char* sjisText, int holdMs) {
 
 void SaveGames::Banner(const char* sjisText, int holdMs) {
   s_.toolbarLocked = true;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
 
   Surface& screen = screen_.screenSurface;
   Surface band(kScreenWidth, kBannerHeight), saved(kScreenWidth, kBannerHeight),
@@ -261,7 +261,7 @@ void SaveGames::Banner(const char* sjisText, int holdMs) {
   show(saved);
 
   s_.toolbarLocked = false;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
 }
 
 }  // namespace zorvel

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "graphics/frame_clock.h"
 #include "graphics/screen.h"
 #include "platform/platform.h"
@@ -24,30 +25,30 @@
 namespace zorvel {
 
 struct SaveGameHooks {
-  std::function<void(const char* name)> playSystemSound;
-  std::function<void()> drawQuickBar;
-  std::function<void()> updateToolbar;
-  std::function<void(int force)> breakSkipAndAuto;
+  Hook<void(const char* name)> playSystemSound;
+  Hook<void()> drawQuickBar;
+  Hook<void()> updateToolbar;
+  Hook<void(int force)> breakSkipAndAuto;
   // Voices and effects, every slot.
-  std::function<void()> stopAllSounds;
+  Hook<void()> stopAllSounds;
   // Stops the looping effect and forgets its name.
-  std::function<void()> stopLoop;
+  Hook<void()> stopLoop;
   // The looping effect playing now ("" for none), and starting one again after a load (the
   // category switches decide).
-  std::function<std::string()> loopEffect;
-  std::function<void(const std::string& name)> restartLoop;
+  Hook<std::string()> loopEffect;
+  Hook<void(const std::string& name)> restartLoop;
   // The `music` operation with a number.
-  std::function<void(int number)> music;
-  std::function<void()> syncGlobalData;
+  Hook<void(int number)> music;
+  Hook<void()> syncGlobalData;
   // The layers rebuilt from the remembered names and shown with transition 7.
-  std::function<void()> restoreScreen;
-  std::function<bool(const char* name)> loadScript;
+  Hook<void()> restoreScreen;
+  Hook<bool(const char* name)> loadScript;
   // The message window's captured background no longer matches the scene.
-  std::function<void()> windowStale;
+  Hook<void()> windowStale;
   // Where the save files live; empty when they are kept nowhere.
-  std::function<std::string()> directory;
+  Hook<std::string()> directory;
   // The local time now (saves record it).
-  std::function<std::tm()> now;
+  Hook<std::tm()> now;
 };
 
 class SaveGames {

@@ -9,7 +9,7 @@ void SaveScreens::OpenSaveLoadDialog(int mode) {
   ui_.OpenDialog([this] { return dialog_.Build(); });
   uint32_t nextTick = 0;
   while (ui_.DialogOpen()) {
-    const bool goOn = hooks_.modalPass && hooks_.modalPass(nextTick);
+    const bool goOn = hooks_.modalPass(nextTick);
     if (const auto action = dialog_.TakeAction()) {
       if (action->save) {
         if (games_.SaveGame(action->slot, true)) {

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "dialogs/save_load_dialog.h"
 #include "save/save_games.h"
 #include "script/commands.h"
@@ -19,7 +20,7 @@ namespace zorvel {
 struct SaveScreenHooks {
   // One pass of the engine's nested loop (events, the timer, a frame); false when the run is
   // ending. `nextTick` is when the 55 ms timer runs next; the pass keeps it.
-  std::function<bool(uint32_t& nextTick)> modalPass;
+  Hook<bool(uint32_t& nextTick)> modalPass;
 };
 
 class SaveScreens {

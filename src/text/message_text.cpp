@@ -73,7 +73,7 @@ void MessageText::OpenTextPage() {
   if (!Novel()) {
     if (!s_.textWindowOn) {
       s_.textWindowOn = true;
-      if (hooks_.drawWindowAndText) hooks_.drawWindowAndText();
+      hooks_.drawWindowAndText();
       platform_.Present(screen_.screenSurface);
     } else {
       // The window without text wipes the old page.
@@ -86,14 +86,14 @@ void MessageText::OpenTextPage() {
     if (!s_.textWindowOn) {
       screen_.previousSurface = screen_.screenSurface;
       screen_.screenSurface = screen_.novelPageSurface;
-      if (hooks_.drawQuickBar) hooks_.drawQuickBar(0);
-      const bool skipping = hooks_.skipping && hooks_.skipping();
-      if (!skipping && hooks_.crossfadeByType) hooks_.crossfadeByType(1);
+      hooks_.drawQuickBar(0);
+      const bool skipping = hooks_.skipping();
+      if (!skipping) hooks_.crossfadeByType(1);
       s_.textWindowOn = true;
     } else {
       screen_.screenSurface = screen_.novelPageSurface;
-      if (hooks_.drawQuickBar) hooks_.drawQuickBar(0);
-      if (hooks_.drawWindowAndText) hooks_.drawWindowAndText();
+      hooks_.drawQuickBar(0);
+      hooks_.drawWindowAndText();
     }
     platform_.Present(screen_.screenSurface);
   }
@@ -112,7 +112,7 @@ void MessageText::OutputChar(const char* bytes, int advance) {
     if (!hangs) {
       s_.textColumn = 0;
       s_.textRow += 1;
-      if (hooks_.closeBacklogLine) hooks_.closeBacklogLine();
+      hooks_.closeBacklogLine();
     }
   }
   if (!novel && s_.textColumn == 0) {
@@ -220,8 +220,7 @@ void MessageText::DrawRuby(const char* sjisText) {
 }
 
 void MessageText::AnimateClickWait() {
-  if ((hooks_.skipping && hooks_.skipping()) ||
-      (hooks_.backgroundAnimationRunning && hooks_.backgroundAnimationRunning())) {
+  if ((hooks_.skipping()) || (hooks_.backgroundAnimationRunning())) {
     return;
   }
   if (iconShown_) EraseClickWait();

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "graphics/screen.h"
 #include "platform/platform.h"
 #include "resources/game_config.h"
@@ -25,14 +26,14 @@ namespace zorvel {
 
 struct MessageTextHooks {
   // Puts the window picture, the quick buttons and the page onto the screen surface.
-  std::function<void()> drawWindowAndText;
-  std::function<void(int mode)> drawQuickBar;
+  Hook<void()> drawWindowAndText;
+  Hook<void(int mode)> drawQuickBar;
   // The crossfade of the given type from the previous screen to the screen surface.
-  std::function<void(int type)> crossfadeByType;
-  std::function<bool()> backgroundAnimationRunning;
-  std::function<bool()> skipping;
+  Hook<void(int type)> crossfadeByType;
+  Hook<bool()> backgroundAnimationRunning;
+  Hook<bool()> skipping;
   // A wrapped line is a line of its own in the backlog.
-  std::function<void()> closeBacklogLine;
+  Hook<void()> closeBacklogLine;
 };
 
 class MessageText {

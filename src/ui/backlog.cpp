@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/pixel_ops.h"
 #include "core/variable_banks.h"
+#include "graphics/pixel_ops.h"
 #include "text/sjis.h"
 
 namespace zorvel {
@@ -138,7 +138,7 @@ const char* Backlog::RowVoice(int row) const {
 
 void Backlog::OpenBacklog() {
   if (s_.backlogOpen || s_.vars.S[kSaveAllowed] == 0) return;
-  if (hooks_.playSystemSound) hooks_.playSystemSound("SSE09");
+  hooks_.playSystemSound("SSE09");
   kept_ = screen_.screenSurface;
   background_.Resize(kScreenWidth, kScreenHeight);
   Darken(background_, screen_.sceneSurface, kBackgroundLevel);
@@ -171,7 +171,7 @@ void Backlog::OpenBacklog() {
   DrawBacklog();
   s_.backlogOpen = true;
   s_.toolbarLocked = true;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
 }
 
 void Backlog::DrawBacklog() {
@@ -260,7 +260,7 @@ void Backlog::Click(MouseButton button, int x, int y) {
     const char* voice = RowVoice((y - kTextY) / kRowHeight);
     if (voice[0] == 0) return;
     replayedVoice_ = voice;
-    if (hooks_.playSystemSound) hooks_.playSystemSound(voice);
+    hooks_.playSystemSound(voice);
   }
 }
 
@@ -285,9 +285,9 @@ void Backlog::CloseBacklog() {
   drag_ = 0;
   s_.backlogOpen = false;
   s_.toolbarLocked = false;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
   s_.vars.S[kBacklogLamp] = 0;
-  if (hooks_.drawQuickBar) hooks_.drawQuickBar();
+  hooks_.drawQuickBar();
 }
 
 // Page rewind ---------------------------------------------------------------------------------
@@ -298,7 +298,7 @@ void Backlog::EnterRewind() {
   if (ring_.pageCounter <= 0) return;
   keptNovel_ = s_.vars.S[kNovelMode];
   s_.toolbarLocked = true;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
   depth_ = 1;
   ShowRecord(ring_.pageCounter - 1);
   s_.screenMode = 9;
@@ -331,9 +331,9 @@ void Backlog::LeaveRewind() {
   // The window picture was last built under a rewound page.
   s_.windowPictureValid = false;
   layers_.RestoreLayers();
-  if (hooks_.updateScreen) hooks_.updateScreen(0);
+  hooks_.updateScreen(0);
   s_.toolbarLocked = false;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
 }
 
 void Backlog::ShowRecord(int index) {
@@ -361,7 +361,7 @@ void Backlog::ShowRecord(int index) {
   S[kNovelMode] = r.novel;
   const bool novel = r.novel != 0;
   s_.windowPictureValid = false;
-  if (hooks_.buildWindowPicture) hooks_.buildWindowPicture();
+  hooks_.buildWindowPicture();
   if (novel) {
     screen_.screenSurface = screen_.novelPageSurface;
   } else {
@@ -369,7 +369,7 @@ void Backlog::ShowRecord(int index) {
     Paste(screen_.screenSurface, screen_.windowPicture, config_.TXW_OFS_X, config_.TXW_OFS_Y);
     char speaker[kPageColumns + 1] = {};
     std::memcpy(speaker, r.text[0], kPageColumns);
-    if (hooks_.drawSpeakerName) hooks_.drawSpeakerName(speaker);
+    hooks_.drawSpeakerName(speaker);
   }
   DrawPageText(r, novel);
 
@@ -380,7 +380,7 @@ void Backlog::ShowRecord(int index) {
   }
   if (voice[0] != 0) {
     replayedVoice_ = voice;
-    if (hooks_.playSystemSound) hooks_.playSystemSound(voice);
+    hooks_.playSystemSound(voice);
   }
   platform_.Present(screen_.screenSurface);
 }

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "graphics/layers.h"
 #include "graphics/picture.h"
 #include "graphics/screen.h"
@@ -51,15 +52,15 @@ struct PageRing {
 
 struct BacklogHooks {
   // Plays a voice or system sound by name (nothing while skipping).
-  std::function<void(const char* name)> playSystemSound;
-  std::function<void()> updateToolbar;
-  std::function<void()> drawQuickBar;
+  Hook<void(const char* name)> playSystemSound;
+  Hook<void()> updateToolbar;
+  Hook<void()> drawQuickBar;
   // Builds the window picture (the novel page in novel mode) from the scene.
-  std::function<void()> buildWindowPicture;
+  Hook<void()> buildWindowPicture;
   // Draws a name onto the name plate of the screen surface.
-  std::function<void(const char* sjisName)> drawSpeakerName;
+  Hook<void(const char* sjisName)> drawSpeakerName;
   // Composes and shows the game screen with a numbered transition.
-  std::function<void(int transition)> updateScreen;
+  Hook<void(int transition)> updateScreen;
 };
 
 class Backlog {

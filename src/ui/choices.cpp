@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "core/variable_banks.h"
 #include "graphics/pixel_ops.h"
 #include "platform/files.h"
-#include "core/variable_banks.h"
 #include "text/sjis.h"
 
 namespace zorvel {
@@ -96,7 +96,7 @@ int32_t Choices::Target(int index) const {
 
 void Choices::PlaySound(const char* name) {
   lastSound_ = name;
-  if (hooks_.playSystemSound) hooks_.playSystemSound(name);
+  hooks_.playSystemSound(name);
 }
 
 // Reading the list ---------------------------------------------------------------------------
@@ -136,10 +136,8 @@ int Choices::Select(const char*) {
   shown_ = true;
 
   highlighted_ = -1;
-  if (hooks_.pointer) {
-    const auto [x, y] = hooks_.pointer();
-    Hover(x, y);
-  }
+  const auto [x, y] = hooks_.pointer();
+  Hover(x, y);
   s_.busy = false;
 
   if (S[kRecording] == 2) {
@@ -379,10 +377,10 @@ void Choices::Take(bool replayed) {
     s_.interactionMode = 0;
     screen_.screenSurface = under_;
     platform_.Present(screen_.screenSurface);
-    if (s_.textWindowOn && hooks_.openTextPage) hooks_.openTextPage();
+    if (s_.textWindowOn) hooks_.openTextPage();
   } else {
     S[kPartsPair] = 0;
-    if (hooks_.openTextPage) hooks_.openTextPage();
+    hooks_.openTextPage();
     s_.interactionMode = 0;
   }
   s_.scriptPos = target;

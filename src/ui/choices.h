@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "graphics/frame_clock.h"
 #include "graphics/screen.h"
 #include "platform/platform.h"
@@ -43,11 +44,11 @@ constexpr int kChoiceLogSize = 1024;
 
 struct ChoiceHooks {
   // Plays a system sound by name (nothing while skipping).
-  std::function<void(const char* name)> playSystemSound;
+  Hook<void(const char* name)> playSystemSound;
   // Empties the text page and shows the window (or the novel page).
-  std::function<void()> openTextPage;
+  Hook<void()> openTextPage;
   // Where the pointer is over the game area.
-  std::function<std::pair<int, int>()> pointer;
+  Hook<std::pair<int, int>()> pointer;
 };
 
 class Choices {

@@ -130,7 +130,7 @@ HiddenWindow::HiddenWindow(EngineState& state, Screen& screen, Platform& platfor
 void HiddenWindow::HideWindow() {
   if (s_.vars.S[kSaveAllowed] == 0 || s_.screenMode != 0) return;
   s_.toolbarLocked = true;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
   keptWindow_ = screen_.screenSurface;
   platform_.Present(screen_.sceneSurface);
   s_.screenMode = 1;
@@ -143,8 +143,8 @@ void HiddenWindow::ShowWindow() {
   keptWindow_ = Surface();
   s_.screenMode = 0;
   s_.toolbarLocked = false;
-  if (hooks_.drawQuickBar) hooks_.drawQuickBar();
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.drawQuickBar();
+  hooks_.updateToolbar();
 }
 
 // Panic picture -------------------------------------------------------------------------------
@@ -177,23 +177,23 @@ void HiddenWindow::ShowPanic() {
   // Everything that follows cannot fail: a picture that cannot be read shows black, so the
   // sound is never muted without the picture or the picture shown with the sound on.
   muted_ = true;
-  if (hooks_.mute) hooks_.mute(true);
+  hooks_.mute(true);
   keptPanic_ = screen_.screenSurface;
   LoadPanicPicture(screen_.screenSurface);
   lockedBeforePanic_ = s_.toolbarLocked;
   s_.toolbarLocked = true;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
   platform_.Present(screen_.screenSurface);
   s_.panicActive = true;
   busyBeforePanic_ = s_.busy;
   s_.busy = true;
-  if (hooks_.stopVoice) hooks_.stopVoice();
+  hooks_.stopVoice();
 }
 
 void HiddenWindow::RemovePanic() {
   if (!s_.panicActive) return;
   muted_ = false;
-  if (hooks_.mute) hooks_.mute(false);
+  hooks_.mute(false);
   screen_.screenSurface = keptPanic_;
   keptPanic_ = Surface();
   // Under the panic the window may have been hidden: that picture comes back, not the window.
@@ -202,7 +202,7 @@ void HiddenWindow::RemovePanic() {
   // The screen under the panic (a rewind, the hidden window) keeps its own locks.
   s_.busy = busyBeforePanic_;
   s_.toolbarLocked = lockedBeforePanic_;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
 }
 
 }  // namespace zorvel

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "graphics/screen.h"
 #include "graphics/surface.h"
 #include "platform/platform.h"
@@ -25,11 +26,11 @@ namespace zorvel {
 bool DecodeBmp(std::span<const uint8_t> bytes, Surface& out, std::string* error);
 
 struct HiddenWindowHooks {
-  std::function<void()> updateToolbar;
-  std::function<void()> drawQuickBar;
-  std::function<void()> stopVoice;
+  Hook<void()> updateToolbar;
+  Hook<void()> drawQuickBar;
+  Hook<void()> stopVoice;
   // Master volume off (true) or back (false).
-  std::function<void(bool muted)> mute;
+  Hook<void(bool muted)> mute;
 };
 
 class HiddenWindow {

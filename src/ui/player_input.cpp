@@ -86,7 +86,7 @@ void PlayerInput::HandleEvent(const InputEvent& event) {
         break;
       }
       if (event.key == Key::kPrintScreen) {
-        if (hooks_.saveScreenshot) hooks_.saveScreenshot();
+        hooks_.saveScreenshot();
         break;
       }
       FormKeyDown(event.key, event.ch);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "dialogs/settings_dialog.h"
 #include "extras/extras.h"
 #include "platform/platform.h"
@@ -42,19 +43,19 @@ struct InputScreens {
 
 // What input asks of the engine.
 struct InputHooks {
-  std::function<void()> stopVoice;
-  std::function<void(const char* name)> playSystemSound;  // nothing while skipping
-  std::function<void()> openTextPage;
-  std::function<void()> eraseClickWait;
-  std::function<void(const char* label)> gotoLabel;
-  std::function<void()> closeWindow;  // the close box: asks the quit question
-  std::function<bool()> backgroundAnimationRunning;
+  Hook<void()> stopVoice;
+  Hook<void(const char* name)> playSystemSound;  // nothing while skipping
+  Hook<void()> openTextPage;
+  Hook<void()> eraseClickWait;
+  Hook<void(const char* label)> gotoLabel;
+  Hook<void()> closeWindow;  // the close box: asks the quit question
+  Hook<bool()> backgroundAnimationRunning;
   // Shows a pop-up menu at a frame position and runs until it closes: the chosen item or -1.
-  std::function<int(const std::vector<MenuItem>& items, int frameX, int frameY)> runMenu;
+  Hook<int(const std::vector<MenuItem>& items, int frameX, int frameY)> runMenu;
   // Full screen on or off (the platform's switch and the layout of the furniture).
-  std::function<void(bool on)> setFullScreen;
+  Hook<void(bool on)> setFullScreen;
   // The Print Screen key: the game area saved as a picture for the player.
-  std::function<void()> saveScreenshot;
+  Hook<void()> saveScreenshot;
 };
 
 // Pop-up menu items in menu order.

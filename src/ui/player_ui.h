@@ -22,6 +22,7 @@ class ClickMap {
 class Cursors {
  public:
   void LoadCursors() {}
+  void DrawMeter(int /*mode*/) {}
 };
 
 }  // namespace zorvel

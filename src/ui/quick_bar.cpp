@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/variable_banks.h"
 #include "graphics/message_window.h"
 #include "graphics/pixel_ops.h"
-#include "core/variable_banks.h"
 #include "text/sjis.h"
 
 namespace zorvel {
@@ -88,7 +88,7 @@ int QuickBar::Allowed(int button) const {
   if (button == kBacklog && s_.interactionMode != 0) return kNone;
   const bool saveOrLoad =
       button == kQuickSave || button == kQuickLoad || button == kSaveList || button == kLoadList;
-  const bool animation = hooks_.backgroundAnimationRunning && hooks_.backgroundAnimationRunning();
+  const bool animation = hooks_.backgroundAnimationRunning();
   if (saveOrLoad &&
       (s_.replayOrigin != 0 || animation || s_.screenMode != 0 || S[kSavePermission] > 1)) {
     return kNone;
@@ -180,7 +180,7 @@ void QuickBar::PutStripIntoWindow() {
 
 void QuickBar::DrawQuickBar(int mode) {
   if (s_.animating || (s_.screenMode != 0 && s_.screenMode != 9)) return;
-  if (hooks_.backgroundAnimationRunning && hooks_.backgroundAnimationRunning()) return;
+  if (hooks_.backgroundAnimationRunning()) return;
   // A game without the bar's picture has no bar.
   if (screen_.quickButtonPicture.Empty()) return;
   BuildStrip();
@@ -218,13 +218,11 @@ void QuickBar::HoverQuickBar(int x, int y) {
 
 void QuickBar::ResetHighlight() {
   if (hoverButton_ == kNone) return;
-  if (hooks_.pointer) {
-    const auto [x, y] = hooks_.pointer();
-    const int b = hoverButton_;
-    if (y >= kBarTop && y < kBarTop + kBarHeight && x >= kButtonX[b] &&
-        x < kButtonX[b] + kButtonWidth) {
-      return;
-    }
+  const auto [x, y] = hooks_.pointer();
+  const int b = hoverButton_;
+  if (y >= kBarTop && y < kBarTop + kBarHeight && x >= kButtonX[b] &&
+      x < kButtonX[b] + kButtonWidth) {
+    return;
   }
   if (Lamp(s_, hoverButton_) == 1) Lamp(s_, hoverButton_) = 0;
   s_.vars.S[kNoButtonLamp] = 1;
@@ -240,7 +238,7 @@ void QuickBar::ChooseButton(int button) {
 
 void QuickBar::PlaySound(const char* name) {
   lastSound_ = name;
-  if (hooks_.playSystemSound) hooks_.playSystemSound(name);
+  hooks_.playSystemSound(name);
 }
 
 void QuickBar::FlashLamp(int lamp) {
@@ -253,7 +251,7 @@ void QuickBar::FlashLamp(int lamp) {
 bool QuickBar::PressQuickButton() {
   auto& S = s_.vars.S;
   if (s_.screenMode == 9) {
-    if (hooks_.stepRewind) hooks_.stepRewind(hoverButton_ != kSlower);
+    hooks_.stepRewind(hoverButton_ != kSlower);
     DrawQuickBar(1);
     return true;
   }
@@ -288,7 +286,7 @@ bool QuickBar::PressQuickButton() {
       S[kAutoLevel] = 0;
       S[kAutoLamp] = 0;
       FlashLamp(kFirstLamp + kHideWindow - 1);
-      if (hooks_.hideWindow) hooks_.hideWindow();
+      hooks_.hideWindow();
       break;
     case kQuickSave:
       FlashLamp(kFirstLamp + kQuickSave - 1);
@@ -304,7 +302,7 @@ bool QuickBar::PressQuickButton() {
       S[kAutoLamp] = 0;
       Lamp(s_, kBacklog) = 2;
       DrawQuickBar(1);
-      if (hooks_.openBacklog) hooks_.openBacklog();
+      hooks_.openBacklog();
       Lamp(s_, kBacklog) = 0;
       break;
     case kVoice:
@@ -312,7 +310,7 @@ bool QuickBar::PressQuickButton() {
       PlaySound(s_.lastVoice);
       break;
     case kSettings: {
-      const bool changed = hooks_.showSettings && hooks_.showSettings();
+      const bool changed = hooks_.showSettings();
       ApplySettings(changed);
       break;
     }
@@ -376,7 +374,7 @@ void QuickBar::AskQuestion(const char* sjisText, int kind) {
   bandBackup_ = band_;
   bandShown_ = true;
   s_.toolbarLocked = true;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
 
   const int bytes = kScreenWidth * 3;
   for (int i = 0; i < kSoftEdgeRows; ++i) {
@@ -418,7 +416,7 @@ void QuickBar::AnswerQuestion(MouseButton button, bool keepScreen) {
   bandBackup_ = Surface();
   bandShown_ = false;
   s_.toolbarLocked = false;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
   DrawQuickBar(1);
   // The question is over before its answer runs: a quick load or the title's script may pump
   // events, and a click meanwhile must not answer it again.
@@ -444,21 +442,21 @@ void QuickBar::AnswerTitleQuestionYes() {
 
 void QuickBar::ReturnToTitle() {
   auto& S = s_.vars.S;
-  if (hooks_.stopBackgroundAnimation) hooks_.stopBackgroundAnimation();
+  hooks_.stopBackgroundAnimation();
   S[kMeterShown] = 0;
   S[kMusicStarted] = 0;
-  if (hooks_.stopMusic) hooks_.stopMusic();
+  hooks_.stopMusic();
   S[kRecording] = 1;
   S[kRecording2] = S[kRecording3];
-  if (s_.interactionMode == 6 && hooks_.endSelectionTree) hooks_.endSelectionTree();
+  if (s_.interactionMode == 6) hooks_.endSelectionTree();
   s_.replayOrigin = 0;
-  if (hooks_.updateToolbar) hooks_.updateToolbar();
+  hooks_.updateToolbar();
   s_.questionKind = 0;
-  if (s_.interactionMode == 1 && hooks_.restoreChoiceScreen) hooks_.restoreChoiceScreen();
-  if (hooks_.closeMessageWindow) hooks_.closeMessageWindow();
+  if (s_.interactionMode == 1) hooks_.restoreChoiceScreen();
+  hooks_.closeMessageWindow();
   s_.callDepth = 0;
   CopyField(s_.scriptName, kNameSize, kTitleScript);
-  if (hooks_.loadScript) hooks_.loadScript(kTitleScript);
+  hooks_.loadScript(kTitleScript);
   s_.interactionMode = 0;
   s_.waitKind = 0;
   s_.screenMode = 0;
@@ -469,31 +467,28 @@ void QuickBar::ApplySettings(bool textOrWindowChanged) {
     screen_.BuildWindowBackground(settings_, config_.TXW_SIZE_X, config_.TXW_SIZE_Y);
     s_.windowPictureValid = false;
     // The face first: the window is drawn again with its text.
-    if (hooks_.reloadFont) hooks_.reloadFont();
-    if (hooks_.redrawMessageWindow) hooks_.redrawMessageWindow();
-    if (s_.screenMode == 0 && s_.interactionMode == 0 && hooks_.restoreScreen) {
+    hooks_.reloadFont();
+    hooks_.redrawMessageWindow();
+    if (s_.screenMode == 0 && s_.interactionMode == 0) {
       hooks_.restoreScreen();
     }
   }
-  if (hooks_.readStoredSettings) {
-    const Settings stored = hooks_.readStoredSettings();
-    settings_.Delay = stored.Delay;
-    settings_.GMode = stored.GMode;
-    settings_.SMode = stored.SMode;
-  }
-  if (!hooks_.fullScreen || !hooks_.setFullScreen) return;
+  const Settings stored = hooks_.readStoredSettings();
+  settings_.Delay = stored.Delay;
+  settings_.GMode = stored.GMode;
+  settings_.SMode = stored.SMode;
   const bool wanted = settings_.SMode != 0;
   if (hooks_.fullScreen() == wanted) return;
   s_.busy = true;
   if (hooks_.fullScreen()) {
     platform_.Sleep(kFullScreenSettleMs);
-    if (hooks_.pumpEvents) hooks_.pumpEvents();
+    hooks_.pumpEvents();
     hooks_.setFullScreen(false);
   }
   if (wanted) {
     hooks_.setFullScreen(true);
     platform_.Sleep(kFullScreenSettleMs);
-    if (hooks_.pumpEvents) hooks_.pumpEvents();
+    hooks_.pumpEvents();
   }
   s_.busy = false;
 }

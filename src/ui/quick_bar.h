@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "core/engine_state.h"
+#include "core/hook.h"
 #include "graphics/screen.h"
 #include "platform/platform.h"
 #include "resources/game_config.h"
@@ -31,37 +32,37 @@
 namespace zorvel {
 
 struct QuickBarHooks {
-  std::function<void()> updateToolbar;
+  Hook<void()> updateToolbar;
   // Plays a voice or system sound by name (nothing while skipping).
-  std::function<void(const char* name)> playSystemSound;
-  std::function<bool()> backgroundAnimationRunning;
+  Hook<void(const char* name)> playSystemSound;
+  Hook<bool()> backgroundAnimationRunning;
   // Where the pointer is over the game area.
-  std::function<std::pair<int, int>()> pointer;
-  std::function<void()> hideWindow;
-  std::function<void()> openBacklog;
+  Hook<std::pair<int, int>()> pointer;
+  Hook<void()> hideWindow;
+  Hook<void()> openBacklog;
   // One page of the rewind, forward or back.
-  std::function<void(bool forward)> stepRewind;
+  Hook<void(bool forward)> stepRewind;
   // The settings dialog, modal; true when the player changed a text or window setting.
-  std::function<bool()> showSettings;
+  Hook<bool()> showSettings;
   // The settings as stored now (the dialog writes them there).
-  std::function<Settings()> readStoredSettings;
+  Hook<Settings()> readStoredSettings;
   // The message font again from the settings, with its common glyphs cached.
-  std::function<void()> reloadFont;
+  Hook<void()> reloadFont;
   // The window picture rebuilt from the scene and drawn with the text.
-  std::function<void()> redrawMessageWindow;
+  Hook<void()> redrawMessageWindow;
   // The layers composed again and shown without a transition.
-  std::function<void()> restoreScreen;
-  std::function<bool()> fullScreen;
-  std::function<void(bool on)> setFullScreen;
+  Hook<void()> restoreScreen;
+  Hook<bool()> fullScreen;
+  Hook<void(bool on)> setFullScreen;
   // Lets pending window events run (around the full-screen switch).
-  std::function<void()> pumpEvents;
+  Hook<void()> pumpEvents;
   // Leaving the game for the title.
-  std::function<void()> stopBackgroundAnimation;
-  std::function<void()> stopMusic;
-  std::function<void()> endSelectionTree;
-  std::function<void()> restoreChoiceScreen;
-  std::function<void()> closeMessageWindow;
-  std::function<bool(const char* name)> loadScript;
+  Hook<void()> stopBackgroundAnimation;
+  Hook<void()> stopMusic;
+  Hook<void()> endSelectionTree;
+  Hook<void()> restoreChoiceScreen;
+  Hook<void()> closeMessageWindow;
+  Hook<bool(const char* name)> loadScript;
 };
 
 class QuickBar {
