@@ -340,6 +340,38 @@ TEST_F(Input, MarkStopsSkippingAtUnreadText) {
   }
 }
 
+// A button held while the right-click menu opens (the right press that opened it, or a left
+// press on the game before Tab did) is let go over 自動再生: the menu stays open and nothing
+// is chosen; the player's own click on the item then chooses it.
+TEST_F(Input, ButtonHeldAcrossTheMenuOpeningDoesNotChooseAnItem) {
+  struct Case {
+    const char* name;
+    const char* events;
+  };
+  // The menu opens 16 pixels right of the press at (300, 300); its first row is 2 to 22 below.
+  const Case cases[] = {
+      {"right press opens it", "100 press 300 300 right\n300 release 330 312 right\n"},
+      {"left press, then Tab", "100 press 300 300 left\n150 key Tab\n300 release 330 312 left\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Session& s = Start("あ▼\n");
+    // The menu runs its own loop through the events; a dump event looks in on it.
+    bool menuOpen = false;
+    int autoLevel = -1;
+    s.platform().SetDumpHandler([&](const std::string&) {
+      menuOpen = s.engine().Ui().MenuOpen();
+      autoLevel = s.state().vars.S[kAutoLevel];
+    });
+    s.Events(std::string(c.events) + "200 move 330 312\n400 dump -\n500 click 330 312\n");
+    s.RunFor(700);
+    EXPECT_TRUE(menuOpen);
+    EXPECT_EQ(autoLevel, 0);
+    EXPECT_FALSE(s.engine().Ui().MenuOpen());
+    EXPECT_EQ(s.state().vars.S[kAutoLevel], 5);
+  }
+}
+
 TEST_F(Input, ToolbarAndMenuEnableRules) {
   Session& s = Start("@sleep -1\n");
   s.RunFor(100);

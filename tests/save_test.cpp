@@ -112,5 +112,44 @@ TEST_F(SaveTest, ListRowsCommentSortingAndDelete) {
   EXPECT_TRUE(s.state().interpreterOn);
 }
 
+// The page-turning Enter goes down at a click wait; the script then opens the list, and the
+// key's release arrives there. It belongs to the page: the list stays open with nothing saved
+// or loaded, and only an Enter the player presses in the list acts.
+TEST_F(SaveTest, KeyPressedBeforeTheListOpenedDoesNotActInIt) {
+  const std::string madeSlot01 = std::string("300 key s\n400 click ") + kActionButton + "\n";
+  struct Case {
+    const char* command;
+    std::string events;  // the slot the list would act on exists or not
+  };
+  const Case cases[] = {{"save", ""}, {"load", madeSlot01}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    std::filesystem::remove_all(game_ / "save");
+    Session& s =
+        Play(std::string("!S000=0\n!S028=1\n!V001=5\nいち▼\n!V001=7\n@") + c.command +
+                 "\n!V001=9\nに▼\n@sleep -1\n",
+             c.events + "1000 keydown Enter\n1400 keyup Enter\n1600 dump -\n1800 key Enter\n", 0);
+    // The list runs its own loop through the events; the dump event looks in on it.
+    struct {
+      bool open = false;
+      int v1 = 0;
+      bool slot = false;
+    } afterRelease;
+    s.platform().SetDumpHandler([&](const std::string&) {
+      afterRelease = {s.engine().Saves().Dialog().IsOpen(), s.state().vars.V[1],
+                      std::filesystem::exists(game_ / "save/save01.dat")};
+    });
+    s.RunFor(2500);
+    const bool saving = std::string(c.command) == "save";
+    EXPECT_TRUE(afterRelease.open);
+    EXPECT_EQ(afterRelease.v1, 7);  // neither loaded nor past the list
+    EXPECT_NE(afterRelease.slot, saving);
+    EXPECT_FALSE(s.engine().Saves().Dialog().IsOpen());
+    EXPECT_TRUE(std::filesystem::exists(game_ / "save/save01.dat"));
+    // Saving goes on past the list; loading brings back the page before it.
+    EXPECT_EQ(s.state().vars.V[1], saving ? 9 : 5);
+  }
+}
+
 }  // namespace
 }  // namespace zorvel::test

@@ -8,6 +8,7 @@
 
 #include "fixture.h"
 #include "platform/forgetful_settings_store.h"
+#include "ui/imgui_engine.h"
 
 namespace zorvel::test {
 namespace {
@@ -219,6 +220,110 @@ TEST_F(UiLayerTest, MessageBoxAnswers) {
     EXPECT_EQ(layer_.TakeMessageBoxAnswer(), c.answer);
     EXPECT_EQ(layer_.TakeMessageBoxAnswer(), std::nullopt);
   }
+}
+
+// Whatever was held when a dialog opened is not the dialog's: its release, its repeats and a
+// held modifier reach none of its widgets, and no text from before lands in its fields. A
+// dialog that watches every key and button tells what it saw.
+TEST_F(UiLayerTest, InputHeldWhenADialogOpensIsNotTheDialogs) {
+  struct Seen {
+    bool enterPressed = false, enterReleased = false, downPressed = false, ctrl = false;
+    bool mouseClicked = false, mouseReleased = false;
+    std::string typed;
+  };
+  Seen seen;
+  bool open = false;
+  char field[32] = {};
+  auto probe = [&] {
+    if (!open) return false;
+    ImGui::SetNextWindowPos(ImVec2(100, 100));
+    ImGui::SetNextWindowSize(ImVec2(300, 200));
+    ImGui::Begin("probe");
+    const auto key = [](ImGuiKey k) { return ImGui::GetKeyIndex(k); };
+    seen.enterPressed |= ImGui::IsKeyPressed(key(ImGuiKey_Enter));
+    seen.enterReleased |= ImGui::IsKeyReleased(key(ImGuiKey_Enter));
+    seen.downPressed |= ImGui::IsKeyPressed(key(ImGuiKey_DownArrow));
+    seen.ctrl |= ImGui::GetIO().KeyCtrl;
+    seen.mouseClicked |= ImGui::IsMouseClicked(ImGuiMouseButton_Left);
+    seen.mouseReleased |= ImGui::IsMouseReleased(ImGuiMouseButton_Left);
+    ImGui::SetKeyboardFocusHere();
+    ImGui::InputText("##field", field, sizeof field);
+    seen.typed = field;
+    ImGui::End();
+    return true;
+  };
+  const auto keyEvent = [this](zorvel::Key k, bool down, bool repeat = false, char ch = 0) {
+    InputEvent e;
+    e.kind = down ? InputEvent::Kind::kKeyDown : InputEvent::Kind::kKeyUp;
+    e.key = k;
+    e.ch = ch;
+    e.repeat = repeat;
+    layer_.Feed(e);
+  };
+  const auto text = [this](const char* utf8) {
+    InputEvent e;
+    e.kind = InputEvent::Kind::kTextInput;
+    e.text = utf8;
+    layer_.Feed(e);
+  };
+  const auto frames = [this](int n) {
+    for (int i = 0; i < n; ++i) layer_.Render(now_ += 16, true);
+  };
+
+  // Held before the opening: Enter, Down, Ctrl, Z (which typed its letter) and the left button
+  // on the strip.
+  keyEvent(zorvel::Key::kEnter, true);
+  keyEvent(zorvel::Key::kDown, true);
+  keyEvent(zorvel::Key::kCtrl, true);
+  Feed(InputEvent::Kind::kMouseMove, 700, -12);
+  Press(700, -12);
+  frames(1);
+  keyEvent(zorvel::Key::kCharacter, true, false, 'Z');
+  text("z");
+  open = true;
+  layer_.OpenDialog(probe);
+  frames(2);
+  // In the dialog: Ctrl is let go (it would keep text out of the field), Down repeats, Z
+  // repeats and types again, the pointer moves onto the dialog; then the rest is let go.
+  keyEvent(zorvel::Key::kCtrl, false);
+  keyEvent(zorvel::Key::kDown, true, true);
+  keyEvent(zorvel::Key::kCharacter, true, true, 'Z');
+  text("z");
+  Feed(InputEvent::Kind::kMouseMove, 200, 150);
+  frames(30);  // long enough for a held key to repeat
+  Release(200, 150);
+  keyEvent(zorvel::Key::kEnter, false);
+  keyEvent(zorvel::Key::kDown, false);
+  keyEvent(zorvel::Key::kCharacter, false, false, 'Z');
+  frames(2);
+  EXPECT_FALSE(seen.enterPressed);
+  EXPECT_FALSE(seen.enterReleased);
+  EXPECT_FALSE(seen.downPressed);
+  EXPECT_FALSE(seen.ctrl);  // in the frames before its release
+  EXPECT_FALSE(seen.mouseClicked);
+  EXPECT_FALSE(seen.mouseReleased);
+  EXPECT_EQ(seen.typed, "");
+
+  // What the player does in the dialog is the dialog's.
+  keyEvent(zorvel::Key::kEnter, true);
+  keyEvent(zorvel::Key::kEnter, false);
+  Click(200, 150);
+  keyEvent(zorvel::Key::kCharacter, true, false, 'A');
+  text("a");
+  keyEvent(zorvel::Key::kCharacter, false, false, 'A');
+  frames(2);
+  keyEvent(zorvel::Key::kCtrl, true);
+  frames(1);
+  keyEvent(zorvel::Key::kCtrl, false);
+  frames(1);
+  EXPECT_TRUE(seen.enterPressed);
+  EXPECT_TRUE(seen.enterReleased);
+  EXPECT_TRUE(seen.ctrl);
+  EXPECT_TRUE(seen.mouseClicked);
+  EXPECT_TRUE(seen.mouseReleased);
+  EXPECT_EQ(seen.typed, "a");
+  open = false;
+  Draw();
 }
 
 }  // namespace

@@ -83,6 +83,9 @@ int Engine::RunMenu(const std::vector<MenuItem>& items, int frameX, int frameY) 
     escape.kind = InputEvent::Kind::kKeyDown;
     escape.key = Key::kEscape;
     ui_.Feed(escape);
+    // Let go as well: a key left down would count as held when the next menu opens.
+    escape.kind = InputEvent::Kind::kKeyUp;
+    ui_.Feed(escape);
     result = ui_.TakeMenuResult();
   }
   ui_.Render(platform_.Ticks(), true);

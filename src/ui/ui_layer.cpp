@@ -1,11 +1,13 @@
 #include "ui/ui_layer.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 #include <utility>
 
 #include "platform/files.h"
@@ -181,6 +183,13 @@ struct UiLayer::State {
 
   std::function<bool()> dialog;
 
+  // Keys held when a menu, box or dialog last opened, until they are let go: their press
+  // belongs to what came before, so neither their repeats nor their release reach the widgets.
+  std::array<bool, std::extent_v<decltype(ImGuiIO::KeysDown)>> staleKeys{};
+  // No key has gone down since the opening but stale ones repeating: text arriving now is
+  // their auto-repeat typing again.
+  bool staleTyping = false;
+
   bool dirty = true;   // a frame must be drawn
   int framesLeft = 0;  // frames still to draw after input, so hover highlights settle
   bool building = false;
@@ -262,6 +271,7 @@ int UiLayer::TakeToolbarClick() {
 void UiLayer::OpenMenu(const std::vector<MenuItem>& items, int frameX, int frameY) {
   ContextScope scope(context_);
   State& s = *state_;
+  ForgetHeldInput();
   s.menu = items;
   s.menuOpen = true;
   s.menuResult.reset();
@@ -302,6 +312,7 @@ void UiLayer::OpenMessageBox(const std::string& utf8Text, const std::string& utf
                              MessageBoxKind kind) {
   ContextScope scope(context_);
   State& s = *state_;
+  ForgetHeldInput();
   s.boxOpen = true;
   s.boxText = utf8Text;
   s.boxCaption = utf8Caption;
@@ -324,6 +335,10 @@ void UiLayer::OpenMessageBox(const std::string& utf8Text, const std::string& utf
 }
 
 void UiLayer::OpenDialog(std::function<bool()> build) {
+  {
+    ContextScope scope(context_);
+    ForgetHeldInput();
+  }
   state_->dialog = std::move(build);
   state_->dirty = true;
   state_->framesLeft = std::max(state_->framesLeft, 2);
@@ -346,6 +361,32 @@ bool UiLayer::MessageBoxOpen() const {
 std::optional<MessageBoxAnswer> UiLayer::TakeMessageBoxAnswer() {
   if (state_->boxOpen) return std::nullopt;
   return std::exchange(state_->boxAnswer, std::nullopt);
+}
+
+void UiLayer::ForgetHeldInput() {
+  State& s = *state_;
+  ImGuiIO& io = ImGui::GetIO();
+  // Let go without ImGui seeing a release: a duration of -1 is "up since before the last
+  // frame", so the next frame reports neither a release nor a click.
+  for (size_t i = 0; i < s.staleKeys.size(); ++i) {
+    if (!io.KeysDown[i]) continue;
+    io.KeysDown[i] = false;
+    io.KeysDownDuration[i] = -1.0f;
+    io.KeysDownDurationPrev[i] = -1.0f;
+    s.staleKeys[i] = true;
+    s.staleTyping = true;
+  }
+  io.KeyShift = io.KeyCtrl = io.KeyAlt = false;
+  // Only presses on the strip reach ImGui outside a menu, box or dialog; a press on the game
+  // area is not in io.MouseDown, and its release is dropped as one that ImGui never saw go down.
+  for (int b = 0; b < 3; ++b) {
+    if (!io.MouseDown[b]) continue;
+    io.MouseDown[b] = false;
+    io.MouseDownDuration[b] = -1.0f;
+    io.MouseDownDurationPrev[b] = -1.0f;
+  }
+  // Text typed before the opening was for the game.
+  io.ClearInputCharacters();
 }
 
 void UiLayer::CloseMenu(std::optional<int> result) {
@@ -417,10 +458,19 @@ bool UiLayer::Feed(const InputEvent& event) {
     case InputEvent::Kind::kKeyDown:
     case InputEvent::Kind::kKeyUp: {
       const bool down = event.kind == InputEvent::Kind::kKeyDown;
+      const int index = KeyIndex(event.key, event.ch);
+      if (s.staleKeys[index]) {
+        if (down) {
+          s.staleTyping = true;
+        } else {
+          s.staleKeys[index] = false;
+        }
+        return modal && down;
+      }
+      if (down) s.staleTyping = false;
       if (event.key == Key::kShift) io.KeyShift = down;
       if (event.key == Key::kCtrl) io.KeyCtrl = down;
       io.KeyAlt = down && event.alt;
-      const int index = KeyIndex(event.key, event.ch);
       const bool changed = io.KeysDown[index] != down;
       io.KeysDown[index] = down;
       if (!modal) return false;
@@ -440,6 +490,11 @@ bool UiLayer::Feed(const InputEvent& event) {
     case InputEvent::Kind::kKeyChar:
       return modal;
     case InputEvent::Kind::kTextInput:
+      // A held key's auto-repeat types too; one held since before the opening types nothing.
+      if (s.staleTyping &&
+          std::find(s.staleKeys.begin(), s.staleKeys.end(), true) != s.staleKeys.end()) {
+        return modal;
+      }
       io.AddInputCharactersUTF8(event.text.c_str());
       s.framesLeft = std::max(s.framesLeft, 2);
       return modal;
@@ -447,6 +502,8 @@ bool UiLayer::Feed(const InputEvent& event) {
       if (event.delta == 0) {
         // Nothing that was held while the window lost the keyboard is held any longer.
         for (bool& key : io.KeysDown) key = false;
+        s.staleKeys.fill(false);
+        s.staleTyping = false;
         io.KeyShift = io.KeyCtrl = io.KeyAlt = false;
         for (int b = 0; b < 3; ++b) {
           if (io.MouseDown[b]) SetMouseButton(b, false);

@@ -49,7 +49,9 @@ class UiLayer {
 
   // Input. True when the layer takes the event, so the game must not see it: a press or wheel
   // over the tool bar strip, an open menu or message box, or a key while one is open. Moves are
-  // always seen by both (the game tracks the pointer too), and so is a release.
+  // always seen by both (the game tracks the pointer too), and so is a release. A key or button
+  // already held when a menu, box or dialog opens was pressed for what came before: until it is
+  // let go, neither its repeats nor its release (nor text it types) reach the widgets.
   bool Feed(const InputEvent& event);
 
   // The tool bar: captions left to right (hidden ones take no room) and which may be used.
@@ -94,6 +96,8 @@ class UiLayer {
  private:
   struct State;
 
+  // A menu, box or dialog is opening: what is held now was pressed for something else.
+  void ForgetHeldInput();
   void CloseMenu(std::optional<int> result);
   void AnswerBox(MessageBoxAnswer answer);
   void SetMouseButton(int button, bool down);
