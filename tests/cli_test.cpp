@@ -191,6 +191,7 @@ TEST_F(Cli, TerminationSignalsCloseAtOnceWithoutTheQuestion) {
     ProcessOptions o;
     o.signal = sig;
     o.signalAfterMs = 300;
+    o.signalAfterOutput = "zorvel: font:";
     o.killAfterMs = 20000;
     std::filesystem::remove(out_ / "state.json");
     const ProcessResult r =

@@ -265,7 +265,9 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
   for (int waited = 0;; waited += 10) {
     const pid_t done = ::waitpid(pid, &status, WNOHANG);
     if (done == pid) break;
-    if (!signalled && waited >= options.signalAfterMs) {
+    if (!signalled && waited >= options.signalAfterMs &&
+        (options.signalAfterOutput.empty() ||
+         ReadText(errPath).find(options.signalAfterOutput) != std::string::npos)) {
       ::kill(pid, options.signal);
       signalled = true;
     }

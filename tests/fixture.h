@@ -87,6 +87,10 @@ struct ProcessOptions {
   // Sent once the process has run this long (real time), when non-zero.
   int signal = 0;
   int signalAfterMs = 0;
+  // ... and once the process has written this to stderr, when not empty: a start under a loaded
+  // machine can take longer than any fixed delay, and a signal before the handlers are in place
+  // would end the process the default way.
+  std::string signalAfterOutput;
   // A run that outlives this is killed and reported as a hang (exit code -2).
   int killAfterMs = 60000;
 };

@@ -45,6 +45,7 @@ TEST_F(Window, SignalsEndAWindowedRunAndItsMessageBox) {
       {"DISPLAY", x.Display()}, {"SDL_VIDEODRIVER", std::nullopt}, {"SDL_AUDIODRIVER", "dummy"}};
   o.signal = SIGTERM;
   o.signalAfterMs = 1500;
+  o.signalAfterOutput = "zorvel: font:";
   o.killAfterMs = 20000;
   const ProcessResult played = RunZorvelProcess(
       {"--config-dir", config_.Path(), "--dump-state", config_ / "state.json", game_.Path()}, o);
@@ -56,6 +57,7 @@ TEST_F(Window, SignalsEndAWindowedRunAndItsMessageBox) {
   const int fd = ::open((config_ / "ZORVELENGINE.lock").c_str(), O_RDWR);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  o.signalAfterOutput.clear();  // the refused start loads no font
   const ProcessResult second = RunZorvelProcess({"--config-dir", config_.Path(), game_.Path()}, o);
   EXPECT_EQ(second.exitCode, 1) << second.err;
   EXPECT_NE(second.err.find("another Zorvel is running"), std::string::npos) << second.err;
