@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -421,11 +422,13 @@ TEST(FontDraw, ClipsAtEveryEdgeToWhatAWiderTargetShows) {
 TEST(FontDraw, TextRunPositionsAndColours) {
   FontRig rig;
   const std::string kanjiA = Sjis("漢") + "A";
+  constexpr int kHugePitch = INT32_MAX;
   struct Case {
     std::string text;
     int x;
     bool centred;
     std::vector<std::pair<uint16_t, int>> glyphs;  // code and where DrawGlyph puts it
+    int pitch = 12;
   };
   const Case cases[] = {
       {"AB", 4, false, {{0x41, 16}, {0x42, 28}}},
@@ -436,9 +439,15 @@ TEST(FontDraw, TextRunPositionsAndColours) {
       // A lead byte at the end is a code by itself (nothing to draw), and a 0 ends the text.
       {std::string("A\x82", 2), 0, false, {{0x41, 12}, {0x82, 24}}},
       {std::string("A\0B", 3), 0, false, {{0x41, 12}}},
+      // A pitch from a hostile configuration: positions far off stay off the target instead
+      // of wrapping around onto it, and a centred run still puts its first glyph on x.
+      {"AB", 4, false, {}, kHugePitch},
+      {"AB", 100, true, {{0x41, 100}}, kHugePitch},
+      {"AB", 4, false, {}, -kHugePitch},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
+    SCOPED_TRACE(c.text + " pitch " + std::to_string(c.pitch));
+    rig.config.TX_PITCH_X = c.pitch;
     Surface run = Pattern(200, 60);
     Surface expected = Pattern(200, 60);
     if (c.centred) {
@@ -452,6 +461,7 @@ TEST(FontDraw, TextRunPositionsAndColours) {
     }
     EXPECT_EQ(Pixels(run), Pixels(expected));
   }
+  rig.config.TX_PITCH_X = 12;
 
   // Colour index 9 is index 1; index 0 follows S037, red in its low byte.
   auto drawn = [&](int index) {

@@ -1,6 +1,7 @@
 // Message text played through fixture games: where characters land on the page (the name line,
 // the wrap column and the characters that may hang past it, the indent after 「), spacing, the
-// speaker colours, novel mode and the click-wait icon.
+// speaker and tag colours, wrapped rows in the history, the page drawn again by a screen update,
+// novel mode and the click-wait icon.
 #include "text/message_text.h"
 
 #include <gtest/gtest.h>
@@ -115,6 +116,109 @@ TEST_F(Text, SpeakerColoursAndThePlate) {
     for (int y = 426; y < 454 && !drawn; ++y) drawn = PixelAt(shown, x, y)[0] > 100;
   }
   EXPECT_TRUE(drawn);
+}
+
+TEST_F(Text, WrappedRowsAreLinesOfTheirOwnInTheHistory) {
+  // 45 characters: 19 on row 1 (columns 2 to 39), 19 on the wrapped row 2, 7 on row 3. As one
+  // line they would overrun the history's 70-byte slot.
+  const std::string line =
+      "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわを";
+  Session& s = Play(">ゆうき\n" + line + "▼\n");
+  ASSERT_EQ(s.state().waitKind, 1);
+  EXPECT_EQ(s.PageRow(1) + s.PageRow(2) + s.PageRow(3), line);
+  EXPECT_EQ(s.History(),
+            (std::vector<std::string>{"ゆうき", s.PageRow(1), s.PageRow(2), s.PageRow(3)}));
+}
+
+// Screen updates in the middle of a page rebuild the picture under the text and draw the page
+// again: what the player sees must not change. The text after each update is empty, so the
+// screen at the final wait must equal the screen at the click wait before the update.
+TEST_F(Text, ARebuildShowsThePageAsItWasTyped) {
+  // The quick-button bar: one opaque colour over the whole strip.
+  const std::array<uint8_t, 3> bar = {50, 70, 120};
+  Surface buttons(800, 96);
+  buttons.FillRect(0, 0, 800, 24, bar[0], bar[1], bar[2]);
+  buttons.FillRect(0, 72, 800, 24, 255, 255, 255);
+  struct Case {
+    const char* name;
+    std::string script;
+  };
+  const Case cases[] = {
+      {"window_gra_tag", "あいう〓[gra S468]▼\n"},
+      // Half-width kana take the byte after them, as every byte outside 0x20-0x7E does; only
+      // the kana is drawn, when typed and when drawn again.
+      {"window_half_width_kana", "ｱBｲC〓[gra S468]▼\n"},
+      {"novel_gra_tag", "@mode 1\nあいう〓[gra S468]▼\n"},
+      {"novel_clrb_tag", "@mode 1\nあいう〓[clrb]▼\n"},
+      {"novel_gra_command", "@mode 1\nあいう〓\n@gra S468\n▼\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WritePictures(game_ / "vx_gra.kpz", {{"sys_qbtn", buttons}});
+    Session& s = Play("@gra S468\n" + c.script, 2000);
+    ASSERT_EQ(s.state().waitKind, 2);
+    const Surface typed = s.engine().Surfaces().screenSurface;
+    s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+    s.RunFor(2000);
+    ASSERT_EQ(s.state().waitKind, 1);
+    const Surface& rebuilt = s.engine().Surfaces().screenSurface;
+    ExpectPicture(rebuilt, typed, c.name);
+    const auto shownBar = PixelAt(rebuilt, 400, 588);
+    for (int channel = 0; channel < 3; ++channel) EXPECT_NEAR(shownBar[channel], bar[channel], 1);
+  }
+}
+
+// [col N] colours the characters after it, [col 0] goes back to the speaker's colour; the
+// page keeps each character's colour through a screen update and a saved game.
+TEST_F(Text, ColourTagColoursTheTextThatFollows) {
+  Session& s = Play("@gra S000\n>あおい\nあ[col 2]い〓[gra S000]う[col 0]え▼\nお▼\n");
+  ASSERT_EQ(s.state().waitKind, 2);
+  using Rgb = std::array<uint8_t, 3>;
+  const Rgb orange = {240, 128, 0};  // あおい's colour
+  const Rgb red = {255, 0, 0};       // colour 2
+  // The brightest pixel of a glyph is drawn at full coverage: the text colour, give or take
+  // the blend's rounding.
+  const auto glyphColour = [&s](int column) {
+    const Surface& screen = s.engine().Surfaces().screenSurface;
+    const int x0 = 20 + 10 + column * 13;
+    const int y0 = 420 + 10 + 30;
+    Rgb best = {0, 0, 0};
+    for (int y = y0; y < y0 + 35; ++y) {
+      for (int x = x0 + 2; x < x0 + 24; ++x) {
+        const Rgb p = PixelAt(screen, x, y);
+        if (p[0] + p[1] + p[2] > best[0] + best[1] + best[2]) best = p;
+      }
+    }
+    return best;
+  };
+  const auto expectColours = [&](const std::vector<Rgb>& colours, const std::string& when) {
+    for (size_t i = 0; i < colours.size(); ++i) {
+      const Rgb got = glyphColour(2 + 2 * static_cast<int>(i));
+      for (int channel = 0; channel < 3; ++channel) {
+        EXPECT_NEAR(got[channel], colours[i][channel], 3) << when << ": character " << i;
+      }
+    }
+  };
+  expectColours({orange, red}, "typed");
+  const Surface typed = s.engine().Surfaces().screenSurface;
+  ASSERT_TRUE(s.engine().Saves().Games().SaveGame(1, true));
+
+  s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+  s.RunFor(1500);
+  ASSERT_EQ(s.state().waitKind, 1);
+  expectColours({orange, red, red, orange}, "after the update");
+  s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+  s.RunFor(1500);
+  ASSERT_EQ(s.PageRow(1), "お");
+
+  ASSERT_TRUE(s.engine().Saves().Games().LoadGame(1, true));
+  s.RunFor(1500);
+  ASSERT_EQ(s.PageRow(1), "あい");
+  ExpectPicture(s.engine().Surfaces().screenSurface, typed, "loaded", 2);
+  s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+  s.RunFor(1500);
+  ASSERT_EQ(s.PageRow(1), "あいうえ");
+  expectColours({orange, red, red, orange}, "typed after the load");
 }
 
 TEST_F(Text, NovelModeUsesTheWholePage) {

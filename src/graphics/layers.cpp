@@ -622,12 +622,9 @@ void Layers::BuildScreen() {
     screen_.screenSurface = screen_.sceneSurface;
   }
   hooks_.buildWindowPicture();
-  if (!s_.textWindowOn) return;
-  if (novel) {
-    screen_.screenSurface = screen_.novelPageSurface;
-  } else {
-    hooks_.drawWindowAndText();
-  }
+  // The novel page is rebuilt from the scene without its text, so it needs the buttons and the
+  // page drawn again as much as the window does.
+  if (s_.textWindowOn) hooks_.drawWindowAndText();
 }
 
 void Layers::RestoreLayers() {

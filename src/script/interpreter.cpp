@@ -181,7 +181,6 @@ Interpreter::Flow Interpreter::StoryChar() {
     const char* p = s_.substBuffer + s_.pendingText;
     const int len = CharLength(p);
     char bytes[2] = {p[0], len == 2 ? p[1] : '\0'};
-    AppendHistory(bytes, len);
     s_.pendingText += len;
     ShowChar(bytes, len, stop);
     return stop ? Flow::kReturn : Flow::kContinue;
@@ -282,9 +281,8 @@ Interpreter::Flow Interpreter::StoryChar() {
       (static_cast<uint8_t>(p[1]) == kDiamond || static_cast<uint8_t>(p[1]) == kSection ||
        static_cast<uint8_t>(p[1]) == kRoot);
   char bytes[2] = {p[0], len == 2 ? p[1] : '\0'};
-  if (!hidden) AppendHistory(bytes, len);
   s_.linePos += len;
-  ShowChar(bytes, len, stop);
+  ShowChar(bytes, len, stop, !hidden);
   return stop ? Flow::kReturn : Flow::kContinue;
 }
 
@@ -365,8 +363,11 @@ Interpreter::Flow Interpreter::InlineTag() {
   return returnAfter ? Flow::kReturn : Flow::kContinue;
 }
 
-void Interpreter::ShowChar(const char* bytes, int len, bool& stop) {
+void Interpreter::ShowChar(const char* bytes, int len, bool& stop, bool keep) {
   host_.OutputChar(bytes, len);
+  // After the output: a character that wraps closes the history line first and opens the next
+  // one, so each backlog line holds what one row of the page shows.
+  if (keep) AppendHistory(bytes, len);
   if (s_.instantLine || s_.charDelay == 0 || s_.finishPage || host_.WholeLinesAtOnce() ||
       host_.Skipping()) {
     stop = false;

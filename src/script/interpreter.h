@@ -57,7 +57,8 @@ class Interpreter {
   Flow DispatchLine();
   Flow StoryChar();
   Flow InlineTag();
-  void ShowChar(const char* bytes, int len, bool& stop);
+  // Shows one character and, when `keep`, adds it to the history line.
+  void ShowChar(const char* bytes, int len, bool& stop, bool keep = true);
   void SetSubstitution(const char* text);
   bool LineStartsWith(int32_t pos, const char* text) const;
   void IndexLabels();

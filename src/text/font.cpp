@@ -228,6 +228,8 @@ constexpr Rgb kFixedColours[8] = {
 };
 
 constexpr int kCellRowBytes = kGlyphCellWidth * 3;
+// Further from any surface than a glyph reaches, and far from int's ends.
+constexpr int64_t kFarOff = 1 << 24;
 
 // One cell row blended onto a target row at pixel x, clipped to `targetWidth`. The 8-byte
 // groups stay aligned to the cell as in an unclipped drawing, and a group whose mask is all 0
@@ -731,21 +733,27 @@ void Font::DrawGlyphToScreen(int x, int y, Surface& screen, std::span<Surface> a
 
 void Font::DrawTextRun(std::string_view text, int x, Surface& target, int colourIndex, int y) {
   SetTextColour(colourIndex);
-  text = text.substr(0, text.find('\0'));
-  const int pitch = config_.TX_PITCH_X;
-  for (size_t pos = 0; pos < text.size();) {
-    int used = 1;
-    RenderGlyph(CodeAt(text, pos, used));
-    DrawGlyph(target, x + static_cast<int>(pos + 1) * pitch, y);
-    pos += static_cast<size_t>(used);
-  }
+  DrawRun(text.substr(0, text.find('\0')), x, target, y);
 }
 
 void Font::DrawTextRunCentred(std::string_view text, int x, Surface& target, int colourIndex,
                               int y) {
+  SetTextColour(colourIndex);
   text = text.substr(0, text.find('\0'));
-  const int shift = static_cast<int>(text.size()) * config_.TX_PITCH_X / 2;
-  DrawTextRun(text, x - shift, target, colourIndex, y);
+  DrawRun(text, int64_t{x} - static_cast<int64_t>(text.size()) * config_.TX_PITCH_X / 2, target, y);
+}
+
+void Font::DrawRun(std::string_view text, int64_t x, Surface& target, int y) {
+  // The pitch comes from the game's configuration and may be anything: positions are summed in
+  // 64 bits, and one that no surface reaches is held far off rather than wrapped onto it.
+  const int64_t pitch = config_.TX_PITCH_X;
+  for (size_t pos = 0; pos < text.size();) {
+    int used = 1;
+    RenderGlyph(CodeAt(text, pos, used));
+    const int64_t at = x + static_cast<int64_t>(pos + 1) * pitch;
+    DrawGlyph(target, static_cast<int>(std::clamp<int64_t>(at, -kFarOff, kFarOff)), y);
+    pos += static_cast<size_t>(used);
+  }
 }
 
 }  // namespace zorvel

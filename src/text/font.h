@@ -33,10 +33,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/variable_banks.h"
 #include "graphics/surface.h"
 #include "platform/platform.h"
 #include "resources/game_config.h"
-#include "core/variable_banks.h"
 #include "text/glyph_cache.h"
 
 struct FT_LibraryRec_;
@@ -210,6 +210,8 @@ class Font {
  private:
   // Rasterises `code` and converts it into `cell`; false when there is nothing to draw.
   bool MakeCell(uint16_t code, GlyphCell& cell);
+  // The glyphs of `text` at x + p x TX_PITCH_X in the colour set last.
+  void DrawRun(std::string_view text, int64_t x, Surface& target, int y);
 
   const GameConfig& config_;
   const VariableBanks& vars_;

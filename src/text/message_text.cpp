@@ -24,6 +24,11 @@ uint16_t CodeOf(const char* bytes, int advance) {
   return static_cast<uint16_t>(lead << 8 | static_cast<uint8_t>(bytes[1]));
 }
 
+// The colour table has eight entries; a script may write any number.
+uint8_t ColourIndex(int32_t colour) {
+  return static_cast<uint8_t>(((colour % 8) + 8) % 8);
+}
+
 int32_t WindowsColour(uint8_t r, uint8_t g, uint8_t b) {
   return static_cast<int32_t>(r | g << 8 | b << 16);
 }
@@ -125,13 +130,18 @@ void MessageText::OutputChar(const char* bytes, int advance) {
   }
   const int row = s_.textRow;
   const int column = s_.textColumn;
+  // [col N] colours what follows; the page keeps the index so a redraw or a loaded game shows
+  // the same colours.
+  const uint8_t colour = ColourIndex(s_.textColour);
   // The page keeps what fits; characters beyond its 20 x 100 cells are shown but not stored.
   if (row >= 0 && row < kPageRows && column >= 0 && column + advance <= kPageColumns) {
     std::memcpy(&s_.pageText[row][column], bytes, static_cast<size_t>(advance));
+    std::memset(&s_.pageColour[row][column], colour, static_cast<size_t>(advance));
   }
   int x = 0;
   int y = 0;
   CellPosition(column, row, x, y);
+  font_.SetTextColour(colour);
   font_.RenderChar(bytes);
   font_.DrawGlyphToScreen(x, y, screen_.screenSurface, {}, nullptr);
   s_.pageCleared = false;
@@ -169,10 +179,12 @@ void MessageText::RedrawText() {
       int x = 0;
       int y = 0;
       CellPosition(column, row, x, y);
-      const int used = font_.RenderChar(bytes);
+      font_.RenderChar(bytes);
       font_.DrawGlyphToScreen(x, y, screen_.screenSurface, {}, nullptr);
-      // A two-byte character's second column is not a character of its own.
-      if (used == 2) column += 1;
+      // The interpreter hands over every byte outside 0x20-0x7E with the byte after it, and
+      // the page stores both; when the first is no lead byte (half-width kana) only it was
+      // drawn, and its partner is still no character of its own.
+      if (!IsSingleByteChar(static_cast<uint8_t>(*bytes))) column += 1;
     }
   }
 }
