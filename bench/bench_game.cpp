@@ -82,12 +82,22 @@ void HeadlessGame::Pass() {
   engine_->AppIdle();
 }
 
-void HeadlessGame::Click() {
+void HeadlessGame::Click(int x, int y) {
   InputEvent e;
   e.kind = InputEvent::Kind::kMouseDown;
   e.button = MouseButton::kLeft;
-  e.x = 400;
-  e.y = 500;
+  e.x = x;
+  e.y = y;
+  engine_->HandleEvent(e);
+  e.kind = InputEvent::Kind::kMouseUp;
+  engine_->HandleEvent(e);
+}
+
+void HeadlessGame::Move(int x, int y) {
+  InputEvent e;
+  e.kind = InputEvent::Kind::kMouseMove;
+  e.x = x;
+  e.y = y;
   engine_->HandleEvent(e);
 }
 

@@ -44,7 +44,9 @@ class HeadlessGame {
 
   // One pass of the main loop: the timer when it is due, then the idle pass.
   void Pass();
-  void Click();
+  // A left press at a game-area point (by default inside the message window).
+  void Click(int x = 400, int y = 500);
+  void Move(int x, int y);
   // The script has run off its end with no call to return from.
   bool ScriptEnded();
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "engine/engine.h"
 #include "core/exit_codes.h"
+#include "engine/engine.h"
 #include "platform/files.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/ini_store.h"
@@ -249,7 +249,17 @@ int main(int argc, char** argv) {
   const auto failed = [&code] {
     if (code == kExitOk) code = kExitOutputFailed;
   };
-  if (!o.screenshot.empty() && !zorvel::WritePng(o.screenshot, engine.GameArea())) failed();
+  if (!o.screenshot.empty()) {
+    // What the window shows, which after a transition that drew nothing or stopped short is not
+    // the screen surface behind it.
+    zorvel::Surface shown;
+    if (headless != nullptr) {
+      headless->ShownPicture(shown);
+    } else {
+      platform->ShownGameArea(shown);
+    }
+    if (!zorvel::WritePng(o.screenshot, shown)) failed();
+  }
   if (!o.dumpState.empty() && !WriteText(o.dumpState, engine.DumpState(code))) failed();
   if (headless && !headless->FinishAudioOut()) {
     std::fprintf(stderr, "zorvel: cannot write %s\n", o.audioOut.c_str());

@@ -224,6 +224,8 @@ class Engine : public ScriptHost {
   SettingsDialog settingsDialog_;
   UiLayer ui_;
   PlayerInput input_;
+  // When the main loop's next timer tick is due (0 before Run starts).
+  uint32_t nextTick_ = 0;
   // Set while a menu or message box runs its own loop: the game sees no input meanwhile.
   bool modalUi_ = false;
 

@@ -97,7 +97,12 @@ void Engine::SaveScreenshot() {
   const std::string path = NewScreenshotPath(error);
   if (path.empty()) {
     LogMessage("screenshot not saved: " + error);
-  } else if (!WritePng(path, GameArea())) {
+    return;
+  }
+  // What the player sees, not the screen surface behind the window.
+  Surface shown;
+  platform_.ShownGameArea(shown);
+  if (!WritePng(path, shown)) {
     LogMessage("screenshot not saved: cannot write " + path);
   } else {
     LogMessage("screenshot saved to " + path);

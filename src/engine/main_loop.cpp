@@ -15,24 +15,29 @@ int32_t Since(uint32_t now, uint32_t then) {
 
 int Engine::Run() {
   Start();
-  uint32_t nextTick = platform_.Ticks() + kTimerInterval;
+  nextTick_ = platform_.Ticks() + kTimerInterval;
   while (!closed_ && !platform_.ShouldStop()) {
     PumpEvents();
     if (closed_) break;
     const uint32_t now = platform_.Ticks();
-    if (Since(now, nextTick) >= 0) {
+    if (Since(now, nextTick_) >= 0) {
       Timer1Timer();
       // Keep the average at 55 ms; after a long stall start afresh instead of catching up.
-      nextTick += kTimerInterval;
-      if (Since(now, nextTick) >= 0) nextTick = now + kTimerInterval;
+      nextTick_ += kTimerInterval;
+      if (Since(now, nextTick_) >= 0) nextTick_ = now + kTimerInterval;
     }
     AppIdle();
   }
+  // The last pass may have drawn without waiting after it; the window (and a screenshot taken
+  // at exit) shows the game as it ended.
+  platform_.Flush();
   Shutdown();
   return exitCode_;
 }
 
 void Engine::SleepUntil(uint32_t deadline) {
+  // The one window update of the pass, also when the pass overran and does not sleep.
+  platform_.Flush();
   const int32_t left = Since(deadline, platform_.Ticks());
   if (left > 0) platform_.Sleep(static_cast<uint32_t>(left));
 }
@@ -51,8 +56,15 @@ void Engine::AppIdle() {
       s_.needLine && (s_.scriptPos >= s_.scriptSize || s_.scriptPos < 0) && s_.callDepth == 0;
   const bool waitsForClick =
       (s_.waitKind != 0 && s_.vars.S[kAutoLevel] == 0 && s_.skipMode == 0) || s_.sleepCount < 0;
-  platform_.NoteIdleWithoutWork(!s_.startPending && s_.waitTicks == 0 &&
-                                (scriptEnded || waitsForClick || !s_.interpreterOn));
+  const bool idleWithoutWork =
+      !s_.startPending && s_.waitTicks == 0 && (scriptEnded || waitsForClick || !s_.interpreterOn);
+  platform_.NoteIdleWithoutWork(idleWithoutWork);
+  // Until input or the timer's next tick, passes would only wake the processor to find nothing
+  // to do (a click wait, a choice): on a real clock the pass waits for whichever comes first.
+  // Passes that count (a click guard, a background animation, a movie) keep their pace.
+  const bool inputOnly = (idleWithoutWork || (s_.interactionMode != 0 && !s_.busy)) &&
+                         s_.clickGuard == 0 && !effects_.BackgroundAnimationRunning() &&
+                         !movie_.Playing() && platform_.RealTimeClock() && nextTick_ != 0;
 
   const bool modal = s_.backlogOpen || s_.questionKind != 0;
   if (!modal) {
@@ -90,6 +102,11 @@ void Engine::AppIdle() {
     if (animate && effects_.BackgroundAnimationRunning()) {
       effects_.BackgroundAnimationPass(s_.idleCount);
     }
+  }
+  if (inputOnly && Since(nextTick_, t0) > static_cast<int32_t>(kIdlePassMs)) {
+    platform_.Flush();
+    platform_.WaitForInput(static_cast<uint32_t>(Since(nextTick_, platform_.Ticks())));
+    return;
   }
   SleepUntil(t0 + kIdlePassMs);
 }

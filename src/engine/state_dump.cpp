@@ -211,9 +211,7 @@ std::string Engine::DumpState(int exitCode) const {
   for (int p = 0; p < std::min(layers_.CharacterCount(), 4); ++p) {
     j.String(Text(layers_.PositionName(p), kNameSize));
   }
-  j.EndArray()
-      .String("overlay", s.vars.S[35] == 1 ? Text(s.overlayName, sizeof s.overlayName) : "")
-      .EndObject();
+  j.EndArray().String("overlay", Text(s.overlayName, sizeof s.overlayName)).EndObject();
   j.BeginObject("sound")
       .Number("music", s.vars.S[5])
       .String("lastVoice", Text(s.lastVoice, sizeof s.lastVoice))

@@ -135,8 +135,9 @@ bool Transitions::SurfacesReady() const {
 }
 
 void Transitions::Show(const Surface& picture) {
-  Flush();
+  PresentQueued();
   platform_.Present(picture);
+  platform_.Flush();
 }
 
 void Transitions::Reveal(const Surface& from, int x, int y, int w, int h) {
@@ -145,16 +146,24 @@ void Transitions::Reveal(const Surface& from, int x, int y, int w, int h) {
   const int x1 = std::min(x + w, kW);
   const int y1 = std::min(y + h, kH);
   if (x0 >= x1 || y0 >= y1) return;
-  if (queuedCount_ > 0 && (queuedFrom_ != &from || queuedCount_ == kMaxQueuedRects)) Flush();
+  if (queuedCount_ > 0 && (queuedFrom_ != &from || queuedCount_ == kMaxQueuedRects)) {
+    PresentQueued();
+  }
   queuedFrom_ = &from;
   queued_[queuedCount_++] = ScreenRect{x0, y0, x1 - x0, y1 - y0};
 }
 
-void Transitions::Flush() {
+void Transitions::PresentQueued() {
   if (queuedCount_ == 0) return;
   platform_.PresentRects(
       *queuedFrom_, std::span<const ScreenRect>(queued_.data(), static_cast<size_t>(queuedCount_)));
   queuedCount_ = 0;
+}
+
+void Transitions::Flush() {
+  PresentQueued();
+  // Each frame of a transition is a window update of its own, whatever paces it.
+  platform_.Flush();
 }
 
 bool Transitions::Interrupted() {

@@ -99,8 +99,9 @@ class Transitions {
   bool SurfacesReady() const;
   void Show(const Surface& picture);
   // Queues the rectangle of `from` (clipped to the screen) for the window; Flush presents the
-  // queue as one window update.
+  // queue and ends the frame with one window update.
   void Reveal(const Surface& from, int x, int y, int w, int h);
+  void PresentQueued();
   void Flush();
   // The interrupt check: on a click or close request shows the new picture, sets S019 and
   // returns true.

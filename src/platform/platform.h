@@ -106,11 +106,15 @@ class Platform {
   // Milliseconds since some fixed start; wraps like the system tick count.
   virtual uint32_t Ticks() = 0;
   virtual void Sleep(uint32_t ms) = 0;
+  // Sleeps up to `ms`, but returns as soon as input is waiting to be polled.
+  virtual void WaitForInput(uint32_t ms) { Sleep(ms); }
 
   // Next pending input event, if any. Never blocks.
   virtual bool PollEvent(InputEvent& event) = 0;
 
-  // Shows the 800 x 600 game area (the whole surface, or only the given rectangle of it).
+  // Draws the 800 x 600 game area (the whole surface, or only the given rectangle of it) onto
+  // the window. Presents are batched: the window shows them at the next Flush, and a platform
+  // flushes before it sleeps, so whatever the engine drew is on screen while it waits.
   virtual void Present(const Surface& gameArea) = 0;
   virtual void PresentRect(const Surface& gameArea, int x, int y, int w, int h) = 0;
   // Several rectangles of one picture with a single window update after all of them, so an
@@ -118,8 +122,13 @@ class Platform {
   virtual void PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) {
     for (const ScreenRect& r : rects) PresentRect(gameArea, r.x, r.y, r.w, r.h);
   }
-  // What the window's game area shows now (800 x 600), for drawing straight onto the window.
+  // What the window's game area shows now (800 x 600), for drawing straight onto the window:
+  // the presents not yet flushed included.
   virtual void ShownGameArea(Surface& out) = 0;
+  // Updates the window with what the presents (and the interface layer's picture) changed since
+  // the last flush, in one window update that costs what changed; nothing when no pixel did.
+  // The engine flushes once a pass of its loops, and once a frame in its animations.
+  virtual void Flush() {}
 
   virtual void SetTitle(const std::string& utf8Title) = 0;
   virtual MessageBoxAnswer ShowMessageBox(const std::string& utf8Text,

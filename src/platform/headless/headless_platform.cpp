@@ -266,8 +266,27 @@ std::array<uint8_t, 44> WavHeader(uint32_t rate, uint64_t frames) {
 }  // namespace
 
 void HeadlessPlatform::Sleep(uint32_t ms) {
+  Flush();
+  // Only screenshots are taken here: input and dumps wait for the engine to ask for them, as a
+  // window's messages wait in its queue while the program sleeps.
+  const uint64_t end = uint64_t{now_} + ms;
+  for (size_t i = next_; i < events_.size() && events_[i].ms < end;) {
+    if (events_[i].verb == TimedEvent::Verb::kScreenshot && events_[i].ms >= now_) {
+      WriteScreenshot(events_[i].file);
+      events_.erase(events_.begin() + static_cast<ptrdiff_t>(i));
+    } else {
+      ++i;
+    }
+  }
   now_ += ms;
   PullAudio(ms);
+}
+
+void HeadlessPlatform::WriteScreenshot(const std::string& file) {
+  Flush();
+  Surface shown;
+  ShownPicture(shown);
+  WritePng(file, shown);
 }
 
 bool HeadlessPlatform::OpenAudio(Mixer& mixer) {
@@ -376,12 +395,9 @@ bool HeadlessPlatform::PollEvent(InputEvent& event) {
         event = e.input;
         quietSince_.reset();
         return true;
-      case TimedEvent::Verb::kScreenshot: {
-        Surface shown;
-        ShownPicture(shown);
-        WritePng(e.file, shown);
+      case TimedEvent::Verb::kScreenshot:
+        WriteScreenshot(e.file);
         break;
-      }
       case TimedEvent::Verb::kDump:
         if (dumpHandler_) dumpHandler_(e.file);
         break;
@@ -393,35 +409,22 @@ bool HeadlessPlatform::PollEvent(InputEvent& event) {
 }
 
 void HeadlessPlatform::Present(const Surface& gameArea) {
-  lastFrame_ = gameArea;
-  Presented();
-}
-
-void HeadlessPlatform::CopyRect(const Surface& gameArea, int x, int y, int w, int h) {
-  if (lastFrame_.Width() != gameArea.Width() || lastFrame_.Height() != gameArea.Height()) {
-    // Nothing shown yet: the window starts black around the first rectangle.
-    lastFrame_.Resize(gameArea.Width(), gameArea.Height());
-    lastFrame_.Fill(0, 0, 0);
-  }
-  // 64-bit ends: a caller's huge width or height must not wrap around.
-  const int64_t x0 = std::max(x, 0);
-  const int64_t y0 = std::max(y, 0);
-  const int64_t x1 = std::min<int64_t>(int64_t{x} + w, gameArea.Width());
-  const int64_t y1 = std::min<int64_t>(int64_t{y} + h, gameArea.Height());
-  if (x0 >= x1 || y0 >= y1) return;
-  for (int64_t row = y0; row < y1; ++row) {
-    std::memcpy(lastFrame_.Row(static_cast<int>(row)) + x0 * 3,
-                gameArea.Row(static_cast<int>(row)) + x0 * 3, static_cast<size_t>(x1 - x0) * 3);
-  }
+  batch_.Copy(gameArea, ScreenRect{0, 0, gameArea.Width(), gameArea.Height()});
 }
 
 void HeadlessPlatform::PresentRect(const Surface& gameArea, int x, int y, int w, int h) {
-  CopyRect(gameArea, x, y, w, h);
-  Presented();
+  batch_.Copy(gameArea, ScreenRect{x, y, w, h});
 }
 
 void HeadlessPlatform::PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) {
-  for (const ScreenRect& r : rects) CopyRect(gameArea, r.x, r.y, r.w, r.h);
+  for (const ScreenRect& r : rects) batch_.Copy(gameArea, r);
+}
+
+void HeadlessPlatform::Flush() {
+  ScreenRect changed;
+  const bool game = batch_.Take(changed);
+  if (!game && !uiChanged_) return;
+  uiChanged_ = false;
   Presented();
 }
 
@@ -431,12 +434,7 @@ void HeadlessPlatform::Presented() {
 }
 
 void HeadlessPlatform::ShownGameArea(Surface& out) {
-  if (lastFrame_.Empty()) {
-    out.Resize(800, 600);
-    out.Fill(0, 0, 0);
-  } else {
-    out = lastFrame_;
-  }
+  out = batch_.Drawn();
 }
 
 MessageBoxAnswer HeadlessPlatform::ShowMessageBox(const std::string&, const std::string&,
@@ -461,6 +459,7 @@ HeadlessPlatform::~HeadlessPlatform() {
 void HeadlessPlatform::PresentUi(ImDrawData* drawData, int gameTop) {
   uiTop_ = std::clamp(gameTop, 0, 24);
   ui_.Keep(drawData);
+  uiChanged_ = true;
 }
 
 bool HeadlessPlatform::UiRendererReady() {
@@ -478,10 +477,9 @@ bool HeadlessPlatform::UiRendererReady() {
 }
 
 void HeadlessPlatform::ShownPicture(Surface& out, bool withStrip) {
-  Surface game;
-  ShownGameArea(game);
+  const Surface& game = batch_.Shown();
   if (ui_.Empty() && !withStrip) {
-    out = std::move(game);
+    out = game;
     return;
   }
   const int top = uiTop_;

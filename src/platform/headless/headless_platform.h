@@ -1,6 +1,7 @@
 // The platform for tests and automation: a virtual clock (a sleep advances time at once), timed
 // input from an events file or from test code, message boxes answered from a queue, and the
-// last presented game area kept for screenshots.
+// window's picture kept for screenshots. Presents reach that picture as a window's would: at a
+// flush, and a sleep flushes first.
 #pragma once
 
 #include <array>
@@ -13,6 +14,7 @@
 
 #include "graphics/surface.h"
 #include "platform/platform.h"
+#include "platform/present_batch.h"
 #include "platform/ui_render/ui_renderer.h"
 
 struct SDL_Surface;
@@ -57,9 +59,11 @@ class HeadlessPlatform : public Platform {
     desktopHeight_ = height;
   }
 
-  const Surface& LastFrame() const { return lastFrame_; }
-  // Window updates so far (a batch of rectangles counts once), and a hook that sees each one
-  // right after LastFrame() took it in: tests record the frames of an animation with it.
+  // What the window's game area shows: the presents up to the last flush.
+  const Surface& LastFrame() const { return batch_.Shown(); }
+  // Window updates so far (a flush that changed pixels or the interface layer's picture), and a
+  // hook that sees each one right after LastFrame() took it in: tests record the frames of an
+  // animation with it.
   uint64_t PresentCount() const { return presentCount_; }
   void SetPresentHook(std::function<void()> hook) { presentHook_ = std::move(hook); }
   // Every place the window was put, starting with (0, 0).
@@ -71,7 +75,9 @@ class HeadlessPlatform : public Platform {
   void ShownPicture(Surface& out, bool withStrip = false);
 
   uint32_t Ticks() override { return now_; }
-  // Time passes at once, and the virtual sound device plays what that time holds.
+  // Time passes at once, and the virtual sound device plays what that time holds. A screenshot
+  // due while the engine sleeps shows what the window shows then: the frame drawn before the
+  // sleep, not the one drawn after it.
   void Sleep(uint32_t ms) override;
   bool PollEvent(InputEvent& event) override;
   void Present(const Surface& gameArea) override;
@@ -79,6 +85,7 @@ class HeadlessPlatform : public Platform {
   void PresentRect(const Surface& gameArea, int x, int y, int w, int h) override;
   void PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) override;
   void ShownGameArea(Surface& out) override;
+  void Flush() override;
   void SetTitle(const std::string& utf8Title) override { title_ = utf8Title; }
   MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption,
                                   MessageBoxKind kind) override;
@@ -131,11 +138,12 @@ class HeadlessPlatform : public Platform {
   std::optional<uint32_t> runMs_;
   std::optional<uint32_t> quietSince_;
   std::function<void(const std::string&)> dumpHandler_;
-  void CopyRect(const Surface& gameArea, int x, int y, int w, int h);
   void PullAudio(uint32_t ms);
   void Presented();
+  void WriteScreenshot(const std::string& file);
 
-  Surface lastFrame_;
+  PresentBatch batch_;
+  bool uiChanged_ = false;
   uint64_t presentCount_ = 0;
   std::function<void()> presentHook_;
   std::vector<std::pair<int, int>> windowPositions_{{0, 0}};

@@ -145,6 +145,25 @@ SDL_Rect PictureRect(int outputWidth, int outputHeight, int frameHeight) {
   return SDL_Rect{(outputWidth - w) / 2, (outputHeight - h) / 2, w, h};
 }
 
+// Rectangles of the frame; an empty one has no width.
+ScreenRect Intersection(const ScreenRect& a, const ScreenRect& b) {
+  const int x0 = std::max(a.x, b.x);
+  const int y0 = std::max(a.y, b.y);
+  const int x1 = std::min(a.x + a.w, b.x + b.w);
+  const int y1 = std::min(a.y + a.h, b.y + b.h);
+  if (x0 >= x1 || y0 >= y1) return ScreenRect{};
+  return ScreenRect{x0, y0, x1 - x0, y1 - y0};
+}
+
+ScreenRect Union(const ScreenRect& a, const ScreenRect& b) {
+  if (a.w <= 0 || a.h <= 0) return b;
+  if (b.w <= 0 || b.h <= 0) return a;
+  const int x0 = std::min(a.x, b.x);
+  const int y0 = std::min(a.y, b.y);
+  return ScreenRect{x0, y0, std::max(a.x + a.w, b.x + b.w) - x0,
+                    std::max(a.y + a.h, b.y + b.h) - y0};
+}
+
 // Text from game data with broken UTF-8 becomes valid UTF-8 (U+FFFD for each bad sequence)
 // before it reaches the window manager.
 std::string CleanUtf8(const std::string& text) {
@@ -189,14 +208,14 @@ std::string CleanUtf8(const std::string& text) {
 
 }  // namespace
 
-SdlPlatform::SdlPlatform(SettingsStore& store) : store_(store) {
-  frame_.Resize(kFrameWidth, kFrameHeight);
-}
+SdlPlatform::SdlPlatform(SettingsStore& store) : store_(store) {}
 
 SdlPlatform::~SdlPlatform() {
   for (const auto& [instance, pad] : controllers_) SDL_GameControllerClose(pad);
   if (controllersReady_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
   ui_.SetRenderer(nullptr);
+  if (uiSoft_ != nullptr) SDL_DestroyRenderer(uiSoft_);
+  if (composed_ != nullptr) SDL_FreeSurface(composed_);
   if (screen_ != nullptr) SDL_DestroyTexture(screen_);
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
@@ -264,18 +283,51 @@ bool SdlPlatform::Init(std::string& error) {
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
   // No vsync: the engine paces itself and presents only when the picture changed.
   renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
-  if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-  if (renderer_ == nullptr) {
-    error = std::string("cannot draw into the window: ") + SDL_GetError();
-    return false;
+  if (renderer_ != nullptr && DrawsInSoftware(renderer_)) {
+    // A renderer that rasterises on the processor composes and sends the whole window for
+    // every change; the window's own surface takes only the rectangles that changed.
+    SDL_DestroyRenderer(renderer_);
+    renderer_ = nullptr;
   }
-  if (!CreateTexture(error)) return false;
-
-  Upload(frame_, 0, 0, 0, 0);
+  if (renderer_ == nullptr) {
+    // Otherwise SDL would back the window's surface with a renderer again.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    direct_ = SDL_GetWindowSurface(window_) != nullptr;
+    if (!direct_) {
+      error = std::string("cannot draw into the window: ") + SDL_GetError();
+      return false;
+    }
+  } else {
+    if (!CreateTexture(error)) return false;
+    UploadAll();
+  }
   SDL_ShowWindow(window_);
   SDL_StartTextInput();
-  Redraw();
+  redrawPending_ = true;
+  Flush();
   return true;
+}
+
+bool SdlPlatform::DrawsInSoftware(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0) return false;
+  if ((info.flags & SDL_RENDERER_SOFTWARE) != 0) return true;
+  if (info.name == nullptr || std::strncmp(info.name, "opengl", 6) != 0) return false;
+  // Mesa's rasterisers call themselves accelerated; only the GL renderer string tells. The
+  // renderer's context is current right after it is made.
+  using GetString = const unsigned char* (*)(unsigned);
+  const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  if (getString == nullptr) return false;
+  constexpr unsigned kGlRenderer = 0x1F01;
+  const auto* name = reinterpret_cast<const char*>(getString(kGlRenderer));
+  if (name == nullptr) return false;
+  for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast", "SWR"}) {
+    if (std::strstr(name, software) != nullptr) {
+      SDL_Log("drawing without a renderer: %s rasterises on the processor", name);
+      return true;
+    }
+  }
+  return false;
 }
 
 bool SdlPlatform::CreateTexture(std::string& error) {
@@ -338,7 +390,15 @@ uint32_t SdlPlatform::Ticks() {
 }
 
 void SdlPlatform::Sleep(uint32_t ms) {
+  Flush();
   SDL_Delay(ms);
+}
+
+void SdlPlatform::WaitForInput(uint32_t ms) {
+  Flush();
+  if (!pending_.empty() || ms == 0) return;
+  // The window system's own wait: no wake-ups until an event or the time is up.
+  SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(ms, 1000)));
 }
 
 bool SdlPlatform::PollEvent(InputEvent& event) {
@@ -347,9 +407,9 @@ bool SdlPlatform::PollEvent(InputEvent& event) {
     while (pending_.empty() && SDL_PollEvent(&sdlEvent)) Translate(sdlEvent);
   }
   if (pending_.empty()) {
-    // Exposes, resizes and tool-bar highlights are drawn once the queue is drained, so a burst
-    // of them costs one present.
-    if (redrawPending_) Redraw();
+    // Exposes and resizes are drawn once the queue is drained, so a burst of them costs one
+    // window update.
+    if (redrawPending_) Flush();
     return false;
   }
   event = pending_.front();
@@ -392,7 +452,7 @@ void SdlPlatform::Translate(const SDL_Event& event) {
         SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "%s", error.c_str());
         break;
       }
-      Upload(frame_, 0, 0, 0, 0);
+      UploadAll();
       redrawPending_ = true;
       // The interface's picture went with the textures; the engine draws everything again.
       InputEvent repaint;
@@ -401,7 +461,7 @@ void SdlPlatform::Translate(const SDL_Event& event) {
       break;
     }
     case SDL_RENDER_TARGETS_RESET:
-      Upload(frame_, 0, 0, 0, 0);
+      UploadAll();
       redrawPending_ = true;
       break;
     case SDL_MOUSEBUTTONDOWN:
@@ -594,16 +654,27 @@ int SdlPlatform::FrameHeight() const {
   return uiTop_ + kGameHeight;
 }
 
+bool SdlPlatform::OutputSize(int& width, int& height) const {
+  width = 0;
+  height = 0;
+  if (window_ == nullptr) return false;
+  if (renderer_ != nullptr) {
+    SDL_GetRendererOutputSize(renderer_, &width, &height);
+  } else {
+    SDL_GetWindowSizeInPixels(window_, &width, &height);
+  }
+  return width > 0 && height > 0;
+}
+
 SdlPlatform::FramePoint SdlPlatform::WindowToFrame(int windowX, int windowY) const {
   int windowWidth = 0;
   int windowHeight = 0;
   int outputWidth = 0;
   int outputHeight = 0;
-  if (window_ == nullptr || renderer_ == nullptr) return {};
+  if (!OutputSize(outputWidth, outputHeight)) return {};
   SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
-  SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
-  if (windowWidth <= 0 || windowHeight <= 0 || outputWidth <= 0 || outputHeight <= 0) return {};
-  // Window coordinates are in points; the renderer may have more pixels than that (high DPI).
+  if (windowWidth <= 0 || windowHeight <= 0) return {};
+  // Window coordinates are in points; the output may have more pixels than that (high DPI).
   const double px = (windowX + 0.5) * outputWidth / windowWidth;
   const double py = (windowY + 0.5) * outputHeight / windowHeight;
   const SDL_Rect picture = PictureRect(outputWidth, outputHeight, FrameHeight());
@@ -612,14 +683,13 @@ SdlPlatform::FramePoint SdlPlatform::WindowToFrame(int windowX, int windowY) con
 }
 
 void SdlPlatform::WarpMouse(int x, int y) {
-  if (window_ == nullptr || renderer_ == nullptr) return;
   int windowWidth = 0;
   int windowHeight = 0;
   int outputWidth = 0;
   int outputHeight = 0;
+  if (!OutputSize(outputWidth, outputHeight)) return;
   SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
-  SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
-  if (windowWidth <= 0 || windowHeight <= 0 || outputWidth <= 0 || outputHeight <= 0) return;
+  if (windowWidth <= 0 || windowHeight <= 0) return;
   const SDL_Rect picture = PictureRect(outputWidth, outputHeight, FrameHeight());
   const double px = picture.x + (x + 0.5) * picture.w / kFrameWidth;
   const double py = picture.y + (y + uiTop_ + 0.5) * picture.h / FrameHeight();
@@ -631,25 +701,31 @@ void SdlPlatform::WarpMouse(int x, int y) {
 }
 
 void SdlPlatform::PresentUi(ImDrawData* drawData, int gameTop) {
-  uiTop_ = std::clamp(gameTop, 0, kStripHeight);
+  const int top = std::clamp(gameTop, 0, kStripHeight);
+  // A new layout moves everything: the whole window is drawn again.
+  if (top != uiTop_) redrawPending_ = true;
+  uiTop_ = top;
   ui_.Keep(drawData);
-  Redraw();
+  uiChanged_ = true;
 }
 
-void SdlPlatform::Upload(const Surface& frame, int x, int y, int w, int h) {
+void SdlPlatform::UploadAll() {
   if (texture_ == nullptr) return;
-  if (w <= 0 || h <= 0) {
-    x = 0;
-    y = 0;
-    w = kFrameWidth;
-    h = kFrameHeight;
-  }
-  const SDL_Rect area{x, y, w, h};
-  SDL_UpdateTexture(texture_, &area, frame.Row(y) + x * 3, frame.Stride());
+  // The strip's rows are black under the tool bar.
+  const std::vector<uint8_t> black(static_cast<size_t>(kFrameWidth) * 3 * kStripHeight, 0);
+  const SDL_Rect strip{0, 0, kFrameWidth, kStripHeight};
+  SDL_UpdateTexture(texture_, &strip, black.data(), kFrameWidth * 3);
+  UploadGame(ScreenRect{0, 0, kGameWidth, kGameHeight});
+}
+
+void SdlPlatform::UploadGame(const ScreenRect& r) {
+  if (texture_ == nullptr) return;
+  const Surface& shown = batch_.Shown();
+  const SDL_Rect area{r.x, kStripHeight + r.y, r.w, r.h};
+  SDL_UpdateTexture(texture_, &area, shown.Row(r.y) + r.x * 3, shown.Stride());
 }
 
 void SdlPlatform::Redraw() {
-  redrawPending_ = false;
   if (renderer_ == nullptr || texture_ == nullptr) return;
   int outputWidth = 0;
   int outputHeight = 0;
@@ -675,47 +751,126 @@ void SdlPlatform::Redraw() {
   SDL_RenderPresent(renderer_);
 }
 
-void SdlPlatform::CopyGameArea(const Surface& gameArea, int x, int y, int w, int h) {
-  ScreenRect changed;
-  if (!CopyIntoFrame(gameArea, ScreenRect{x, y, w, h}, changed)) return;
-  Upload(frame_, changed.x, kStripHeight + changed.y, changed.w, changed.h);
-  Redraw();
-}
-
-bool SdlPlatform::CopyIntoFrame(const Surface& gameArea, const ScreenRect& r, ScreenRect& copied) {
-  // 64-bit ends: a caller's huge width or height must not wrap around.
-  const int x0 = std::max(r.x, 0);
-  const int y0 = std::max(r.y, 0);
-  const int x1 = static_cast<int>(std::min<int64_t>(
-      {static_cast<int64_t>(r.x) + r.w, kGameWidth, static_cast<int64_t>(gameArea.Width())}));
-  const int y1 = static_cast<int>(std::min<int64_t>(
-      {static_cast<int64_t>(r.y) + r.h, kGameHeight, static_cast<int64_t>(gameArea.Height())}));
-  if (x0 >= x1 || y0 >= y1) return false;
-  for (int row = y0; row < y1; ++row) {
-    std::memcpy(frame_.Row(kStripHeight + row) + x0 * 3, gameArea.Row(row) + x0 * 3,
-                static_cast<size_t>(x1 - x0) * 3);
+bool SdlPlatform::ComposedReady(const SDL_Surface* windowSurface) {
+  // The composed frame takes the window surface's own format where it has 32 bits a pixel, so
+  // copying and scaling into the window converts nothing.
+  const uint32_t format = windowSurface->format->BitsPerPixel == 32
+                              ? windowSurface->format->format
+                              : static_cast<uint32_t>(SDL_PIXELFORMAT_XRGB8888);
+  if (composed_ != nullptr && composed_->format->format == format) return true;
+  ui_.SetRenderer(nullptr);
+  if (uiSoft_ != nullptr) SDL_DestroyRenderer(uiSoft_);
+  if (composed_ != nullptr) SDL_FreeSurface(composed_);
+  uiSoft_ = nullptr;
+  composed_ = SDL_CreateRGBSurfaceWithFormat(0, kFrameWidth, kFrameHeight, 32, format);
+  if (composed_ != nullptr) uiSoft_ = SDL_CreateSoftwareRenderer(composed_);
+  if (uiSoft_ == nullptr) {
+    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "cannot compose the window's picture: %s",
+                 SDL_GetError());
+    return false;
   }
-  copied = ScreenRect{x0, y0, x1 - x0, y1 - y0};
+  // The interface's last picture went with the old renderer; the layer draws it again.
+  ui_.SetRenderer(uiSoft_);
+  redrawPending_ = true;
   return true;
 }
 
-void SdlPlatform::PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) {
-  // One upload of the rectangles' bounding box and one repaint for the whole batch.
-  int x0 = kGameWidth;
-  int y0 = kGameHeight;
-  int x1 = 0;
-  int y1 = 0;
-  for (const ScreenRect& r : rects) {
-    ScreenRect copied;
-    if (!CopyIntoFrame(gameArea, r, copied)) continue;
-    x0 = std::min(x0, copied.x);
-    y0 = std::min(y0, copied.y);
-    x1 = std::max(x1, copied.x + copied.w);
-    y1 = std::max(y1, copied.y + copied.h);
+void SdlPlatform::ShowDirect(const ScreenRect* game) {
+  SDL_Surface* window = SDL_GetWindowSurface(window_);
+  if (window == nullptr || !ComposedReady(window)) return;
+  const int height = FrameHeight();
+  const ScreenRect frame{0, 0, kFrameWidth, height};
+  const ScreenRect ui = ui_.Empty() ? ScreenRect{} : Intersection(ui_.Bounds(), frame);
+  const bool whole = redrawPending_;
+  ScreenRect region;
+  if (whole) {
+    region = frame;
+  } else {
+    if (game != nullptr)
+      region = Union(region, ScreenRect{game->x, game->y + uiTop_, game->w, game->h});
+    // Where the interface's old picture lay, the game shows again.
+    if (uiChanged_) region = Union(Union(region, uiShown_), ui);
   }
-  if (x0 >= x1 || y0 >= y1) return;
-  Upload(frame_, x0, kStripHeight + y0, x1 - x0, y1 - y0);
-  Redraw();
+  // The interface is drawn whole, so all of it is composed afresh under it first: drawn over
+  // its own last picture, its translucent edges would darken.
+  const bool drawUi = ui.w > 0 && Intersection(region, ui).w > 0;
+  if (drawUi) region = Union(region, ui);
+  region = Intersection(region, frame);
+  uiShown_ = ui;
+  if (region.w <= 0) return;
+
+  // The game's rows (black above them on the strip) in the composed frame's format.
+  auto* pixels = static_cast<uint8_t*>(composed_->pixels);
+  const Surface& shown = batch_.Shown();
+  for (int row = region.y; row < region.y + region.h; ++row) {
+    uint8_t* to = pixels + static_cast<ptrdiff_t>(row) * composed_->pitch + region.x * 4;
+    if (row < uiTop_) {
+      std::memset(to, 0, static_cast<size_t>(region.w) * 4);
+    } else {
+      SDL_ConvertPixels(region.w, 1, SDL_PIXELFORMAT_BGR24, shown.Row(row - uiTop_) + region.x * 3,
+                        shown.Stride(), composed_->format->format, to, composed_->pitch);
+    }
+  }
+  if (drawUi) {
+    ui_.Draw();
+    SDL_RenderFlush(uiSoft_);
+  }
+
+  int outputWidth = 0;
+  int outputHeight = 0;
+  if (!OutputSize(outputWidth, outputHeight)) return;
+  // The window surface may lag behind a resize by an event; the picture goes where it fits now.
+  outputWidth = std::min(outputWidth, window->w);
+  outputHeight = std::min(outputHeight, window->h);
+  const SDL_Rect picture = PictureRect(outputWidth, outputHeight, height);
+  if (whole) SDL_FillRect(window, nullptr, SDL_MapRGB(window->format, 0, 0, 0));
+  SDL_Rect src{region.x, region.y, region.w, region.h};
+  SDL_Rect dst;
+  if (picture.w == kFrameWidth && picture.h == height) {
+    dst = SDL_Rect{picture.x + src.x, picture.y + src.y, src.w, src.h};
+    SDL_BlitSurface(composed_, &src, window, &dst);
+  } else {
+    if (!whole) {
+      // A pixel more on each side: the filter reads the neighbours of the edge pixels.
+      const ScreenRect grown =
+          Intersection(ScreenRect{region.x - 1, region.y - 1, region.w + 2, region.h + 2}, frame);
+      src = SDL_Rect{grown.x, grown.y, grown.w, grown.h};
+    }
+    const auto scaleX = [&](int x) { return picture.x + x * picture.w / kFrameWidth; };
+    const auto scaleY = [&](int y) { return picture.y + y * picture.h / height; };
+    dst.x = scaleX(src.x);
+    dst.y = scaleY(src.y);
+    dst.w = std::max(1, scaleX(src.x + src.w) - dst.x);
+    dst.h = std::max(1, scaleY(src.y + src.h) - dst.y);
+    if (composed_->format->format != window->format->format ||
+        SDL_SoftStretchLinear(composed_, &src, window, &dst) != 0) {
+      SDL_BlitScaled(composed_, &src, window, &dst);
+    }
+  }
+  if (whole) {
+    SDL_UpdateWindowSurface(window_);
+  } else {
+    SDL_UpdateWindowSurfaceRects(window_, &dst, 1);
+  }
+}
+
+void SdlPlatform::Flush() {
+  if (window_ == nullptr) return;
+  ScreenRect game;
+  const bool gameChanged = batch_.Take(game);
+  if (!gameChanged && !uiChanged_ && !redrawPending_) return;
+  if (direct_) {
+    ShowDirect(gameChanged ? &game : nullptr);
+  } else {
+    if (gameChanged) UploadGame(game);
+    Redraw();
+  }
+  uiChanged_ = false;
+  redrawPending_ = false;
+}
+
+void SdlPlatform::PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) {
+  for (const ScreenRect& r : rects) batch_.Copy(gameArea, r);
 }
 
 void SdlPlatform::WindowPosition(int& x, int& y) {
@@ -730,19 +885,15 @@ void SdlPlatform::MoveWindow(int x, int y) {
 }
 
 void SdlPlatform::Present(const Surface& gameArea) {
-  CopyGameArea(gameArea, 0, 0, kGameWidth, kGameHeight);
+  batch_.Copy(gameArea, ScreenRect{0, 0, kGameWidth, kGameHeight});
 }
 
 void SdlPlatform::PresentRect(const Surface& gameArea, int x, int y, int w, int h) {
-  CopyGameArea(gameArea, x, y, w, h);
+  batch_.Copy(gameArea, ScreenRect{x, y, w, h});
 }
 
 void SdlPlatform::ShownGameArea(Surface& out) {
-  out.Resize(kGameWidth, kGameHeight);
-  for (int row = 0; row < kGameHeight; ++row) {
-    std::memcpy(out.Row(row), std::as_const(frame_).Row(kStripHeight + row),
-                static_cast<size_t>(kGameWidth) * 3);
-  }
+  out = batch_.Drawn();
 }
 
 void SdlPlatform::SetTitle(const std::string& utf8Title) {
@@ -792,10 +943,12 @@ MessageBoxAnswer SdlPlatform::ShowMessageBox(const std::string& utf8Text,
     }
     if (answer) break;
     layer.Render(SDL_GetTicks(), redrawPending_);
+    Flush();
     // Sleeps in the windowing system's own wait; the timeout only bounds a lost wake-up.
     if (!any) SDL_WaitEventTimeout(nullptr, 100);
   }
   PresentUi(nullptr, uiTop_);
+  Flush();
   return *answer;
 }
 
@@ -807,6 +960,12 @@ bool SdlPlatform::HasAudioOutput() {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
       audioReady_ = true;
       audioOutput_ = SDL_GetNumAudioDevices(0) > 0;
+      // The audio system watches for devices on a thread of its own that wakes ten times a
+      // second; a game that stays silent does not need it.
+      if (!audioOutput_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        audioReady_ = false;
+      }
     }
   }
   return audioOutput_;

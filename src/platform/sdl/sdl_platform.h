@@ -1,7 +1,11 @@
 // The player's platform: one resizable SDL window showing a tool bar strip above the 800 x 600
-// game area, scaled as a whole to fit the window. The game picture lives in a software frame
-// uploaded to one streaming texture, and the interface layer's last picture (tool bar, menus,
-// boxes) is kept by the renderer, so exposes and resizes never need the engine to draw again.
+// game area, scaled as a whole to fit the window. Presents are batched (PresentBatch) and the
+// window is updated at a flush. With a renderer that has a graphics processor behind it, the
+// game picture is uploaded to one streaming texture and the frame is composed and scaled by it;
+// where rendering would run on the processor (no GPU driver, a virtual X server), the frame is
+// composed in memory and only the rectangle that changed is sent to the window's own surface.
+// Either way the interface layer's last picture (tool bar, menus, boxes) is kept, so exposes
+// and resizes never need the engine to draw again.
 #pragma once
 
 #include <cstdint>
@@ -13,11 +17,13 @@
 #include "graphics/surface.h"
 #include "platform/controller.h"
 #include "platform/platform.h"
+#include "platform/present_batch.h"
 #include "platform/ui_render/ui_renderer.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
+struct SDL_Surface;
 struct _SDL_GameController;
 union SDL_Event;
 
@@ -41,11 +47,13 @@ class SdlPlatform : public Platform {
 
   uint32_t Ticks() override;
   void Sleep(uint32_t ms) override;
+  void WaitForInput(uint32_t ms) override;
   bool PollEvent(InputEvent& event) override;
   void Present(const Surface& gameArea) override;
   void PresentRect(const Surface& gameArea, int x, int y, int w, int h) override;
   void PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) override;
   void ShownGameArea(Surface& out) override;
+  void Flush() override;
   void SetTitle(const std::string& utf8Title) override;
   // The engine asks its own interface layer; this box is for messages before an engine
   // exists (another instance running) and runs a layer of its own.
@@ -90,14 +98,21 @@ class SdlPlatform : public Platform {
   void CloseController(int32_t instance);
   void PushGameMouse(InputEvent::Kind kind, FramePoint point, MouseButton button, int delta);
 
+  // True for a renderer that rasterises on the processor (Mesa's llvmpipe and its kin).
+  static bool DrawsInSoftware(SDL_Renderer* renderer);
+  // The window's size in pixels; false before it exists or while it has none.
+  bool OutputSize(int& width, int& height) const;
   FramePoint WindowToFrame(int windowX, int windowY) const;
   int FrameHeight() const;
-  void CopyGameArea(const Surface& gameArea, int x, int y, int w, int h);
-  // Copies the part of `r` inside the game area into the frame; false when nothing is left.
-  bool CopyIntoFrame(const Surface& gameArea, const ScreenRect& r, ScreenRect& copied);
-  // Sends part of a frame to the texture (the whole frame when w or h is 0).
-  void Upload(const Surface& frame, int x, int y, int w, int h);
+  // The texture path: sends the shown game area (all of it, or a rectangle) to the texture,
+  // and composes and presents the whole frame.
+  void UploadAll();
+  void UploadGame(const ScreenRect& r);
   void Redraw();
+  // The window-surface path: composes what changed (the game's rectangle, the interface
+  // layer's old and new places) and sends only that to the window, all of it after a resize.
+  bool ComposedReady(const SDL_Surface* windowSurface);
+  void ShowDirect(const ScreenRect* game);
 
   SettingsStore& store_;
   bool videoReady_ = false;
@@ -111,10 +126,17 @@ class SdlPlatform : public Platform {
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   SDL_Texture* screen_ = nullptr;  // game picture and interface composed at frame size
+  // Without a renderer: the frame in the window surface's format, the interface drawn over it
+  // by a software renderer of its own, and where that picture lies.
+  bool direct_ = false;
+  SDL_Surface* composed_ = nullptr;
+  SDL_Renderer* uiSoft_ = nullptr;
+  ScreenRect uiShown_;
 
   UiRenderer ui_;
   int uiTop_ = 24;  // where the game area starts in the frame the interface layer drew
-  Surface frame_;   // the strip's rows (black under the tool bar) and the game area
+  PresentBatch batch_;
+  bool uiChanged_ = false;  // the interface layer's picture changed since the last flush
   std::string title_;
 
   // Open controllers by SDL instance id, and the ones whose right trigger is held down.

@@ -3,6 +3,9 @@
 #include <SDL.h>
 #include <imgui_impl_sdlrenderer.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "ui/imgui_engine.h"
 
 namespace zorvel {
@@ -38,6 +41,7 @@ void UiRenderer::SetRenderer(SDL_Renderer* renderer) {
 void UiRenderer::Clear() {
   for (ImDrawList* list : lists_) IM_DELETE(list);
   lists_.clear();
+  bounds_ = ScreenRect{};
 }
 
 void UiRenderer::Keep(ImDrawData* drawData) {
@@ -53,6 +57,31 @@ void UiRenderer::Keep(ImDrawData* drawData) {
   remapped_ = false;
   width_ = drawData->DisplaySize.x;
   height_ = drawData->DisplaySize.y;
+  // The picture's vertices bound everything it draws (no anti-aliased fringe: the layer draws
+  // without it); clip rectangles alone are no bound, as a window's first command may clip to
+  // the whole display.
+  float x0 = width_;
+  float y0 = height_;
+  float x1 = 0;
+  float y1 = 0;
+  for (const ImDrawList* list : lists_) {
+    for (const ImDrawVert& v : list->VtxBuffer) {
+      x0 = std::min(x0, v.pos.x);
+      y0 = std::min(y0, v.pos.y);
+      x1 = std::max(x1, v.pos.x);
+      y1 = std::max(y1, v.pos.y);
+    }
+  }
+  x0 = std::max(x0, 0.0f);
+  y0 = std::max(y0, 0.0f);
+  x1 = std::min(x1, width_);
+  y1 = std::min(y1, height_);
+  if (x0 < x1 && y0 < y1) {
+    const int left = static_cast<int>(std::floor(x0));
+    const int top = static_cast<int>(std::floor(y0));
+    bounds_ = ScreenRect{left, top, static_cast<int>(std::ceil(x1)) - left,
+                         static_cast<int>(std::ceil(y1)) - top};
+  }
 }
 
 void UiRenderer::UploadAtlas() {

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "platform/platform.h"
+
 struct ImDrawData;
 struct ImDrawList;
 struct ImFontAtlas;
@@ -31,6 +33,8 @@ class UiRenderer {
   // while the layer's context is current, as PresentUi is.
   void Keep(ImDrawData* drawData);
   bool Empty() const { return lists_.empty(); }
+  // The frame rectangle that holds everything the kept picture draws (empty for none).
+  const ScreenRect& Bounds() const { return bounds_; }
   // Draws the kept picture in frame coordinates onto the renderer's current target.
   void Draw();
 
@@ -48,6 +52,7 @@ class UiRenderer {
   std::vector<ImDrawList*> lists_;
   float width_ = 0;
   float height_ = 0;
+  ScreenRect bounds_;
 };
 
 }  // namespace zorvel
