@@ -253,12 +253,17 @@ TEST_F(Layers, DirectHoldsAPictureOnTheWindowOnly) {
 }
 
 TEST_F(Layers, StateDumpNamesTheLayers) {
-  Session& s = Play("!S020=0\n@gra A001\n@spr B01,B02\n@ovr OV1\n");
-  const std::string d = s.engine().DumpState(0);
-  EXPECT_NE(d.find("\"layers\":{\"background\":\"A001\",\"characters\":[\"B01\",\"B02\"],"
-                   "\"overlay\":\"OV1\"}"),
-            std::string::npos)
-      << d;
+  // The overlay is the remembered name: "OFF" once the script took it away.
+  for (const auto& [overlay, name] :
+       {std::pair{"@ovr OV1", "OV1"}, {"@ovr OV1\n@ovr OFF", "OFF"}}) {
+    Session& s = Play(std::string("!S020=0\n@gra A001\n@spr B01,B02\n") + overlay + "\n");
+    const std::string d = s.engine().DumpState(0);
+    EXPECT_NE(d.find("\"layers\":{\"background\":\"A001\",\"characters\":[\"B01\",\"B02\"],"
+                     "\"overlay\":\"" +
+                     std::string(name) + "\"}"),
+              std::string::npos)
+        << d;
+  }
 }
 
 }  // namespace

@@ -309,6 +309,7 @@ TEST_F(Text, ClickWaitIconFrames) {
   std::vector<int> frames;
   for (int tick = 0; tick < 14; ++tick) {
     s.engine().Timer1Timer();
+    s.platform().Flush();
     const int red = PixelAt(s.platform().LastFrame(), 703, 563)[0];
     frames.push_back((red * 256 / 255 + 1 - 40) / 40);
   }

@@ -43,6 +43,7 @@ class MovieTest : public ::testing::Test {
     return true;
   }
   std::array<uint8_t, 3> Shown() {
+    session_->platform().Flush();
     Surface shown;
     session_->platform().ShownPicture(shown);
     return PixelAt(shown, 400, 300);

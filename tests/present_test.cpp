@@ -88,7 +88,8 @@ TEST_F(Presents, EachPassUpdatesTheWindowAtMostOnce) {
   Session& s = Start("@gra A_ONE\nあいうえお▼\nかきくけこ▼\nさしすせそ▼\n",
                      kLayout + std::string("CLICK_WAIT_PAT:4\nCLICK_WAIT_TIMING:0\n"));
   s.Events("1000 click 400 500\n2000 click 400 500\n");
-  s.RunFor(Engine::kIdlePassMs);
+  // Past the picture's change, a transition whose frame is a window update of its own.
+  s.RunFor(100);
   uint64_t most = 0;
   for (int pass = 0; pass < 150; ++pass) {
     const uint64_t before = s.platform().PresentCount();
@@ -148,7 +149,10 @@ TEST_F(Presents, ScreenshotInsideATransitionShowsTheFrameOnScreenThen) {
     s.RunFor(3000);
     s.platform().SetPresentHook({});
   }
-  ASSERT_GE(frames.size(), 20u);
+  // The first is the immediate change to A_ONE.
+  ASSERT_GE(frames.size(), 21u);
+  times.erase(times.begin());
+  frames.erase(frames.begin());
   const size_t kSteps[] = {0, 1, 10};
   std::string events;
   for (const size_t k : kSteps) {

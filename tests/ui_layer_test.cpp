@@ -83,6 +83,7 @@ class UiLayerTest : public ::testing::Test {
     Draw();
   }
   Surface Shown(bool withStrip = false) {
+    platform_.Flush();
     Surface s;
     platform_.ShownPicture(s, withStrip);
     return s;

@@ -22,6 +22,8 @@ class PresentBatch {
   // The smallest rectangle holding every pixel that changed since the last call, now taken
   // into the shown picture; false (and nothing taken) when no pixel changed.
   bool Take(ScreenRect& changed);
+  // Something was presented since the last Take (changed or not).
+  bool Marked() const { return x0_ < x1_; }
 
   // What the engine drew (the window shows it after the next update), and what it shows.
   const Surface& Drawn() const { return drawn_; }

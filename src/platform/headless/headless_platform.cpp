@@ -421,16 +421,11 @@ void HeadlessPlatform::PresentRects(const Surface& gameArea, std::span<const Scr
 }
 
 void HeadlessPlatform::Flush() {
+  const bool presented = batch_.Marked();
   ScreenRect changed;
-  const bool game = batch_.Take(changed);
-  if (!game && !uiChanged_) return;
+  if (batch_.Take(changed) || uiChanged_) ++presentCount_;
   uiChanged_ = false;
-  Presented();
-}
-
-void HeadlessPlatform::Presented() {
-  ++presentCount_;
-  if (presentHook_) presentHook_();
+  if (presented && presentHook_) presentHook_();
 }
 
 void HeadlessPlatform::ShownGameArea(Surface& out) {

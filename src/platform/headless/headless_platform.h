@@ -62,8 +62,8 @@ class HeadlessPlatform : public Platform {
   // What the window's game area shows: the presents up to the last flush.
   const Surface& LastFrame() const { return batch_.Shown(); }
   // Window updates so far (a flush that changed pixels or the interface layer's picture), and a
-  // hook that sees each one right after LastFrame() took it in: tests record the frames of an
-  // animation with it.
+  // hook that sees every flush of presents, right after LastFrame() took them in, also one that
+  // changed no pixel: tests record the frames of an animation with it.
   uint64_t PresentCount() const { return presentCount_; }
   void SetPresentHook(std::function<void()> hook) { presentHook_ = std::move(hook); }
   // Every place the window was put, starting with (0, 0).
@@ -139,7 +139,6 @@ class HeadlessPlatform : public Platform {
   std::optional<uint32_t> quietSince_;
   std::function<void(const std::string&)> dumpHandler_;
   void PullAudio(uint32_t ms);
-  void Presented();
   void WriteScreenshot(const std::string& file);
 
   PresentBatch batch_;
