@@ -9,7 +9,7 @@ packages=(
   libjpeg62-turbo-dev zlib1g-dev
   fonts-ipafont-gothic fonts-ipafont-mincho
   libgtest-dev googletest libbenchmark-dev
-  xvfb xauth
+  xvfb xauth libxtst6 python3
   libvorbis-dev libmpv-dev
   espeak-ng ffmpeg vorbis-tools
 )
