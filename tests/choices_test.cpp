@@ -209,6 +209,28 @@ TEST_F(ChoicesTest, RecordedChoicesReplayByThemselves) {
   EXPECT_EQ(S[kRecording3], 2);
 }
 
+TEST_F(ChoicesTest, ANovelModeReplayEndsWithoutLoggingItsLastChoiceAgain) {
+  // A novel-mode list is not taken by the replay: the player chooses, and at the log's last
+  // entry the replay has already gone back to recording.
+  const std::string scene = "@select\n{A\n!T0100=1\n{B\n!T0101=1\n}\n";
+  Session& s = Play("!S150=1\n@rec\n" + scene + "@sleep -1\n!S151=2\n@rec\n!T0101=0\n" + scene +
+                    "@sleep -1\n");
+  ASSERT_EQ(s.state().interactionMode, 2);
+  Do({"click 400 90"}, 1000);  // B, the second plate
+  auto& S = s.state().vars.S;
+  ASSERT_EQ(S[kRecording2], 1);
+  ASSERT_EQ(List().Log()[0], 2);
+
+  Do({"click 5 5"}, 1000);
+  ASSERT_EQ(s.state().interactionMode, 2);
+  EXPECT_EQ(S[kRecording], 1);
+  Do({"click 400 90"}, 1000);
+  EXPECT_TRUE(s.state().vars.T.Test(101));
+  // One list, one entry: a later replay of the scene must not find a choice too many.
+  EXPECT_EQ(S[kRecording2], 1);
+  EXPECT_EQ(List().Log()[1], 0);
+}
+
 TEST_F(ChoicesTest, ReplayOutsideTheLogFallsBackToThePlayer) {
   Session& s = Play("!S151=2\n!S152=5\n!S153=4000\n@select\n{One\n!V001=1\n}\n@sleep -1\n");
   EXPECT_EQ(s.state().interactionMode, 1);

@@ -18,6 +18,7 @@
 #include "resources/archive.h"
 #include "resources/archive_set.h"
 #include "text/sjis.h"
+#include "ui/quick_bar.h"
 
 namespace zorvel::test {
 
@@ -144,6 +145,33 @@ void ExpectGolden(const Surface& actual, const std::string& name, int tolerance)
 std::array<uint8_t, 3> PixelAt(const Surface& s, int x, int y) {
   const uint8_t* p = s.Row(y) + x * 3;
   return {p[2], p[1], p[0]};
+}
+
+Surface QuickButtonPicture() {
+  Surface s(800, 96);
+  for (int b = 1; b <= QuickBar::kButtonCount; ++b) {
+    const int x = QuickBar::kButtonX[b];
+    s.FillRect(x + 2, 2, 60, 20, kBarUnlit[0], kBarUnlit[1], kBarUnlit[2]);
+    s.FillRect(x + 2, 50, 60, 20, kBarLit[0], kBarLit[1], kBarLit[2]);
+    for (int d = 0; d < b; ++d) {
+      s.FillRect(x + 6 + d * 4, 10, 2, 4, 255, 255, 255);
+      s.FillRect(x + 6 + d * 4, 58, 2, 4, 255, 255, 255);
+    }
+    s.FillRect(x + 2, 74, 60, 20, 255, 255, 255);
+  }
+  return s;
+}
+
+std::string LampShown(const Surface& frame, int button) {
+  // A corner of the plate that no dot reaches.
+  const auto shown = PixelAt(frame, QuickBar::kButtonX[button] + 60, 576 + 20);
+  const auto near = [&](const std::array<uint8_t, 3>& want) {
+    for (int i = 0; i < 3; ++i) {
+      if (std::abs(shown[i] - want[i]) > 3) return false;
+    }
+    return true;
+  };
+  return near(kBarLit) ? "lit" : near(kBarUnlit) ? "unlit" : "none";
 }
 
 void WriteGame(const std::string& dir, const std::map<std::string, std::string>& scripts) {

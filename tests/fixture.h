@@ -46,6 +46,14 @@ void ExpectPicture(const Surface& actual, const Surface& expected, const std::st
 // A golden picture from tests/data/golden/NAME.png compared with `actual`; with the
 // environment variable ZORVEL_WRITE_GOLDEN=1 the golden file is written instead.
 void ExpectGolden(const Surface& actual, const std::string& name, int tolerance);
+// "sys_qbtn": each quick button a plate of kBarUnlit (kBarLit in the lit rows) with as many
+// white dots as its number, opaque over the button and transparent between the buttons.
+inline constexpr std::array<uint8_t, 3> kBarUnlit = {50, 70, 120};
+inline constexpr std::array<uint8_t, 3> kBarLit = {240, 150, 30};
+Surface QuickButtonPicture();
+// How quick button `button` (1-12) looks on a shown frame: "lit", "unlit", or "none" when the
+// bar is not there.
+std::string LampShown(const Surface& frame, int button);
 // Writes vx_data.kpz with the scripts (name -> UTF-8 text) into `dir`.
 void WriteGame(const std::string& dir, const std::map<std::string, std::string>& scripts);
 

@@ -22,6 +22,8 @@ class Input : public ::testing::Test {
   // A game with `main`, played with the given settings ("RC_MODE=1\n" lines).
   Session& Start(const std::string& main, const std::string& settings = "") {
     WriteGame(game_.Path(), {{"main", main}, {"_config", kConfig}});
+    // The bar's picture: without it the bar is never drawn, and its lamps never tested.
+    WritePictures(game_ / "vx_gra.kpz", {{"sys_qbtn", QuickButtonPicture()}});
     std::filesystem::create_directories(config_ / "Software/Zorvel");
     WriteText(config_ / "Software/Zorvel/Test.ini", "[test]\n" + settings);
     session_ = std::make_unique<Session>(game_.Path(), config_.Path());
@@ -63,6 +65,8 @@ struct PressCase {
   std::function<void(EngineState&)> setup;
   InputEvent press;
   std::function<void(const EngineState&)> check;
+  // Quick buttons and how the frame shows them afterwards.
+  std::vector<std::pair<int, std::string>> lamps = {};
 };
 
 TEST_F(Input, MousePressRoutingFollowsTheModes) {
@@ -152,7 +156,8 @@ TEST_F(Input, MousePressRoutingFollowsTheModes) {
        [](const EngineState& s) {
          EXPECT_EQ(s.vars.S[kAutoLevel], 0);
          EXPECT_EQ(s.vars.S[kAutoLamp], 0);
-       }},
+       },
+       {{2, "unlit"}}},
       {"a sleep is cut short and says so", [](EngineState& s) { s.sleepCount = 30; }, left(),
        [](const EngineState& s) {
          EXPECT_EQ(s.sleepCount, 0);
@@ -162,12 +167,14 @@ TEST_F(Input, MousePressRoutingFollowsTheModes) {
        [](EngineState& s) {
          s.skipMode = 1;
          s.vars.S[kSkipLamp] = 2;
+         s.textWindowOn = true;
        },
        middle,
        [](const EngineState& s) {
          EXPECT_EQ(s.skipMode, 0);
          EXPECT_EQ(s.vars.S[kSkipLamp], 0);
-       }},
+       },
+       {{1, "unlit"}}},
       {"a left click ends a page wait and guards the next clicks",
        [](EngineState& s) { s.waitKind = 1; }, left(),
        [](const EngineState& s) {
@@ -194,6 +201,9 @@ TEST_F(Input, MousePressRoutingFollowsTheModes) {
     c.setup(st);
     s.engine().HandleEvent(c.press);
     c.check(st);
+    for (const auto& [button, look] : c.lamps) {
+      EXPECT_EQ(LampShown(s.platform().LastFrame(), button), look) << button;
+    }
   }
 }
 
@@ -228,12 +238,13 @@ TEST_F(Input, RightClickMenuOpensClosesAndOpensAgain) {
 
 TEST_F(Input, RightClickAssignments) {
   {
-    Session& s = Start("@sleep -1\n", "RC_MODE=2\n");
+    Session& s = Start("あ\n@sleep -1\n", "RC_MODE=2\n");
     s.RunFor(100);
     s.state().sleepCount = 0;
     s.engine().HandleEvent(Press(MouseButton::kRight));
     EXPECT_EQ(s.state().skipMode, 1);
     EXPECT_EQ(s.state().vars.S[kSkipLamp], 2);
+    EXPECT_EQ(LampShown(s.platform().LastFrame(), 1), "lit");
   }
   {
     Session& s = Start("@sleep -1\n", "RC_MODE=3\n");
@@ -246,14 +257,17 @@ TEST_F(Input, RightClickAssignments) {
 }
 
 TEST_F(Input, KeysStartAndStopSkipAndAuto) {
-  Session& s = Start("@sleep -1\n");
+  Session& s = Start("あ\n@sleep -1\n");
   s.RunFor(100);
   EngineState& st = s.state();
   Engine& e = s.engine();
+  const auto lamp = [&](int button) { return LampShown(s.platform().LastFrame(), button); };
+  ASSERT_EQ(lamp(2), "unlit");
   // Space: on at 5, off keeping the level; a level outside the meter starts at 5.
   e.HandleEvent(Char(' '));
   EXPECT_EQ(st.vars.S[kAutoLevel], 5);
   EXPECT_EQ(st.vars.S[kAutoLamp], 2);
+  EXPECT_EQ(lamp(2), "lit");
   e.HandleEvent(Char(' '));
   EXPECT_EQ(st.vars.S[kAutoLevel], 0);
   EXPECT_EQ(st.vars.S[kLastAutoLevel], 5);
@@ -270,15 +284,21 @@ TEST_F(Input, KeysStartAndStopSkipAndAuto) {
   e.HandleEvent(KeyDown(Key::kCtrl));
   EXPECT_EQ(st.vars.S[kAutoLevel], 0);
   EXPECT_EQ(st.skipMode, 1);
+  EXPECT_EQ(lamp(1), "lit");
+  EXPECT_EQ(lamp(2), "unlit");
   InputEvent repeat = KeyDown(Key::kCtrl);
   repeat.repeat = true;
   e.HandleEvent(repeat);
   EXPECT_EQ(st.skipMode, 0);
+  EXPECT_EQ(st.vars.S[kSkipLamp], 0);
+  EXPECT_EQ(lamp(1), "unlit");
   e.HandleEvent(repeat);
   EXPECT_EQ(st.skipMode, 1);
+  EXPECT_EQ(lamp(1), "lit");
   e.HandleEvent(KeyUp(Key::kCtrl));
   EXPECT_EQ(st.skipMode, 0);
   EXPECT_EQ(st.vars.S[kSkipLamp], 0);
+  EXPECT_EQ(lamp(1), "unlit");
 }
 
 TEST_F(Input, SwappedShiftAndCtrl) {

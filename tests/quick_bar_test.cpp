@@ -27,27 +27,10 @@ constexpr char kConfig[] =
     "TXW_COLOR_B:96\nTXW_ALPHA:170\nTXW_ALPHA2:120\nNP_SZ_X:200\nNP_SZ_Y:32\n";
 
 using Rgb = std::array<uint8_t, 3>;
-constexpr Rgb kUnlit = {50, 70, 120};
-constexpr Rgb kLit = {240, 150, 30};
+constexpr Rgb kUnlit = kBarUnlit;
+constexpr Rgb kLit = kBarLit;
 constexpr Rgb kMeterFull = {60, 220, 90};
 constexpr Rgb kMeterEmpty = {70, 70, 70};
-
-// The bar: each button a blue plate (orange when lit) with as many white dots as its number,
-// opaque over the button and transparent between the buttons.
-Surface ButtonPicture() {
-  Surface s(800, 96);
-  for (int b = 1; b <= QuickBar::kButtonCount; ++b) {
-    const int x = QuickBar::kButtonX[b];
-    s.FillRect(x + 2, 2, 60, 20, kUnlit[0], kUnlit[1], kUnlit[2]);
-    s.FillRect(x + 2, 50, 60, 20, kLit[0], kLit[1], kLit[2]);
-    for (int d = 0; d < b; ++d) {
-      s.FillRect(x + 6 + d * 4, 10, 2, 4, 255, 255, 255);
-      s.FillRect(x + 6 + d * 4, 58, 2, 4, 255, 255, 255);
-    }
-    s.FillRect(x + 2, 74, 60, 20, 255, 255, 255);
-  }
-  return s;
-}
 
 Surface MeterPicture() {
   Surface s(80, 16);
@@ -65,9 +48,9 @@ class QuickBarTest : public ::testing::Test {
                 uint32_t ms = 1500) {
     WriteGame(game_.Path(),
               {{"main", main}, {"_config", kConfig}, {"STITLE", "!V010=77\n@sleep -1\n"}});
-    WritePictures(
-        game_ / "vx_gra.kpz",
-        {{"sys_qbtn", ButtonPicture()}, {"AUTO_BAR", MeterPicture()}, {"A001", EveningScene()}});
+    WritePictures(game_ / "vx_gra.kpz", {{"sys_qbtn", QuickButtonPicture()},
+                                         {"AUTO_BAR", MeterPicture()},
+                                         {"A001", EveningScene()}});
     std::filesystem::create_directories(config_ / "Software/Zorvel");
     WriteText(Ini(), "[test]\n" + settings);
     session_ = std::make_unique<Session>(game_.Path(), config_.Path());
@@ -313,12 +296,15 @@ TEST_F(QuickBarTest, ExcludedButtonsDoNotTakeTheClick) {
 }
 
 TEST_F(QuickBarTest, FunctionKeysPressTheBarsButtons) {
-  Session& s = Play(kPage, "Seen=1\n");
-  // F5 is the skip button: nothing over unread text, on over read text.
+  Session& s = Play(kPage, "Seen=1\nRC_MODE=2\n");
+  // F5 is the skip button, by the keys' own rules: over unread text, where the bar's button
+  // does not react, it still stops a skip the right click started, and starts one.
   s.state().lastMarkRead = false;
+  Do({"click 400 300 right"});
+  ASSERT_EQ(s.state().skipMode, 1);
   Do({"key F5"});
   EXPECT_EQ(s.state().skipMode, 0);
-  s.state().lastMarkRead = true;
+  EXPECT_EQ(S(kSkipLamp), 0);
   Do({"key F5"});
   EXPECT_EQ(s.state().skipMode, 1);
   Do({"key F5"});
@@ -338,6 +324,46 @@ TEST_F(QuickBarTest, FunctionKeysPressTheBarsButtons) {
   EXPECT_EQ(Bar().LastSound(), "SSE05");
   Do({"key F2"});
   EXPECT_EQ(Bar().LastSound(), "SSE05");
+}
+
+TEST_F(QuickBarTest, FunctionKeysActWhileAChoiceWaits) {
+  // F4 opens the backlog at a novel-mode choice, though the bar's button 6 takes no pointer
+  // there.
+  Session& s = Play(
+      "!S000=0\n!S028=1\n!S150=1\n@gra A001\nあ▼\n@select\n{Go north\n!V001=1\n}\n@sleep -1\n");
+  Do({"click 400 300"}, 1500);
+  ASSERT_EQ(s.state().interactionMode, 2);
+  Do({"key F4"});
+  EXPECT_TRUE(s.state().backlogOpen);
+  Do({"click 400 300 right"});
+  EXPECT_FALSE(s.state().backlogOpen);
+  EXPECT_EQ(s.state().interactionMode, 2);
+}
+
+TEST_F(QuickBarTest, TheBarActsAfterAChoiceHadTheClick) {
+  // A window-mode choice waits; the pointer is off the list, so the list takes nothing and
+  // the bar acts on the button under the pointer, even right after a press on a button it
+  // excludes there (that press still guards the list against a double click).
+  const std::string main =
+      "!S000=0\n!S028=1\n@gra A001\nあ▼\n@select\n{Go north\n!V001=1\n"
+      "{Go south\n!V001=2\n}\n@sleep -1\n";
+  for (const bool backlogFirst : {false, true}) {
+    SCOPED_TRACE(backlogFirst ? "after button 6" : "button 2 alone");
+    Session& s = Play(main);
+    Do({"click 400 300"}, 1500);
+    ASSERT_EQ(s.state().interactionMode, 1);
+    if (backlogFirst) {
+      Do({"move " + At(6), "click " + At(6)}, 30);
+      EXPECT_FALSE(s.state().backlogOpen);
+      Do({"move 300 200", "click 300 200"}, 30);  // on "Go north", guarded
+      ASSERT_EQ(s.state().interactionMode, 1);
+    }
+    Do({"move " + At(2), "click " + At(2)}, 30);
+    EXPECT_NE(S(kAutoLevel), 0);
+    EXPECT_EQ(S(kAutoLamp), 2);
+    EXPECT_EQ(s.state().interactionMode, 1);
+    EXPECT_EQ(s.state().vars.V[1], 0);
+  }
 }
 
 TEST_F(QuickBarTest, MeterShowsTheAutoLevel) {
@@ -464,6 +490,31 @@ TEST_F(QuickBarTest, SpecialClickReturnsToTheTitle) {
   EXPECT_EQ(s.state().vars.V[10], 77);
   EXPECT_EQ(S(kSpecialClick), 0);
   EXPECT_EQ(S(kRecording), 1);
+}
+
+TEST_F(QuickBarTest, AClickDuringTheTitleReturnOnlyHurriesItsFade) {
+  Session& s = Play("!S000=0\n!S028=1\n@gra A001\n!S056=56\nあ▼\n@sleep -1\n");
+  ASSERT_TRUE(s.state().textWindowOn);
+  struct Seen {
+    bool animating;
+    std::string script;
+  };
+  std::vector<Seen> seen;
+  s.platform().SetDumpHandler([&](const std::string&) {
+    seen.push_back({s.state().animating, s.state().scriptName});
+  });
+  // The first click starts the return, whose window closes in a fade of about 320 ms; the
+  // second comes in the middle of it and ends it, so the title is there at once.
+  const uint32_t now = s.platform().Ticks();
+  s.Events(std::to_string(now + 10) + " click 400 300\n" + std::to_string(now + 110) +
+           " click 400 300\n" + std::to_string(now + 140) + " dump probe\n");
+  s.RunFor(800);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_FALSE(seen[0].animating);
+  EXPECT_EQ(seen[0].script, "STITLE");
+  EXPECT_EQ(s.state().vars.V[10], 77);
+  EXPECT_EQ(S(kSpecialClick), 0);
+  EXPECT_FALSE(s.state().textWindowOn);
 }
 
 TEST_F(QuickBarTest, QuickLoadQuestionGolden) {

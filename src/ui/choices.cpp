@@ -140,6 +140,7 @@ int Choices::Select(const char*) {
   Hover(x, y);
   s_.busy = false;
 
+  fromLog_ = false;
   if (S[kRecording] == 2) {
     int32_t& at = S[kRecording3];
     if (at < 0 || at >= kChoiceLogSize) {
@@ -150,6 +151,7 @@ int Choices::Select(const char*) {
     }
     highlighted_ = log_[static_cast<size_t>(at)];
     at += 1;
+    fromLog_ = true;
     if (at >= S[kRecording2]) {
       S[kRecording] = 1;
       S[kRecording2] = at;
@@ -357,9 +359,10 @@ void Choices::Take(bool replayed) {
   } else {
     PlaySound(kTakenSound);
   }
-  // A choice the replay takes is in the log already: writing it again would put every later
-  // choice of the scene one place off.
-  if (!replayed && S[kRecording] == 1) {
+  // A list the replay read from the log is in the log already, even when the replay ended on
+  // it and recording is back on: writing it again would put every later choice of the scene
+  // one place off.
+  if (!fromLog_ && S[kRecording] == 1) {
     int32_t& at = S[kRecording2];
     if (at >= 0 && at < kChoiceLogSize) {
       log_[static_cast<size_t>(at)] = static_cast<uint8_t>(highlighted_);

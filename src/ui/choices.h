@@ -135,6 +135,9 @@ class Choices {
   // The screen under the list, the list drawn normally, and the list with every entry lit.
   Surface under_, normal_, lit_;
   bool shown_ = false;
+  // This list's choice came from the log's replay (taken by it, or left to the player in novel
+  // mode): the log holds it already.
+  bool fromLog_ = false;
 
   std::array<uint8_t, kChoiceLogSize> log_{};
   std::string lastSound_;

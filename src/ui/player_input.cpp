@@ -132,8 +132,9 @@ void PlayerInput::StopSkip() {
   auto& S = s_.vars.S;
   S[kSkipLamp] = 0;
   S[kAutoLamp] = 0;
-  if (s_.textWindowOn && s_.screenMode == 0) DrawBar();
+  // First: the bar lights the skip button again while it sees skipping on.
   s_.skipMode = 0;
+  if (s_.textWindowOn && s_.screenMode == 0) DrawBar();
 }
 
 void PlayerInput::BreakSkipAndAuto(int force) {
@@ -205,8 +206,10 @@ void PlayerInput::PBMouseDown(MouseButton button, int x, int y) {
     s_.sleepCount = 0;
     hooks_.stopVoice();
     if (s_.animating) s_.closeRequest = 1;
-    screens_.quickBar.AnswerTitleQuestionYes();
+    // Cleared first: the return closes the window with an animation, and a click meanwhile
+    // must only hurry it, not start the return again inside it.
     S[kSpecialClick] = 0;
+    screens_.quickBar.AnswerTitleQuestionYes();
     return;
   }
   if (S[kSpecialClick] == 57) {
@@ -313,20 +316,25 @@ void PlayerInput::PBMouseDown(MouseButton button, int x, int y) {
         hooks_.eraseClickWait();
       }
       s_.waitKind = 0;
-    } else if (s_.clickGuard == 0) {
-      switch (s_.interactionMode) {
-        case 1:
-        case 2:
-          screens_.choices.Click(button, x, y);
-          break;
-        case 4:
-          screens_.clickMap.Click(button, x, y);
-          break;
-        case 6:
-          screens_.tree.Click(button, x, y);
-          break;
-        default:
-          break;
+    } else {
+      // The guard keeps the second click of a double click from choosing; the bar takes its
+      // buttons as it does with no list up, so a quick press after a click beside the list
+      // still acts.
+      if (s_.clickGuard == 0) {
+        switch (s_.interactionMode) {
+          case 1:
+          case 2:
+            screens_.choices.Click(button, x, y);
+            break;
+          case 4:
+            screens_.clickMap.Click(button, x, y);
+            break;
+          case 6:
+            screens_.tree.Click(button, x, y);
+            break;
+          default:
+            break;
+        }
       }
       screens_.quickBar.PressQuickButton();
     }
@@ -700,11 +708,11 @@ void PlayerInput::FormKeyUp(Key key) {
   if (s_.backlogOpen) return;
   key = Swapped(key);
   if (key != Key::kCtrl) return;
+  s_.skipMode = 0;
   if (s_.screenMode == 0 && !s_.busy) {
     s_.vars.S[kSkipLamp] = 0;
     DrawBar();
   }
-  s_.skipMode = 0;
 }
 
 void PlayerInput::PressQuickButton(int button) {
@@ -717,8 +725,7 @@ void PlayerInput::PressQuickButton(int button) {
       (speed && (S[kAutoLevel] == 0 || S[kAutoLevel] > 10))) {
     button = 0;
   }
-  screens_.quickBar.ChooseButton(button);
-  screens_.quickBar.PressQuickButton();
+  screens_.quickBar.PressKeyButton(button);
 }
 
 // Tool bar ----------------------------------------------------------------------------------

@@ -86,15 +86,20 @@ int QuickBar::Allowed(int button) const {
   if ((button == kSlower || button == kFaster) && S[kAutoLevel] == 0) return kNone;
   if (button == kSkip && settings_.Seen != 0 && !s_.lastMarkRead) return kNone;
   if (button == kBacklog && s_.interactionMode != 0) return kNone;
+  if (SaveOrLoadBarred(button)) return kNone;
   const bool saveOrLoad =
       button == kQuickSave || button == kQuickLoad || button == kSaveList || button == kLoadList;
-  const bool animation = hooks_.backgroundAnimationRunning();
-  if (saveOrLoad &&
-      (s_.replayOrigin != 0 || animation || s_.screenMode != 0 || S[kSavePermission] > 1)) {
-    return kNone;
-  }
+  if (saveOrLoad && (s_.screenMode != 0 || S[kSavePermission] > 1)) return kNone;
   if ((button == kQuickLoad || button == kLoadList) && S[kSavePermission] == 1) return kNone;
   return button;
+}
+
+bool QuickBar::SaveOrLoadBarred(int button) const {
+  if (button != kQuickSave && button != kQuickLoad && button != kSaveList && button != kLoadList) {
+    return false;
+  }
+  const bool animation = hooks_.backgroundAnimationRunning();
+  return s_.replayOrigin != 0 || animation;
 }
 
 // Drawing -------------------------------------------------------------------------------------
@@ -230,8 +235,13 @@ void QuickBar::ResetHighlight() {
   DrawQuickBar(1);
 }
 
-void QuickBar::ChooseButton(int button) {
-  hoverButton_ = Allowed(button);
+bool QuickBar::PressKeyButton(int button) {
+  if (button < kNone || button > kButtonCount) button = kNone;
+  // A scene replay or a background animation has no state a slot could keep, whichever way the
+  // save or load was asked for.
+  if (SaveOrLoadBarred(button)) button = kNone;
+  hoverButton_ = button;
+  return RunButton(button);
 }
 
 // Pressing --------------------------------------------------------------------------------------
@@ -249,15 +259,17 @@ void QuickBar::FlashLamp(int lamp) {
 }
 
 bool QuickBar::PressQuickButton() {
-  auto& S = s_.vars.S;
   if (s_.screenMode == 9) {
     hooks_.stepRewind(hoverButton_ != kSlower);
     DrawQuickBar(1);
     return true;
   }
   // What may be pressed can have changed since the pointer came over the button.
-  const int button = Allowed(hoverButton_);
-  if (button == kNone) return false;
+  return RunButton(Allowed(hoverButton_));
+}
+
+bool QuickBar::RunButton(int button) {
+  auto& S = s_.vars.S;
   switch (button) {
     case kSkip:
       if (s_.skipMode != 0) {

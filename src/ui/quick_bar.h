@@ -112,9 +112,10 @@ class QuickBar {
   // Runs the action of the hovered (or chosen) button; true when a button acted, so the click
   // is consumed.
   bool PressQuickButton();
-  // A function key's button (0 none) taken as the hovered one before the press; a button the
-  // bar would not light now becomes none.
-  void ChooseButton(int button);
+  // A function key's button (0 none), taken as the hovered one and pressed. The keys have their
+  // own rules of what they may press (the caller applies them), not the pointer's: a key works
+  // whether or not the bar would light its button now.
+  bool PressKeyButton(int button);
   int HoverButton() const { return hoverButton_; }
 
   void AskQuestion(const char* sjisText, int kind);
@@ -138,6 +139,10 @@ class QuickBar {
  private:
   // The button the bar would take at a number now, 0 when the rules exclude it.
   int Allowed(int button) const;
+  // Saving or loading now would keep a state that no load can continue.
+  bool SaveOrLoadBarred(int button) const;
+  // The action of a button already allowed; true when it acted.
+  bool RunButton(int button);
   // The bar is on the screen: the window is in use or a novel page is shown.
   bool BarShown() const;
   void BuildStrip();
