@@ -319,6 +319,68 @@ TEST_F(BacklogTest, EqualsWaitRewritesTheNewestPageAndKeepsItsVoices) {
   EXPECT_NE(dump.find("\"voices\":\"V1 V2 \""), std::string::npos);
 }
 
+TEST_F(BacklogTest, APageOpenedAfterTheEqualsWaitIsAnotherPage) {
+  // "▽" turns the page without recording it: the next record takes the "=" page's slot, but
+  // not its voices.
+  Session& s =
+      Play("!S028=1\n@gra S468\n一頁[cv V1]前半\n=\n後半▽\n次頁[cv V2]▼\n@sleep -1\n", 2000);
+  const PageRing& ring = View().Ring();
+  ASSERT_EQ(s.state().waitKind, 2);
+  ASSERT_STREQ(ring.records[0].voices, "V1 ");
+  Do({"click 400 300"}, 2000);
+  EXPECT_EQ(ring.pageCounter, 1);
+  EXPECT_STREQ(ring.records[0].voices, "V2 ");
+}
+
+TEST_F(BacklogTest, ALoadedGameRewritesItsOwnPageAfterTheEqualsWait) {
+  // Twenty pages fill the ring, so every slot holds an older page's voices. Then two quick
+  // saves: one at a "=" wait, one at a page's end. Whatever the game was doing when one of
+  // them is loaded, the page recorded next keeps exactly its own voices.
+  std::string filler;
+  for (int i = 0; i < kPageRingSize; ++i) filler += "頁[cv F]▼\n";
+  Session& s = Play("!S000=0\n!S028=1\n@gra S468\n" + filler +
+                        "二頁の[cv V1]前半\n=\n後半[cv V2]▼\n三頁[cv V3]\n=\n続き[cv V4]▼\n"
+                        "@sleep -1\n",
+                    1500);
+  const PageRing& ring = View().Ring();
+  for (int i = 1; i < kPageRingSize; ++i) Do({"click 400 300"}, 300);
+  ASSERT_EQ(ring.pageCounter, kPageRingSize);
+  ASSERT_STREQ(ring.records[0].voices, "F ");
+  Do({"click 400 300"}, 1500);
+  ASSERT_EQ(s.state().waitKind, 2);
+  const std::string slot = game_ / "save/save99.dat";
+  Do({"key Q"}, 1500);
+  const std::string atEquals = ReadText(slot);
+  Do({"click 400 300"}, 1500);
+  ASSERT_STREQ(ring.records[0].voices, "V1 V2 ");
+  Do({"key Q"}, 1500);
+  const std::string atPageEnd = ReadText(slot);
+  Do({"click 400 300", "click 400 300"}, 1500);
+  ASSERT_STREQ(ring.records[1].voices, "V3 V4 ");
+  const auto quickLoad = [&](const std::string& bytes) {
+    WriteText(slot, bytes);
+    Do({"key F9"}, 300);
+    Do({"click 330 210"}, 1500);
+  };
+
+  // From the game's end back to the "=" wait of page two.
+  quickLoad(atEquals);
+  ASSERT_EQ(s.state().waitKind, 2);
+  ASSERT_EQ(ring.pageCounter, kPageRingSize);
+  Do({"click 400 300"}, 1500);
+  EXPECT_STREQ(ring.records[0].voices, "V1 V2 ");
+
+  // From page three's "=" wait to the end of page two: page three is recorded anew, without
+  // the voices of the older page its slot holds.
+  Do({"click 400 300"}, 1500);
+  ASSERT_EQ(s.state().waitKind, 2);
+  quickLoad(atPageEnd);
+  ASSERT_EQ(s.state().waitKind, 1);
+  ASSERT_STREQ(ring.records[1].voices, "F ");
+  Do({"click 400 300"}, 1500);
+  EXPECT_STREQ(ring.records[1].voices, "V3 ");
+}
+
 TEST_F(BacklogTest, HiddenWindowShowsTheSceneUntilAClick) {
   Session& s = Play("!S028=1\n@gra S468\nあいう▼\n", 1500);
   const Surface withWindow = s.platform().LastFrame();

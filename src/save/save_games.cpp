@@ -169,6 +169,7 @@ bool SaveGames::LoadGame(int slot, bool silent) {
   s_.interactionMode = 0;
   file.RestoreTexts(s_);
   file.RestoreRing(ring_);
+  ring_.NoteLoaded(s_);
   const std::string loop = file.Name(SlotLayout::kLoopEffect);
 
   if (s_.speakerName[0] != 0) {

@@ -80,8 +80,39 @@ Backlog::Backlog(EngineState& state, Screen& screen, const GameConfig& config,
 
 // Page ring ---------------------------------------------------------------------------------
 
+namespace {
+
+// The record holds an earlier state of the page: every character it has is still in place.
+// Text is only added to a page until the next one opens.
+bool EarlierStateOf(const PageRecord& r, const char (&page)[kPageRows][kPageColumns]) {
+  for (int row = 0; row < kPageRows; ++row) {
+    for (int c = 0; c < kPageColumns; ++c) {
+      if (r.text[row][c] != 0 && r.text[row][c] != page[row][c]) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+PageRecord& PageRing::Next() {
+  return records[static_cast<size_t>(Slot(pageCounter))];
+}
+
+void PageRing::NoteLoaded(const EngineState& s) {
+  // Only a game saved at the "=" wait itself can tell: its page is the record, unchanged.
+  rewriting = s.waitKind == 2 && std::memcmp(Next().text, s.pageText, sizeof s.pageText) == 0;
+}
+
 void Backlog::RecordBacklogPage() {
-  PageRecord& r = ring_.records[static_cast<size_t>(Slot(ring_.pageCounter))];
+  PageRecord& r = ring_.Next();
+  // A page that goes on after "=" keeps the voices it had when it was first recorded: the
+  // list was emptied then, and the rewind plays the page's first voice. A page that opened
+  // since without being recorded (a choice, a page turn that records nothing) is another page.
+  std::string voices;
+  if (ring_.rewriting && EarlierStateOf(r, s_.pageText)) {
+    voices.assign(r.voices, strnlen(r.voices, sizeof r.voices));
+  }
   std::memcpy(r.text, s_.pageText, sizeof r.text);
   std::string names(s_.backgroundName, strnlen(s_.backgroundName, sizeof s_.backgroundName));
   names += ',';
@@ -89,26 +120,22 @@ void Backlog::RecordBacklogPage() {
   CopyField(r.names, sizeof r.names, names);
   r.overlay = s_.vars.S[kOverlayValue];
   r.novel = s_.vars.S[kNovelMode];
-  // A page that goes on after "=" keeps the voices it had when it was first recorded: the
-  // list was emptied then, and the rewind plays the page's first voice.
-  std::string voices;
-  if (rewriting_) voices.assign(r.voices, strnlen(r.voices, sizeof r.voices));
   voices.append(pageVoices_, strnlen(pageVoices_, sizeof pageVoices_));
   CopyField(r.voices, sizeof r.voices, voices);
   pageVoices_[0] = 0;
-  rewriting_ = false;
+  ring_.rewriting = false;
   if (ring_.pageCounter < INT32_MAX) ring_.pageCounter += 1;
 }
 
 void Backlog::StepPageCounterBack() {
   if (ring_.pageCounter > 0) ring_.pageCounter -= 1;
-  rewriting_ = true;
+  ring_.rewriting = true;
 }
 
 void Backlog::ResetPageCounter() {
   ring_.pageCounter = 0;
   pageVoices_[0] = 0;
-  rewriting_ = false;
+  ring_.rewriting = false;
 }
 
 void Backlog::AddPageVoice(const char* name) {

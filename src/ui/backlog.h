@@ -48,6 +48,14 @@ struct PageRecord {
 struct PageRing {
   std::array<PageRecord, kPageRingSize> records{};
   int32_t pageCounter = 0;  // pages recorded so far; record k lives in slot k mod 20
+  // The newest record was made at a "=" wait and the counter stepped back over it: the next
+  // record rewrites it, keeping the voices it holds. Not saved: a load works it out again.
+  bool rewriting = false;
+
+  // The record the next one goes into.
+  PageRecord& Next();
+  // After a load: the game waits at the "=" that made the newest record of the page it shows.
+  void NoteLoaded(const EngineState& s);
 };
 
 struct BacklogHooks {
@@ -127,9 +135,6 @@ class Backlog {
 
   PageRing ring_;
   char pageVoices_[kPageVoicesSize]{};
-  // Set by StepPageCounterBack: the next record rewrites the page just recorded, whose
-  // voices were already taken out of the list.
-  bool rewriting_ = false;
 
   // The history view while it is open.
   Surface kept_, background_, thumb_, voiceIcon_, voiceIconLit_;
