@@ -536,8 +536,8 @@ void FuzzBmp(const uint8_t* data, size_t size) {
   Surface bitmap = Sentinel();
   std::string error;
   if (DecodeBmp(std::span<const uint8_t>(data, size), bitmap, &error)) {
-    FUZZ_CHECK(bitmap.Width() > 0 && bitmap.Width() <= kMaxGraSide);
-    FUZZ_CHECK(bitmap.Height() > 0 && bitmap.Height() <= kMaxGraSide);
+    FUZZ_CHECK(bitmap.Width() > 0 && bitmap.Width() <= kMaxPanicSide);
+    FUZZ_CHECK(bitmap.Height() > 0 && bitmap.Height() <= kMaxPanicSide);
   } else {
     FUZZ_CHECK(!error.empty());
     FUZZ_CHECK(IsSentinel(bitmap));

@@ -148,6 +148,13 @@ void ExpectSentinel(const Surface& s) {
   EXPECT_EQ(Pixels(s), Cat({Str("\x1e\x14\x0a\x1e\x14\x0a"), Str("\x1e\x14\x0a\x1e\x14\x0a")}));
 }
 
+// Run-length data that writes each byte as a run of count 1 and group size 1.
+Bytes RunsOfOne(const Bytes& pixels) {
+  Bytes out;
+  for (uint8_t b : pixels) out.insert(out.end(), {0x80, 0x00, b});
+  return out;
+}
+
 TEST(GraDecode, TokensControlBitsAndStages) {
   struct Case {
     const char* name;
@@ -160,6 +167,8 @@ TEST(GraDecode, TokensControlBitsAndStages) {
   for (int i = 0; i < 300; ++i) seq300.push_back(static_cast<uint8_t>(i % 251));
   Bytes ramp;
   for (size_t i = 0; i < all1.size(); ++i) ramp.push_back(static_cast<uint8_t>(i / 3 + 1));
+  Bytes seq1200;
+  for (int i = 0; i < 1200; ++i) seq1200.push_back(static_cast<uint8_t>(i * 7));
   const Case cases[] = {
       {"short copy of distance 1 repeats the byte", W(2),
        Packed().Lit('X').Token({0x02}).Lit('Y').bytes, Str("XXXXXY")},
@@ -196,6 +205,10 @@ TEST(GraDecode, TokensControlBitsAndStages) {
        Packed().Lits({0xFF, 0xFF, 'w', 'x', 'y', 'z', 0x01, '1', '2'}).bytes, Str("wxyz12")},
       {"delta sums run on across rows", W(100).Flags(0x80).Height(3), Packed().Lits(all1).bytes,
        ramp},
+      {"run-length data three times the picture, every byte a run of one",
+       W(400).Flags(0x40).Intermediate(3 * 1200), Packed().Lits(RunsOfOne(seq1200)).bytes, seq1200},
+      {"a packed length past the stream's end is not read", W(2).PackedLength(0xFFFFFFF0),
+       Packed().Lit('X').Token({0x02}).Lit('Y').bytes, Str("XXXXXY")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -222,8 +235,9 @@ TEST(GraDecode, RefusesDamageAndLeavesTheBitmap) {
       {"4 bytes per pixel", Gra(W(2).BytesPerPixel(4), lit6)},
       {"width 0", Gra(W(0), lit6)},
       {"height 0", Gra(W(2).Height(0), lit6)},
-      {"width 4097", Gra(W(4097), lit6)},
-      {"packed stream shorter than announced", Gra(W(2).PackedLength(8), lit6)},
+      {"width 16385", Gra(W(16385), lit6)},
+      {"height 16385", Gra(W(1).Height(16385), lit6)},
+      {"more pixels than any picture", Gra(W(16384).Height(1025), lit6)},
       {"stream ends before the picture", Gra(W(3), lit6)},
       {"empty stream", Gra(W(2), {})},
       {"copy before the start", Gra(W(2), Packed().Token({0x02}).Lits(Str("ab")).bytes)},
@@ -336,7 +350,7 @@ TEST(GraEncode, RoundTripsEveryKindOfPicture) {
   ASSERT_TRUE(zorvel::DecodeGraPicture(zorvel::EncodeGraPicture(stripes, 300, 64), out, nullptr));
   EXPECT_EQ(Pixels(out), stripes);
   EXPECT_TRUE(zorvel::EncodeGraPicture(Bytes(3), 0, 1).empty());
-  EXPECT_TRUE(zorvel::EncodeGraPicture(Bytes(4097 * 3), 4097, 1).empty());
+  EXPECT_TRUE(zorvel::EncodeGraPicture(Bytes(16385 * 3), 16385, 1).empty());
 }
 
 // JPEG ----------------------------------------------------------------------------------------
@@ -404,6 +418,24 @@ TEST(Jpeg, DecodesColourAndGreyAsBgr) {
   EXPECT_EQ(w * 100 + h, 1609);
 }
 
+// Encoders and cameras that stop writing after the last scan leave a picture with every pixel
+// in it; only data cut off inside a scan is missing.
+TEST(Jpeg, ShowsAPictureThatLacksOnlyItsEndMarker) {
+  for (const bool grey : {false, true}) {
+    SCOPED_TRACE(grey ? "grey" : "colour");
+    const Bytes whole = MakeJpeg(64, 48, grey);
+    ASSERT_EQ(whole[whole.size() - 2], 0xFF);
+    ASSERT_EQ(whole.back(), 0xD9);
+    Surface expected;
+    std::string error;
+    ASSERT_TRUE(zorvel::DecodeJpeg(whole, expected, &error)) << error;
+    const Bytes noEnd(whole.begin(), whole.end() - 2);
+    Surface out = Sentinel();
+    ASSERT_TRUE(zorvel::DecodeJpeg(noEnd, out, &error)) << error;
+    EXPECT_EQ(Pixels(out), Pixels(expected));
+  }
+}
+
 TEST(Jpeg, RefusesDamageAndLeavesTheBitmap) {
   const Bytes good = MakeJpeg(64, 64, false);
   Bytes garbledHeader = good;
@@ -413,6 +445,8 @@ TEST(Jpeg, RefusesDamageAndLeavesTheBitmap) {
       Str("not a jpeg at all"),
       garbledHeader,
       Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(good.size() / 2)),
+      // Cut inside the scan, a few bytes before its end.
+      Bytes(good.begin(), good.end() - 6),
   };
   for (const Bytes& c : cases) {
     SCOPED_TRACE(c.size());
@@ -456,7 +490,7 @@ TEST(PictureLoader, LooksUpJpegThenLaterPictureArchivesFirst) {
   WriteArchiveB(dir / "vx_gra.kpz", {{"BOTH", FlatGra(5, 5, 1)},
                                      {"SYS_NP", FlatGra(3, 2, 1)},
                                      {"ONLY1", FlatGra(7, 1, 9)},
-                                     {"CUT", truncated}});
+                                     {"ZCUT", truncated}});
   WriteArchiveB(dir / "vx_gra3.kpz", {{"SYS_NP", FlatGra(6, 4, 3)}, {"BAD", Bytes(40, 0xEE)}});
   zorvel::ArchiveSet archives(dir.Path());
   archives.OpenArchives(zorvel::GameConfig{}, "");
@@ -471,7 +505,7 @@ TEST(PictureLoader, LooksUpJpegThenLaterPictureArchivesFirst) {
   const Case cases[] = {
       {"both", true, 24, 16, -1}, {"sys_np", true, 6, 4, 3},   {"SYS_NP", true, 6, 4, 3},
       {"Only1", true, 7, 1, 9},   {"missing", false, 0, 0, 0}, {"bad", false, 0, 0, 0},
-      {"cut", false, 0, 0, 0},
+      {"zcut", false, 0, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -489,6 +523,68 @@ TEST(PictureLoader, LooksUpJpegThenLaterPictureArchivesFirst) {
       EXPECT_EQ(bitmap.Row(0)[0], c.value);
     }
   }
+}
+
+// A GRA entry is as long as its header says, whatever the index says: an index size that is
+// too small (only the header) or too large still loads the picture, and a stream that the file
+// cuts short is refused.
+TEST(PictureLoader, GraLengthComesFromItsHeaderNotTheIndex) {
+  zorvel::test::TempDir dir;
+  const Bytes first = FlatGra(5, 3, 7);
+  const Bytes second = FlatGra(4, 2, 9);
+  const Bytes last = FlatGra(6, 6, 11);
+  const uint32_t start = static_cast<uint32_t>(zorvel::IndexSize(zorvel::IndexLayout::kB, 3, 32));
+  const uint32_t at2 = start + static_cast<uint32_t>(first.size());
+  const uint32_t at3 = at2 + static_cast<uint32_t>(second.size());
+  Bytes file = zorvel::BuildIndex(zorvel::IndexLayout::kB,
+                                  {{"HEADERONLY", start, 16},
+                                   {"LONG", at2, static_cast<uint32_t>(second.size() + 5)},
+                                   {"CUT", at3, static_cast<uint32_t>(last.size() - 2)}},
+                                  32);
+  file.insert(file.end(), first.begin(), first.end());
+  file.insert(file.end(), second.begin(), second.end());
+  file.insert(file.end(), last.begin(), last.end() - 2);
+  std::ofstream(dir / "vx_gra.kpz", std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  zorvel::ArchiveSet archives(dir.Path());
+  archives.OpenArchives(zorvel::GameConfig{}, "");
+  zorvel::PictureLoader loader(archives);
+
+  Surface bitmap = Sentinel();
+  ASSERT_TRUE(loader.LoadPicture("HEADERONLY", bitmap));
+  EXPECT_EQ(Pixels(bitmap), Bytes(5 * 3 * 3, 7));
+  ASSERT_TRUE(loader.LoadPicture("LONG", bitmap));
+  EXPECT_EQ(Pixels(bitmap), Bytes(4 * 2 * 3, 9));
+  bitmap = Sentinel();
+  EXPECT_FALSE(loader.LoadPicture("CUT", bitmap));
+  ExpectSentinel(bitmap);
+}
+
+// The tall strips of `scroll` and the staff rolls: a flat 800 × 16,384 picture, one literal and
+// long copies, decodes whole.
+TEST(GraDecode, TallScrollPicturesDecode) {
+  constexpr int kW = 800;
+  constexpr int kH = 16384;
+  const size_t length = size_t{kW} * kH * 3;
+  Packed p;
+  p.Lit(0x42);
+  size_t written = 1;
+  while (length - written >= 4096) {
+    p.Token({0xC0, 0x00, 0xFF});
+    written += 4096;
+  }
+  while (written < length) {
+    p.Lit(0x42);
+    ++written;
+  }
+  Header h = W(kW).Height(kH);
+  Surface out;
+  std::string error;
+  ASSERT_TRUE(zorvel::DecodeGraPicture(Gra(h, p.bytes), out, &error)) << error;
+  ASSERT_EQ(out.Width(), kW);
+  ASSERT_EQ(out.Height(), kH);
+  EXPECT_EQ(out.Row(kH - 1)[kW * 3 - 1], 0x42);
+  EXPECT_EQ(out.Row(kH / 2)[7], 0x42);
 }
 
 // Tools --------------------------------------------------------------------------------------
@@ -585,7 +681,8 @@ TEST(PictureTools, PngToGraToPngForEveryColourType) {
 TEST(PictureTools, BadInputExitsWithAMessage) {
   zorvel::test::TempDir dir;
   zorvel::test::WriteText(dir / "junk", "this is neither PNG nor GRA");
-  Surface big(4097, 1);
+  // More pixels in all than any picture, though each side would do.
+  Surface big(16384, 1025);
   ASSERT_TRUE(zorvel::WritePng(dir / "big.png", big));
   struct Case {
     std::vector<std::string> args;
@@ -594,7 +691,7 @@ TEST(PictureTools, BadInputExitsWithAMessage) {
   };
   const Case cases[] = {
       {{"gra-encode", dir / "junk", dir / "out"}, 1, "not a PNG"},
-      {{"gra-encode", dir / "big.png", dir / "out"}, 1, "4096"},
+      {{"gra-encode", dir / "big.png", dir / "out"}, 1, "16777216 pixels"},
       {{"gra-encode", dir / "missing.png", dir / "out"}, 1, "cannot read"},
       {{"gra-decode", dir / "junk", dir / "out"}, 1, "not a usable GRA"},
       {{"gra-decode", dir / "junk"}, 2, "usage"},

@@ -21,14 +21,16 @@ std::string UpperAscii(std::string s) {
 bool EncodePngAsGra(std::span<const uint8_t> png, std::vector<uint8_t>& out, std::string& error) {
   Surface picture;
   if (!ReadPng(png, picture, &error)) return false;
-  if (picture.Width() > kMaxGraSide || picture.Height() > kMaxGraSide) {
-    error = "the picture is " + std::to_string(picture.Width()) + "x" +
-            std::to_string(picture.Height()) + "; GRA pictures are at most " +
-            std::to_string(kMaxGraSide) + " pixels a side";
-    return false;
-  }
   if (picture.Empty()) {
     error = "the picture is empty";
+    return false;
+  }
+  if (!PictureSizeUsable(static_cast<uint64_t>(picture.Width()),
+                         static_cast<uint64_t>(picture.Height()))) {
+    error = "the picture is " + std::to_string(picture.Width()) + "x" +
+            std::to_string(picture.Height()) + "; GRA pictures are at most " +
+            std::to_string(kMaxPictureSide) + " pixels a side and " +
+            std::to_string(kMaxPicturePixels) + " pixels in all";
     return false;
   }
   out = EncodeGraPicture(picture);

@@ -337,7 +337,9 @@ std::vector<uint8_t> Assemble(uint8_t flags, std::span<const uint8_t> intermedia
 }  // namespace
 
 std::vector<uint8_t> EncodeGraPicture(std::span<const uint8_t> pixels, int width, int height) {
-  if (width <= 0 || height <= 0 || width > kMaxGraSide || height > kMaxGraSide) return {};
+  if (width <= 0 || height <= 0 ||
+      !PictureSizeUsable(static_cast<uint64_t>(width), static_cast<uint64_t>(height)))
+    return {};
   const size_t length = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
   if (pixels.size() < length) return {};
   pixels = pixels.first(length);

@@ -243,8 +243,6 @@ void UndoDelta(uint8_t* p, size_t length) {
 
 // Progressive JPEGs can hold any number of scans; real pictures have a handful.
 constexpr int kMaxJpegScans = 500;
-constexpr int kMaxJpegSide = 16384;
-constexpr uint64_t kMaxJpegPixels = uint64_t{4096} * 4096;
 
 // libjpeg reports fatal errors by calling error_exit, which by default ends the process; ours
 // jumps back to the decode call instead. Everything a jump may skip over lives in here, in
@@ -255,8 +253,13 @@ struct JpegJob {
   jpeg_progress_mgr progress;
   jmp_buf jump;
   std::string message;
+  // The data ran out, and entropy-coded data was missing when it did. A file that lacks only
+  // its end-of-image marker runs out too, but after the last scan is whole: that one shows.
   bool inputEnded = false;
+  bool dataMissing = false;
   Surface picture;
+
+  bool CutShort() const { return inputEnded && dataMissing; }
 };
 
 JpegJob& JobOf(j_common_ptr cinfo) {
@@ -270,11 +273,12 @@ void JpegErrorExit(j_common_ptr cinfo) {
   longjmp(JobOf(cinfo).jump, 1);
 }
 
-// Warnings are counted rather than printed; the one that matters is the data running out,
-// which libjpeg papers over with grey.
+// Warnings are counted rather than printed; the ones that matter say the data ran out in the
+// middle of a scan, which libjpeg papers over with grey.
 void JpegEmitMessage(j_common_ptr cinfo, int level) {
   if (level >= 0) return;
   if (cinfo->err->msg_code == JWRN_JPEG_EOF) JobOf(cinfo).inputEnded = true;
+  if (cinfo->err->msg_code == JWRN_HIT_MARKER) JobOf(cinfo).dataMissing = true;
   ++cinfo->err->num_warnings;
 }
 
@@ -301,8 +305,7 @@ void StartJpeg(JpegJob& job) {
 
 bool CheckJpegHeader(JpegJob& job) {
   const jpeg_decompress_struct& c = job.cinfo;
-  if (c.image_width == 0 || c.image_height == 0 || c.image_width > kMaxJpegSide ||
-      c.image_height > kMaxJpegSide || uint64_t{c.image_width} * c.image_height > kMaxJpegPixels) {
+  if (!PictureSizeUsable(c.image_width, c.image_height)) {
     job.message = "size " + std::to_string(c.image_width) + "x" + std::to_string(c.image_height) +
                   " is not usable";
     return false;
@@ -337,18 +340,18 @@ bool RunJpegDecode(JpegJob& job, std::span<const uint8_t> bytes, bool headerOnly
   jpeg_start_decompress(&job.cinfo);
   job.picture.Resize(static_cast<int>(job.cinfo.output_width),
                      static_cast<int>(job.cinfo.output_height));
-  while (job.cinfo.output_scanline < job.cinfo.output_height && !job.inputEnded) {
+  while (job.cinfo.output_scanline < job.cinfo.output_height && !job.CutShort()) {
     JSAMPROW row = job.picture.Row(static_cast<int>(job.cinfo.output_scanline));
     jpeg_read_scanlines(&job.cinfo, &row, 1);
   }
-  if (job.inputEnded) {
+  if (job.CutShort()) {
     job.message = "the JPEG data ends too early";
     jpeg_destroy_decompress(&job.cinfo);
     return false;
   }
   jpeg_finish_decompress(&job.cinfo);
   jpeg_destroy_decompress(&job.cinfo);
-  if (job.inputEnded) {
+  if (job.CutShort()) {
     job.message = "the JPEG data ends too early";
     return false;
   }
@@ -369,19 +372,13 @@ bool ReadGraHeader(std::span<const uint8_t> bytes, GraHeader& header, std::strin
   if (h.bytesPerPixel != 3) {
     return Fail(error, std::to_string(h.bytesPerPixel) + " bytes per pixel; only 3 are shown");
   }
-  if (h.width == 0 || h.height == 0 || h.width > kMaxGraSide || h.height > kMaxGraSide) {
+  if (!PictureSizeUsable(h.width, h.height)) {
     return Fail(error, "size " + std::to_string(h.width) + "x" + std::to_string(h.height) +
                            " is not usable");
   }
-  if (r.Remaining() < h.packedLength) {
-    return Fail(error, "the header announces " + std::to_string(h.packedLength) +
-                           " packed bytes but only " + std::to_string(r.Remaining()) + " follow");
-  }
-  // Literal runs of the run-length stage cost one byte per 128, single bytes one per byte; no
-  // encoder makes the intermediate data much longer than the picture.
-  if ((h.flags & kGraRunLength) && h.intermediateLength > 2 * h.UnpackedLength() + 1024) {
+  if ((h.flags & kGraRunLength) && h.intermediateLength > kMaxGraIntermediate) {
     return Fail(error, "intermediate length " + std::to_string(h.intermediateLength) +
-                           " is not plausible for the picture's size");
+                           " is not plausible for any picture");
   }
   header = h;
   return true;
@@ -397,15 +394,18 @@ std::string GraCodingName(uint8_t flags) {
 bool DecodeGraPicture(std::span<const uint8_t> bytes, Surface& out, std::string* error) {
   GraHeader h;
   if (!ReadGraHeader(bytes, h, error)) return false;
-  const std::span<const uint8_t> packed = bytes.subspan(kGraHeaderSize, h.packedLength);
+  // The stream is what the header announces, as far as the bytes go; the LZ stage refuses a
+  // stream that runs out before the picture is whole.
+  const std::span<const uint8_t> packed =
+      bytes.subspan(kGraHeaderSize, std::min(h.StreamLength(), bytes.size() - kGraHeaderSize));
   const size_t unpacked = h.UnpackedLength();
   const bool twoStage = h.flags & kGraRunLength;
-  const size_t lzLength = twoStage ? h.intermediateLength : unpacked;
+  const size_t lzLength = h.LzLength();
 
   // Eight long copies and their control byte, 25 bytes, give 32768 bytes at most: a stream
   // too short for the picture is refused before anything is allocated for it.
-  if (lzLength / 32768 > h.packedLength / 25 + 1) {
-    return Fail(error, "the packed stream of " + std::to_string(h.packedLength) +
+  if (lzLength / 32768 > packed.size() / 25 + 1) {
+    return Fail(error, "the packed stream of " + std::to_string(packed.size()) +
                            " bytes cannot hold a picture of " + std::to_string(lzLength) +
                            " bytes");
   }
@@ -454,6 +454,20 @@ bool PictureLoader::PictureExists(const char* name) const {
   return false;
 }
 
+// The index's size of a GRA entry says nothing: its header's packed length decides how much is
+// read, up to the end of the file.
+bool PictureLoader::ReadGraEntry(const ResourceArchive& archive, int entry, std::string* error) {
+  GraHeader h;
+  if (!archive.ReadFromEntryStart(entry, kGraHeaderSize, entryBytes_)) {
+    return Fail(error, "cannot read the GRA header");
+  }
+  if (!ReadGraHeader(entryBytes_, h, error)) return false;
+  if (!archive.ReadFromEntryStart(entry, kGraHeaderSize + h.StreamLength(), entryBytes_)) {
+    return Fail(error, "cannot read the packed stream");
+  }
+  return true;
+}
+
 bool PictureLoader::LoadPicture(const char* name, Surface& bitmap) {
   if (!name) return false;
   // A JPEG hides a GRA picture of the same name, a later picture archive the earlier ones.
@@ -470,10 +484,14 @@ bool PictureLoader::LoadPicture(const char* name, Surface& bitmap) {
   if (!archive) return false;
 
   entryBytes_.clear();
-  if (!archive->Read(entry, entryBytes_)) return false;
   std::string error;
-  const bool ok = archive == &archives_.gjp ? DecodeJpeg(entryBytes_, bitmap, &error)
-                                            : DecodeGraPicture(entryBytes_, bitmap, &error);
+  bool ok = false;
+  if (archive == &archives_.gjp) {
+    if (!archive->Read(entry, entryBytes_)) return false;
+    ok = DecodeJpeg(entryBytes_, bitmap, &error);
+  } else {
+    ok = ReadGraEntry(*archive, entry, &error) && DecodeGraPicture(entryBytes_, bitmap, &error);
+  }
   entryBytes_.clear();
   if (!ok) {
     LogMessage(archive->FileName() + ": picture " + SjisToUtf8(UpperSjis(name)) +

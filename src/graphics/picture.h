@@ -3,6 +3,7 @@
 // picture that does not hold together is refused and the caller's bitmap is left as it was.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -13,14 +14,27 @@
 namespace zorvel {
 
 class ArchiveSet;
+class ResourceArchive;
 
 constexpr size_t kGraHeaderSize = 16;
 // Flags of a GRA header: the LZ output is expanded by a run-length stage; each channel is stored
 // as differences from the previous pixel's.
 constexpr uint8_t kGraRunLength = 0x40;
 constexpr uint8_t kGraDelta = 0x80;
-// Pictures are screen-sized; a side past this is damage, not art.
-constexpr int kMaxGraSide = 4096;
+// Most pictures are screen-sized, but `scroll` and the staff rolls show tall strips (800 ×
+// 16,384 and more). Past either limit a header is damage, not art, and asks for memory the
+// engine should not give it.
+constexpr int kMaxPictureSide = 16384;
+constexpr uint64_t kMaxPicturePixels = uint64_t{4096} * 4096;
+// Every intermediate byte of a run-length stage makes at least a third of a picture byte (a run
+// of one byte costs three); more than that for the largest picture is not a picture.
+constexpr uint64_t kMaxGraIntermediate = 3 * 3 * kMaxPicturePixels;
+
+// Whether a decoded picture of this size is shown at all.
+constexpr bool PictureSizeUsable(uint64_t width, uint64_t height) {
+  return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+         width * height <= kMaxPicturePixels;
+}
 
 struct GraHeader {
   uint8_t flags = 0;
@@ -31,10 +45,20 @@ struct GraHeader {
   uint16_t height = 0;
 
   size_t UnpackedLength() const { return size_t{width} * height * 3; }
+  // Output length of the LZ stage.
+  size_t LzLength() const {
+    return flags & kGraRunLength ? size_t{intermediateLength} : UnpackedLength();
+  }
+  // The packed bytes the decoder may read: the header's packed length, but never more than
+  // the LZ stage can take for its output (every item a literal, a control byte per eight), so
+  // that a damaged length costs no memory.
+  size_t StreamLength() const {
+    return std::min<size_t>(packedLength, LzLength() + LzLength() / 8 + 2);
+  }
 };
 
-// Reads and checks the 16-byte header (bytes per pixel, sides, and that `bytes` holds the whole
-// packed stream it announces).
+// Reads and checks the 16-byte header's fields (bytes per pixel, size, intermediate length).
+// The packed stream after it may be shorter than announced: it is used as far as it goes.
 bool ReadGraHeader(std::span<const uint8_t> bytes, GraHeader& header, std::string* error);
 // "lz", "lz+rle", "lz+delta" or "lz+rle+delta".
 std::string GraCodingName(uint8_t flags);
@@ -45,7 +69,7 @@ bool DecodeGraPicture(std::span<const uint8_t> bytes, Surface& out, std::string*
 
 // The packed form of a picture given as rows of width × 3 bytes (blue, green, red) with no
 // padding. Every coding (with and without the run-length stage and the delta filter) is tried
-// and the smallest kept. Empty when a side is 0 or above kMaxGraSide.
+// and the smallest kept. Empty when the size is not PictureSizeUsable.
 std::vector<uint8_t> EncodeGraPicture(std::span<const uint8_t> pixels, int width, int height);
 std::vector<uint8_t> EncodeGraPicture(const Surface& picture);
 
@@ -67,6 +91,9 @@ class PictureLoader {
   bool PictureExists(const char* name) const;
 
  private:
+  // Reads a GRA picture's header and packed stream into entryBytes_.
+  bool ReadGraEntry(const ResourceArchive& archive, int entry, std::string* error);
+
   const ArchiveSet& archives_;
   // The entry being decoded, emptied before and after each picture so that no picture's bytes
   // stay in memory once it is shown.

@@ -202,4 +202,20 @@ bool ResourceArchive::ReadRange(int entry, uint64_t offset, size_t size,
   return true;
 }
 
+bool ResourceArchive::ReadFromEntryStart(int entry, size_t size, std::vector<uint8_t>& out) const {
+  if (entry < 0 || static_cast<size_t>(entry) >= entries_.size()) return false;
+  // The size comes from untrusted bytes: it is held against the file before anything is taken.
+  const uint64_t offset = entries_[static_cast<size_t>(entry)].offset;
+  ReadOnlyFile file;
+  if (!file.Open(fileName_).empty() || offset >= file.Size()) return false;
+  auto bytes = file.ReadRange(offset, std::min<uint64_t>(size, file.Size() - offset));
+  if (!bytes) {
+    LogMessage(fileName_ + ": cannot read entry " +
+               SjisToUtf8(entries_[static_cast<size_t>(entry)].name));
+    return false;
+  }
+  out = std::move(*bytes);
+  return true;
+}
+
 }  // namespace zorvel

@@ -60,6 +60,10 @@ class ResourceArchive {
   // `size` bytes from `offset` inside the entry; false when they reach past the entry's end or
   // cannot be read.
   bool ReadRange(int entry, uint64_t offset, size_t size, std::vector<uint8_t>& out) const;
+  // Up to `size` bytes from the entry's start, fewer where the file ends first: bounded by the
+  // end of the file rather than the entry's, for formats whose own header says how long they
+  // are. False when nothing at all can be read.
+  bool ReadFromEntryStart(int entry, size_t size, std::vector<uint8_t>& out) const;
 
   const std::string& FileName() const { return fileName_; }
   const std::vector<ArchiveEntry>& Entries() const { return entries_; }

@@ -72,7 +72,7 @@ bool DecodeBmp(std::span<const uint8_t> bytes, Surface& out, std::string* error)
   // A negative height stores the rows top first.
   const bool topDown = height < 0;
   if (topDown) height = -height;
-  if (width <= 0 || height <= 0 || width > kMaxGraSide || height > kMaxGraSide) {
+  if (width <= 0 || height <= 0 || width > kMaxPanicSide || height > kMaxPanicSide) {
     return Refuse(error, "has a size of 0 or beyond 4096 pixels");
   }
 

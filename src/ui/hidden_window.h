@@ -20,6 +20,9 @@
 
 namespace zorvel {
 
+// The panic picture covers the screen; a side past this is damage.
+constexpr int kMaxPanicSide = 4096;
+
 // Decodes a Windows bitmap file (uncompressed 1, 4, 8, 24 or 32 bits a pixel, bottom-up or
 // top-down) into `out`, which takes the picture's size. Anything else, or a file that does not
 // hold the pixels its header announces, is refused: false, `out` untouched, `error` says why.
