@@ -41,6 +41,10 @@ class Layers : public ::testing::Test {
     overlay.FillRect(0, 0, 200, 100, 0, 0, 255);
     overlay.FillRect(200, 0, 200, 100, 255, 255, 255);
     pictures["OV1"] = overlay;
+    Surface parts(20, 10);  // green, then cyan (transparent for ptset)
+    parts.FillRect(0, 0, 10, 10, 0, 255, 0);
+    parts.FillRect(10, 0, 10, 10, 0, 255, 255);
+    pictures["PARTS"] = parts;
     WritePictures(game_ / "vx_gra.kpz", pictures);
   }
 
@@ -250,6 +254,33 @@ TEST_F(Layers, DirectHoldsAPictureOnTheWindowOnly) {
   EXPECT_EQ(s.state().vars.V[1], 1);
   EXPECT_EQ(Shown(150, 60), (Rgb{0, 0, 255}));
   EXPECT_EQ(PixelAt(s.engine().Surfaces().screenSurface, 150, 60), (Rgb{200, 0, 0}));
+}
+
+// A piece of the parts picture goes onto the window only, clipped to the picture and the window
+// however large the rectangle: a damaged script's billions of pixels must not hang the engine.
+TEST_F(Layers, PtsetDrawsAClippedPieceOnTheWindowOnly) {
+  Session& s = Play(
+      "@gra A001\n@partsload PARTS\n@ptset 0,0,20,10,100,50\n"
+      "@ptset 0,0,2000000000,2000000000,700,590\n@ptset 10,10,8066666666,7\n"
+      "@ptset 0-100,0-100,2000000000,5,100,300\n!V001=1\n");
+  EXPECT_EQ(s.state().vars.V[1], 1);
+  constexpr Rgb kGreen = {0, 255, 0};
+  constexpr Rgb kBackground = {200, 0, 0};
+  struct Case {
+    int x, y;
+    Rgb colour;
+  };
+  const Case cases[] = {
+      {100, 50, kGreen},       {109, 59, kGreen},  {110, 55, kBackground},
+      {99, 55, kBackground},   {705, 595, kGreen}, {715, 595, kBackground},
+      {200, 400, kGreen},      {209, 404, kGreen}, {205, 405, kBackground},
+      {205, 399, kBackground},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
+    EXPECT_EQ(Shown(c.x, c.y), c.colour);
+  }
+  EXPECT_EQ(PixelAt(s.engine().Surfaces().screenSurface, 105, 55), kBackground);
 }
 
 TEST_F(Layers, StateDumpNamesTheLayers) {

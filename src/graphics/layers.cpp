@@ -383,22 +383,24 @@ int Layers::Ptset(const char* arg) {
   const Surface& parts = screen_.partsPicture;
   Surface shown;
   platform_.ShownGameArea(shown);
-  // The piece is clipped to the parts picture and to the window; cyan is transparent.
-  const int64_t w = static_cast<int64_t>(v[2]) - v[0];
-  const int64_t h = static_cast<int64_t>(v[3]) - v[1];
-  for (int64_t y = 0; y < h; ++y) {
-    const int64_t sy = v[1] + y;
-    const int64_t dy = v[5] + y;
-    if (sy < 0 || sy >= parts.Height() || dy < 0 || dy >= shown.Height()) continue;
-    const uint8_t* src = parts.Row(static_cast<int>(sy));
-    uint8_t* dst = shown.Row(static_cast<int>(dy));
-    for (int64_t x = 0; x < w; ++x) {
-      const int64_t sx = v[0] + x;
-      const int64_t dx = v[4] + x;
-      if (sx < 0 || sx >= parts.Width() || dx < 0 || dx >= shown.Width()) continue;
-      const uint8_t* p = src + sx * 3;
-      if (p[0] == 255 && p[1] == 255 && p[2] == 0) continue;
-      std::memcpy(dst + dx * 3, p, 3);
+  // The piece is clipped to the parts picture and to the window before the walk: a damaged
+  // script's rectangle may be billions of pixels wide. Cyan is transparent.
+  const int64_t sx = v[0];
+  const int64_t sy = v[1];
+  const int64_t dx = v[4];
+  const int64_t dy = v[5];
+  const int64_t x0 = std::max<int64_t>({0, -sx, -dx});
+  const int64_t x1 =
+      std::min<int64_t>({static_cast<int64_t>(v[2]) - sx, parts.Width() - sx, shown.Width() - dx});
+  const int64_t y0 = std::max<int64_t>({0, -sy, -dy});
+  const int64_t y1 = std::min<int64_t>(
+      {static_cast<int64_t>(v[3]) - sy, parts.Height() - sy, shown.Height() - dy});
+  for (int64_t y = y0; y < y1; ++y) {
+    const uint8_t* src = parts.Row(static_cast<int>(sy + y)) + (sx + x0) * 3;
+    uint8_t* dst = shown.Row(static_cast<int>(dy + y)) + (dx + x0) * 3;
+    for (int64_t x = x0; x < x1; ++x, src += 3, dst += 3) {
+      if (src[0] == 255 && src[1] == 255 && src[2] == 0) continue;
+      std::memcpy(dst, src, 3);
     }
   }
   platform_.Present(shown);
@@ -461,11 +463,11 @@ void Layers::DrawOverlay() {
   const int64_t x1 = std::min<int64_t>(left + overlay.Width(), scene.Width());
   if (x0 >= x1) return;
   const int groups = static_cast<int>((x1 - x0) * 3 / 8);
-  for (int y = 0; y < overlay.Height(); ++y) {
-    const int64_t sy = top + y;
-    if (sy < 0 || sy >= scene.Height()) continue;
-    uint8_t* under = scene.Row(static_cast<int>(sy)) + x0 * 3;
-    const uint8_t* over = overlay.Row(y) + (x0 - left) * 3;
+  const int64_t y0 = std::max<int64_t>(0, -top);
+  const int64_t y1 = std::min<int64_t>(overlay.Height(), scene.Height() - top);
+  for (int64_t y = y0; y < y1; ++y) {
+    uint8_t* under = scene.Row(static_cast<int>(top + y)) + x0 * 3;
+    const uint8_t* over = overlay.Row(static_cast<int>(y)) + (x0 - left) * 3;
     BlendConstant(under, under, over, a, groups);
   }
 }

@@ -253,14 +253,16 @@ void MessageText::AnimateClickWait() {
   // The icon is composed on a copy of the screen's rectangle: the screen itself keeps no icon.
   if (screen_.clickWaitShown.Width() != kScreenWidth)
     screen_.clickWaitShown.Resize(kScreenWidth, kScreenHeight);
-  const int x0 = std::max(iconX_, 0);
-  const int x1 = std::min({iconX_ + w, kScreenWidth});
-  const int sourceX = frame * w + (x0 - iconX_);
+  // The offsets are the game configuration's: clipped in 64 bits, before the walk.
+  const int x0 = static_cast<int>(std::clamp<int64_t>(iconX_, 0, kScreenWidth));
+  const int x1 = static_cast<int>(std::clamp<int64_t>(int64_t{iconX_} + w, x0, kScreenWidth));
+  const int64_t sourceX = int64_t{frame} * w + (x0 - int64_t{iconX_});
   if (x0 >= x1 || sourceX + (x1 - x0) > icons.Width() || 2 * h > icons.Height()) return;
   const int pixels = x1 - x0;
-  for (int r = 0; r < h; ++r) {
+  const int r0 = static_cast<int>(std::clamp<int64_t>(-int64_t{iconY_}, 0, h));
+  const int r1 = static_cast<int>(std::clamp<int64_t>(kScreenHeight - int64_t{iconY_}, r0, h));
+  for (int r = r0; r < r1; ++r) {
     const int y = iconY_ + r;
-    if (y < 0 || y >= kScreenHeight) continue;
     uint8_t* out = screen_.clickWaitShown.Row(y) + x0 * 3;
     const uint8_t* under = screen.Row(y) + x0 * 3;
     const uint8_t* colour = icons.Row(r) + sourceX * 3;
