@@ -229,7 +229,8 @@ void FuzzEventsFile(const uint8_t* data, size_t size) {
   std::vector<TimedEvent> replay;
   for (const TimedEvent& e : events) {
     const InputEvent& in = e.input;
-    FUZZ_CHECK(in.x >= 0 && in.x < 800 && in.y >= 0 && in.y < 600);
+    // Rows -24 to -1 are the tool bar strip above the game area.
+    FUZZ_CHECK(in.x >= 0 && in.x < 800 && in.y >= -24 && in.y < 600);
     if (e.verb == TimedEvent::Verb::kScreenshot || e.verb == TimedEvent::Verb::kDump) {
       // The rest of the line, blanks around it dropped.
       FUZZ_CHECK(!e.file.empty() && !IsBlank(e.file.front()) && !IsBlank(e.file.back()));

@@ -12,7 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 # not findings of ours.
 export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(archive_index config expressions script gra jpeg
+[ ${#targets[@]} -gt 0 ] || targets=(archive_index config expressions script gra jpeg bmp
   settings_store events_file tool_archive script_codec transition_args layer_args wady ogg slot_file global_file)
 
 status=0
