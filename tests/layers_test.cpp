@@ -260,9 +260,9 @@ TEST_F(Layers, DirectHoldsAPictureOnTheWindowOnly) {
 // however large the rectangle: a damaged script's billions of pixels must not hang the engine.
 TEST_F(Layers, PtsetDrawsAClippedPieceOnTheWindowOnly) {
   Session& s = Play(
-      "@gra A001\n@partsload PARTS\n@ptset 0,0,20,10,100,50\n"
-      "@ptset 0,0,2000000000,2000000000,700,590\n@ptset 10,10,8066666666,7\n"
-      "@ptset 0-100,0-100,2000000000,5,100,300\n!V001=1\n");
+      "@gra A001\n@partsload PARTS\n@ptset 0,0,20,10,100,50\n@ptset 10,10,8066666666,7\n"
+      "@ptset 0-100,0-100,2000000000,5,100,300\n"
+      "@partsload ACORNERS\n@ptset 0,0,2000000000,2000000000,700,590\n!V001=1\n");
   EXPECT_EQ(s.state().vars.V[1], 1);
   constexpr Rgb kGreen = {0, 255, 0};
   constexpr Rgb kBackground = {200, 0, 0};
@@ -271,10 +271,18 @@ TEST_F(Layers, PtsetDrawsAClippedPieceOnTheWindowOnly) {
     Rgb colour;
   };
   const Case cases[] = {
-      {100, 50, kGreen},       {109, 59, kGreen},  {110, 55, kBackground},
-      {99, 55, kBackground},   {705, 595, kGreen}, {715, 595, kBackground},
-      {200, 400, kGreen},      {209, 404, kGreen}, {205, 405, kBackground},
+      {100, 50, kGreen},
+      {109, 59, kGreen},
+      {110, 55, kBackground},
+      {99, 55, kBackground},
+      {200, 400, kGreen},
+      {209, 404, kGreen},
+      {205, 405, kBackground},
       {205, 399, kBackground},
+      // The whole corners picture from (700, 590) on, cut by the window.
+      {700, 590, Rgb{1, 2, 3}},
+      {799, 599, kBlack},
+      {699, 595, kBackground},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
