@@ -97,6 +97,7 @@ TEST_F(GlobalDataTest, DamagedFileIsKeptAsBadAndRebuiltWithoutReadMarks) {
   shortFile.resize(5000);
   for (const Case& c : {Case{"wrong checksum", wrongSum}, Case{"short", shortFile}}) {
     SCOPED_TRACE(c.what);
+    std::filesystem::remove(dir_ / "save0.dat.bad");
     Write("save0.dat", c.bytes);
     state_.vars.readMarks.Set(9);
     state_.vars.E.Set(2);
@@ -108,6 +109,37 @@ TEST_F(GlobalDataTest, DamagedFileIsKeptAsBadAndRebuiltWithoutReadMarks) {
     const std::vector<uint8_t> rebuilt = ReadAll(dir_ / "save0.dat");
     ASSERT_EQ(rebuilt.size(), kGlobalFileSize);
     EXPECT_EQ(rebuilt[0], 1 << 2);
+  }
+}
+
+// A kept copy holds what a damaged file still had; a later damage, even a file cut to nothing,
+// never takes its place.
+TEST_F(GlobalDataTest, KeptCopiesOfDamagedFilesAreNeverReplaced) {
+  std::vector<uint8_t> first = GlobalFile(1, 1, 0);
+  first.resize(9000);
+  std::vector<uint8_t> second = GlobalFile(2, 2, 0);
+  second.resize(100);
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    std::vector<std::vector<uint8_t>> kept;  // save0.dat.bad, .bad1, ...
+  };
+  const Case cases[] = {
+      {"a damaged file", first, {first}},
+      {"one cut to nothing", {}, {first}},
+      {"a smaller damage", second, {first, second}},
+      {"the first damage again", first, {first, second}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Write("save0.dat", c.bytes);
+    data_.SyncGlobalData();
+    EXPECT_EQ(ReadAll(dir_ / "save0.dat").size(), kGlobalFileSize);
+    for (size_t n = 0; n < c.kept.size(); ++n) {
+      const std::string name = "save0.dat.bad" + (n == 0 ? "" : std::to_string(n));
+      EXPECT_EQ(ReadAll(dir_ / name), c.kept[n]) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_ / ("save0.dat.bad" + std::to_string(c.kept.size()))));
   }
 }
 
@@ -133,15 +165,18 @@ TEST_F(GlobalDataTest, WithoutADirectoryNothingReachesTheDisk) {
 }
 
 TEST(SaveDirectory, GivenWinsThenTheGameDirectoryThenThePerUserFolder) {
-  TempDir game, data;
-  EXPECT_EQ(ResolveSaveDirectory("/some/where", game.Path(), "ID"), "/some/where");
+  TempDir game, data, given;
+  // Each is made with its folder of slots when it is not there yet.
+  EXPECT_EQ(ResolveSaveDirectory(given / "new/dir", game.Path(), "ID"), given / "new/dir");
+  EXPECT_TRUE(std::filesystem::is_directory(given / "new/dir/save"));
   EXPECT_EQ(ResolveSaveDirectory("", game.Path(), "ID"), game.Path());
+  EXPECT_TRUE(std::filesystem::is_directory(game / "save"));
   const char* old = std::getenv("XDG_DATA_HOME");
   const std::string saved = old ? old : "";
   setenv("XDG_DATA_HOME", data.Path().c_str(), 1);
   // A game directory that cannot be written to (here: one that is not there at all).
   EXPECT_EQ(ResolveSaveDirectory("", game / "missing", "../My/Game"), data / "zorvel/.._My_Game");
-  EXPECT_TRUE(std::filesystem::is_directory(data / "zorvel/.._My_Game"));
+  EXPECT_TRUE(std::filesystem::is_directory(data / "zorvel/.._My_Game/save"));
   if (old) {
     setenv("XDG_DATA_HOME", saved.c_str(), 1);
   } else {
@@ -156,21 +191,37 @@ namespace zorvel::test {
 namespace {
 
 // What a player reads in one run is known as read in the next: the close writes it out and the
-// next start reads it back, so skipping runs through it.
+// next start reads it back, so skipping runs through it. A save directory named on the command
+// line that is not there yet is made.
 TEST(GlobalDataRuns, ReadMarksLastAcrossRuns) {
-  TempDir game, config, out;
-  WriteGame(game.Path(), {{"main", "@mark 3\nひとつめ▼\n@mark 4\nふたつめ▼\n@sleep -1\n"},
-                          {"_config", "MAKER_REG:Software\\Zorvel\\Test\nGAME_ID:test\n"}});
-  WriteText(out / "ev.txt", "500 click 400 300\n1000 click 400 300\n1500 close\n1600 msgbox ok\n");
-  ASSERT_EQ(RunZorvel({"--headless", "--config-dir", config.Path(), "--events", out / "ev.txt",
-                       "--run-ms", "3000", game.Path()}),
-            0);
-  ASSERT_EQ(std::filesystem::file_size(game / "save0.dat"), kGlobalFileSize);
-  ASSERT_EQ(RunZorvel({"--headless", "--config-dir", config.Path(), "--run-ms", "10",
-                       "--dump-state", out / "state.json", game.Path()}),
-            0);
-  const std::string dump = ReadText(out / "state.json");
-  EXPECT_EQ(dump.find("\"readMarks\":[]"), std::string::npos) << dump.substr(0, 400);
+  for (const bool given : {false, true}) {
+    SCOPED_TRACE(given ? "--save-dir not there yet" : "beside the game");
+    TempDir game, config, out;
+    WriteGame(game.Path(), {{"main", "@mark 3\nひとつめ▼\n@mark 4\nふたつめ▼\n@sleep -1\n"},
+                            {"_config", "MAKER_REG:Software\\Zorvel\\Test\nGAME_ID:test\n"}});
+    WriteText(out / "ev.txt",
+              "500 click 400 300\n1000 click 400 300\n1500 close\n1600 msgbox ok\n");
+    const std::string saves = given ? out / "saves/of/test" : game.Path();
+    std::vector<std::string> where;
+    if (given) where = {"--save-dir", saves};
+    auto run = [&](std::vector<std::string> args) {
+      args.insert(args.begin(), where.begin(), where.end());
+      args.push_back(game.Path());
+      return RunZorvel(args);
+    };
+    ASSERT_EQ(run({"--headless", "--config-dir", config.Path(), "--events", out / "ev.txt",
+                   "--run-ms", "3000"}),
+              0);
+    ASSERT_TRUE(std::filesystem::exists(saves + "/save0.dat"));
+    EXPECT_EQ(std::filesystem::file_size(saves + "/save0.dat"), kGlobalFileSize);
+    EXPECT_EQ(std::filesystem::file_size(saves + "/kaiso.dat"), kKaisoFileSize);
+    EXPECT_TRUE(std::filesystem::is_directory(saves + "/save"));
+    ASSERT_EQ(run({"--headless", "--config-dir", config.Path(), "--run-ms", "10", "--dump-state",
+                   out / "state.json"}),
+              0);
+    const std::string dump = ReadText(out / "state.json");
+    EXPECT_EQ(dump.find("\"readMarks\":[]"), std::string::npos) << dump.substr(0, 400);
+  }
 }
 
 }  // namespace

@@ -84,10 +84,58 @@ GlobalFileInfo DescribeGlobalFile(std::span<const uint8_t> file) {
   return info;
 }
 
+namespace {
+
+// How many damaged copies of "save0.dat" are kept beside it at most.
+constexpr int kMaxKeptCopies = 100;
+
+// The read marks in memory go with a rebuild; the damaged file may still hold a player's years
+// of them, so it is kept where a tool or a person can get them back. A kept copy is never
+// replaced: a later, worse damage (a file cut to nothing) goes to the next free name, or
+// nowhere when a copy already holds the same bytes.
+void KeepDamaged(const std::string& path, const std::vector<uint8_t>& file) {
+  const std::string size = std::to_string(file.size()) + " bytes";
+  if (file.empty()) {
+    LogMessage("save0.dat is empty; rebuilt");
+    return;
+  }
+  for (int n = 0; n < kMaxKeptCopies; ++n) {
+    const std::string bad = path + ".bad" + (n == 0 ? std::string() : std::to_string(n));
+    if (FileExists(bad)) {
+      if (ReadWholeFile(bad) == file) {
+        LogMessage("save0.dat is damaged (" + size + "), as kept in " + bad + "; rebuilt");
+        return;
+      }
+      continue;
+    }
+    if (WriteFileAtomic(bad, file.data(), file.size())) {
+      LogMessage("save0.dat is damaged (" + size + ", checksum wrong or file short); kept as " +
+                 bad + " and rebuilt");
+    } else {
+      LogMessage("save0.dat is damaged and could not be kept as " + bad + "; rebuilt");
+    }
+    return;
+  }
+  LogMessage("save0.dat is damaged (" + size + "); " + std::to_string(kMaxKeptCopies) +
+             " damaged copies are kept already, this one is not; rebuilt");
+}
+
+// The slots' folder exists from the start, and with it the directory itself: a directory named
+// on the command line that is not there yet would otherwise keep nothing of the run.
+std::string Prepared(const std::string& dir) {
+  if (!MakeDirectories(JoinPath(dir, "save"))) {
+    LogMessage("the save directory " + dir + " or its folder save cannot be made; saves and " +
+               "read marks are not kept");
+  }
+  return dir;
+}
+
+}  // namespace
+
 std::string ResolveSaveDirectory(const std::string& given, const std::string& gameDir,
                                  const std::string& sjisGameId) {
-  if (!given.empty()) return given;
-  if (DirectoryWritable(gameDir)) return gameDir;
+  if (!given.empty()) return Prepared(given);
+  if (DirectoryWritable(gameDir)) return Prepared(gameDir);
   // The identity becomes one path component: nothing in it may climb out or nest.
   std::string id = SjisToUtf8(sjisGameId);
   for (char& c : id) {
@@ -95,7 +143,7 @@ std::string ResolveSaveDirectory(const std::string& given, const std::string& ga
   }
   if (id.empty() || id == "." || id == "..") id = "game";
   const std::string dir = JoinPath(UserDataDirectory(), id);
-  if (!MakeDirectories(dir)) {
+  if (!MakeDirectories(JoinPath(dir, "save"))) {
     LogMessage("the game directory " + gameDir + " cannot be written and " + dir +
                " cannot be made; saves are not kept");
     return gameDir;
@@ -122,17 +170,7 @@ void GlobalData::SyncGlobalData(bool atStartUp) {
         file.size() >= kGlobalFileSize && GlobalChecksum(std::span(file).first(kGlobalDataBytes)) ==
                                               LoadLe32(file, GlobalLayout::kChecksum);
     if (usable && file.size() == kGlobalFileSize) onDisk = file;
-    if (!usable) {
-      // The read marks in memory go with the rebuild; the damaged file may still hold a
-      // player's years of them, so it is kept where a tool or a person can get them back.
-      const std::string bad = path + ".bad";
-      if (WriteFileAtomic(bad, file.data(), file.size())) {
-        LogMessage("save0.dat is damaged (" + std::to_string(file.size()) +
-                   " bytes, checksum wrong or file short); kept as " + bad + " and rebuilt");
-      } else {
-        LogMessage("save0.dat is damaged and could not be kept as " + bad + "; rebuilt");
-      }
-    }
+    if (!usable) KeepDamaged(path, file);
   }
   if (!usable) {
     file.assign(kGlobalFileSize, 0);

@@ -4,7 +4,8 @@
 // union back, so bits only ever accumulate. "kaiso.dat" receives the playlists.
 //
 // Touches: the E, seen, unlocked, readMarks and G banks of the game state; the settings store
-// (GV00-GV09); the files "save0.dat", "save0.dat.bad" and "kaiso.dat" in the save directory.
+// (GV00-GV09); the files "save0.dat", its damaged copies "save0.dat.bad", "save0.dat.bad1", ...
+// and "kaiso.dat" in the save directory.
 #pragma once
 
 #include <array>
