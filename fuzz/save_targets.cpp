@@ -1,18 +1,94 @@
-// Fuzz target bodies of the save files: a slot file loaded into a fresh state, and a global data
-// file synchronised with memory.
+// Fuzz target bodies of the save files: a slot file loaded into a fresh state and then into a
+// running game, and a global data file synchronised with memory.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "fuzz_check.h"
+#include "fuzz_game.h"
 #include "platform/files.h"
 #include "platform/forgetful_settings_store.h"
 #include "save/global_data.h"
+#include "save/save_screens.h"
 #include "save/slot_file.h"
 #include "scratch_dir.h"
 #include "targets.h"
 
 namespace zorvel::fuzz {
+
+namespace {
+
+// The game a slot is loaded into: a page, a choice, a wait inside a line, a call and a chain,
+// so that a slot's positions land among lines of every kind.
+constexpr char kSlotMain[] =
+    "!V001=1\n"
+    "first page\x81\xA5\n"
+    "@select\n"
+    "{One\n"
+    "!V001=2\n"
+    "{Two\n"
+    "!V001=3\n"
+    "}\n"
+    "half a line%3 and the rest\x81\xA5\n"
+    "@call sub:START\n"
+    "@chain sub:WAIT\n";
+
+// A few seconds of play after a load: enough for the interpreter to read where the slot put it.
+constexpr int kPassesAfterLoad = 12;
+
+// The slot, as save01.dat of the fuzz game, loaded over the game once its MAIN has started.
+void PlaySlot(const uint8_t* data, size_t size) {
+  static FuzzGame game;
+  static const std::vector<uint8_t> main = [] {
+    std::vector<uint8_t> text(kSlotMain, kSlotMain + sizeof kSlotMain - 1);
+    std::replace(text.begin(), text.end(), uint8_t{'\n'}, uint8_t{0});
+    return text;
+  }();
+  if (!game.Write(main.data(), main.size())) return;
+  const std::string slots = JoinPath(game.Dir(), "save");
+  FUZZ_CHECK(MakeDirectories(slots));
+  FUZZ_CHECK(WriteFileAtomic(JoinPath(slots, "save01.dat"), data, size));
+
+  static EngineStock stock;
+  MemoryStore store;
+  store.Write("Software\\Zorvel\\Fuzz", "fuzz", "GMode", "1");
+  store.Write("Software\\Zorvel\\Fuzz", "fuzz", "Delay", "1");
+  FramelessPlatform platform(store);
+  platform.SetAudioRate(kFuzzAudioRate);
+  EngineOptions options;
+  options.gameDir = game.Dir();
+  options.stock = &stock;
+  options.randomSeed = 7;
+  options.seedGiven = true;
+  Engine engine(platform, options);
+  engine.Interp().SetStepLimits(kLinesPerStep, kBytesPerStep);
+  platform.AddEvents(TimedClicks(kPassesAfterLoad * kClockGrainMs + 1000));
+  engine.Start();
+  WarmGlyphs(engine);
+  engine.AppIdle();  // MAIN starts
+
+  const EngineState& s = engine.State();
+  if (engine.Saves().Games().LoadGame(1, true)) {
+    FUZZ_CHECK(s.scriptPos >= 0 && s.scriptPos <= s.scriptSize);
+  }
+  uint32_t nextTick = platform.Ticks() + Engine::kTimerInterval;
+  for (int pass = 0; pass < kPassesAfterLoad && !engine.Closed(); ++pass) {
+    if (pass % kClickEvery == kClickEvery - 1) engine.HandleEvent(Input(pass, size));
+    if (engine.Closed()) break;
+    if (static_cast<int32_t>(platform.Ticks() - nextTick) >= 0) {
+      engine.Timer1Timer();
+      nextTick += Engine::kTimerInterval;
+    }
+    engine.AppIdle();
+    FUZZ_CHECK(s.callDepth >= 0 && s.callDepth <= kMaxCallDepth);
+    FUZZ_CHECK(s.scriptSize >= 0 && s.scriptSize <= kScriptBufferSize);
+    FUZZ_CHECK(s.historyLines >= 0 && s.historyLines <= kHistoryCommitted);
+    FUZZ_CHECK(s.historyLen >= 0 && s.historyLen < kHistorySlots * kHistorySlotSize);
+  }
+}
+
+}  // namespace
 
 void FuzzSlotFile(const uint8_t* data, size_t size) {
   SlotFile file;
@@ -43,6 +119,8 @@ void FuzzSlotFile(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> again =
       BuildSlotFile(SlotSource{*state, ring, scene, state->loopEffect, std::tm{}});
   FUZZ_CHECK(again.size() == kSlotFileSize);
+
+  PlaySlot(data, size);
 }
 
 void FuzzGlobalFile(const uint8_t* data, size_t size) {
@@ -51,6 +129,8 @@ void FuzzGlobalFile(const uint8_t* data, size_t size) {
   static const SettingsLocation where;
   static Settings settings;
   const std::string path = JoinPath(scratch.Path(), "save0.dat");
+  // Damaged copies are kept beside the file and never replaced; each input starts without them.
+  RemoveFile(path + ".bad");
   FUZZ_CHECK(WriteFileAtomic(path, data, size));
   static auto state = std::make_unique<EngineState>();
   *state = EngineState{};
@@ -61,7 +141,11 @@ void FuzzGlobalFile(const uint8_t* data, size_t size) {
   const auto written = ReadWholeFile(path);
   FUZZ_CHECK(written && written->size() == kGlobalFileSize);
   FUZZ_CHECK(DescribeGlobalFile(*written).checksumGood);
-  DescribeGlobalFile(std::span(data, size));
+  // A damaged file with anything in it is kept as it was.
+  const GlobalFileInfo input = DescribeGlobalFile(std::span(data, size));
+  if (size > 0 && !input.checksumGood) {
+    FUZZ_CHECK(ReadWholeFile(path + ".bad") == std::vector<uint8_t>(data, data + size));
+  }
 }
 
 }  // namespace zorvel::fuzz

@@ -7,10 +7,13 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "fixture.h"
 #include "platform/files.h"
+#include "resources/archive.h"
 #include "save/global_data.h"
 #include "save/save_screens.h"
 #include "save/slot_file.h"
@@ -217,6 +220,15 @@ int32_t LineOffset(const std::string& utf8, int index) {
   return at;
 }
 
+// A slot made by hand from `made`, written as slot `n` of the game.
+void WriteSlot(const std::string& path, const EngineState& made) {
+  PageRing ring;
+  Surface scene(800, 600);
+  const std::vector<uint8_t> bytes = BuildSlotFile(SlotSource{made, ring, scene, "", std::tm{}});
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  ASSERT_TRUE(WriteFileAtomic(path, bytes.data(), bytes.size()));
+}
+
 // A slot from another source than this engine's own save: only the layout counts.
 TEST_F(SaveEdgeTest, HandMadeSlotResumesAtItsPosition) {
   Session& s = Start(kThreePages);
@@ -230,11 +242,7 @@ TEST_F(SaveEdgeTest, HandMadeSlotResumesAtItsPosition) {
   made->interpreterOn = true;
   made->needLine = true;
   made->vars.V[5] = 42;
-  PageRing ring;
-  Surface scene(800, 600);
-  const std::vector<uint8_t> bytes = BuildSlotFile(SlotSource{*made, ring, scene, "", std::tm{}});
-  std::filesystem::create_directories(game_ / "save");
-  ASSERT_TRUE(WriteFileAtomic(Slot(7), bytes.data(), bytes.size()));
+  WriteSlot(Slot(7), *made);
 
   ASSERT_TRUE(Games().LoadGame(7, true));
   s.RunFor(1000);
@@ -245,6 +253,127 @@ TEST_F(SaveEdgeTest, HandMadeSlotResumesAtItsPosition) {
   EXPECT_EQ(page, "に");
   Click();
   EXPECT_EQ(State().vars.V[1], 3);
+}
+
+// A slot that names a script the game lacks, or goes on past the end of its script, is refused
+// before anything of the running game changes; the game goes on where it was.
+TEST_F(SaveEdgeTest, SlotThatCannotGoOnIsRefusedAndTheGameGoesOn) {
+  struct Case {
+    const char* what;
+    const char* script;
+    int32_t resume, lineStart, size;
+  };
+  const int32_t mainSize = static_cast<int32_t>(EncodeScript(kThreePages).size());
+  const Case cases[] = {
+      {"a script the game lacks", "nosuch", 50000000, 0, 50000000},
+      {"a script the game lacks, at its start", "nosuch", 0, 0, 0},
+      {"past the end of its script", "main", 50000000, 0, 50000000},
+      {"one byte past the end", "main", mainSize + 1, 0, mainSize + 1},
+      {"before the start", "main", -4, 0, mainSize},
+      {"its line past the end", "main", 0, 1 << 20, mainSize},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Session& s = Start(kThreePages);
+    ASSERT_EQ(State().vars.V[1], 1);
+    auto made = std::make_unique<EngineState>();
+    std::strcpy(made->scriptName, c.script);
+    std::strcpy(made->loadedScriptName, c.script);
+    made->scriptPos = c.resume;
+    made->lineStart = c.lineStart;
+    made->scriptSize = c.size;
+    made->interpreterOn = true;
+    made->needLine = true;
+    made->vars.V[1] = 9;
+    made->vars.V[5] = 42;
+    WriteSlot(Slot(8), *made);
+
+    EXPECT_FALSE(Games().LoadGame(8, false));
+    EXPECT_FALSE(State().busy);
+    EXPECT_TRUE(State().interpreterOn);
+    EXPECT_TRUE(State().textWindowOn);
+    EXPECT_EQ(State().vars.V[5], 0);
+    EXPECT_STREQ(State().loadedScriptName, "main");
+    s.RunFor(300);
+    std::string page;
+    for (int row = 0; row < 20; ++row) page += s.PageRow(row);
+    EXPECT_EQ(page, "いち");
+    Click();
+    EXPECT_EQ(State().vars.V[1], 2);
+  }
+  // At the end of its script exactly, a slot loads (and the script has ended).
+  auto made = std::make_unique<EngineState>();
+  std::strcpy(made->loadedScriptName, "main");
+  made->scriptPos = made->lineStart = mainSize;
+  made->needLine = made->interpreterOn = true;
+  made->vars.V[5] = 42;
+  WriteSlot(Slot(9), *made);
+  EXPECT_TRUE(Games().LoadGame(9, true));
+  EXPECT_EQ(State().vars.V[5], 42);
+  EXPECT_EQ(State().scriptSize, mainSize);
+}
+
+// A save made in the middle of a line: the rest of the line goes on after the text typed before
+// the save, not over it.
+TEST_F(SaveEdgeTest, LoadInTheMiddleOfALineKeepsItsHistory) {
+  Start("いち▼\nあい%100うえ▼\n@sleep -1\n");
+  Click();
+  ASSERT_EQ(session_->History(), std::vector<std::string>{"いち"});
+  ASSERT_GT(State().waitTicks, 0);  // "あい" typed, the wait before "うえ" running
+  ASSERT_TRUE(Games().SaveGame(1, true));
+  EXPECT_EQ(Parsed(1).Record(22), kHistorySlotSize + 4);
+
+  // The same run, and a new one whose history is empty.
+  for (bool restart : {false, true}) {
+    SCOPED_TRACE(restart ? "after a restart" : "in the same run");
+    if (restart) Restart();
+    ASSERT_TRUE(Games().LoadGame(1, true));
+    EXPECT_EQ(State().historyLen, kHistorySlotSize + 4);
+    session_->RunFor(7000);
+    EXPECT_EQ(session_->History(), (std::vector<std::string>{"いち", "あいうえ"}));
+  }
+}
+
+// The effect that announces a save, from an Ogg archive as games ship it.
+std::vector<uint8_t> SaveSoundArchive() {
+  std::ifstream in(std::string(ZORVEL_SOURCE_DIR) + "/tests/data/tone_silence.ogg",
+                   std::ios::binary);
+  std::vector<uint8_t> ogg{std::istreambuf_iterator<char>(in), {}};
+  return BuildArchive(IndexLayout::kB, 32, {{"SSE05", ogg}});
+}
+
+// A save whose slot cannot be written is not announced and does not touch the global data.
+TEST_F(SaveEdgeTest, FailedWriteIsNotAnnouncedAndSyncsNothing) {
+  const std::vector<uint8_t> archive = SaveSoundArchive();
+  ASSERT_GT(archive.size(), 100u);
+  WriteGame(game_.Path(),
+            {{"main", kThreePages}, {"_config", std::string(kConfig) + "VXD_OGG:1\n"}});
+  ASSERT_TRUE(WriteFileAtomic(game_ / "vx_ogg1.kpz", archive.data(), archive.size()));
+  Session& s = Restart();
+  const std::string global = game_ / "save0.dat";
+  const std::vector<uint8_t> globalBefore = ReadWholeFile(global).value();
+  State().vars.E.Set(6);
+
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 100000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool saved = Games().SaveGame(3, false);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(s.engine().Audio().Device().Label(0), "");
+  EXPECT_EQ(ReadWholeFile(global).value(), globalBefore);
+  EXPECT_FALSE(State().busy);
+  EXPECT_FALSE(State().toolbarLocked);
+
+  // The same save that can be written is announced and synchronised.
+  ASSERT_TRUE(Games().SaveGame(3, false));
+  EXPECT_EQ(s.engine().Audio().Device().Label(0), "SSE05");
+  EXPECT_EQ(ReadWholeFile(global).value()[GlobalLayout::kEvents], 1 << 6);
 }
 
 }  // namespace

@@ -96,6 +96,133 @@ TEST(SlotFile, EveryFieldLandsAtItsOffsetAndComesBack) {
   EXPECT_EQ(file.Name(L::kLoopEffect), "SEH2RAIN");
 }
 
+// The offsets other engines' slot files have, as numbers: a field moved in the layout constants
+// would still come back through them, but no longer load an old save.
+TEST(SlotFile, FieldsSitAtTheOffsetsOfTheFormat) {
+  auto state = std::make_unique<EngineState>();
+  EngineState& s = *state;
+  std::strcpy(s.titleText, "T");
+  s.vars.F.Set(8);
+  s.vars.reserved[0] = 0xAB;
+  s.vars.V[0] = 101;
+  s.vars.V[999] = 102;
+  s.vars.S[0] = 103;
+  s.vars.S[199] = 104;
+  s.vars.readMarks.Set(8);
+  s.vars.T.Set(8);
+  s.vars.S[150] = 1;
+  std::strcpy(s.history, "h0");
+  std::strcpy(s.history + 199 * 70, "h199");
+  std::strcpy(s.lineBuffer, "line");
+  std::strcpy(s.callNames[0], "call0");
+  std::strcpy(s.callNames[8], "call8");
+  std::strcpy(s.scriptName, "script");
+  std::strcpy(s.loadedScriptName, "loaded");
+  std::strcpy(s.backgroundName, "bg");
+  std::strcpy(s.characterSpec, "chars");
+  std::strcpy(s.overlayName, "ovr");
+  std::strcpy(s.recScriptName, "rec");
+  std::strcpy(s.lastVoice, "voice");
+  std::strcpy(s.speakerName, "speaker");
+  std::strcpy(s.stringVars[0], "str0");
+  std::strcpy(s.stringVars[9], "str9");
+  std::strcpy(s.pageText[0], "row0");
+  std::strcpy(s.pageText[19], "row19");
+  s.pageColour[0][0] = 5;
+  s.pageCleared = false;
+  // The state record: every index its own number.
+  s.callDepth = 3;
+  for (int i = 0; i < 9; ++i) s.callReturns[i] = 201 + i;
+  s.textWindowOn = true;
+  s.waitTicks = 211;
+  s.charDelay = 212;
+  s.waitKind = 213;
+  s.screenMode = 214;
+  s.deferUpdate = true;
+  s.textColumn = 217;
+  s.textRow = 218;
+  s.textStyle = 219;
+  s.textColour = 220;
+  s.historyLines = 199;
+  s.historyLen = 199 * 70 + 4;
+  s.interpreterOn = true;
+  s.needLine = false;
+  s.lineStart = 225;
+  s.scriptPos = 226;
+  s.scriptSize = 227;
+  s.linePos = 228;
+  PageRing ring;
+  ring.pageCounter = 230;
+  std::strcpy(ring.records[0].text[0], "ring0");
+  std::strcpy(ring.records[19].text[0], "ring19");
+  ring.records[0].overlay = 301;
+  ring.records[19].overlay = 302;
+  std::strcpy(ring.records[0].names, "names0");
+  std::strcpy(ring.records[19].names, "names19");
+  std::strcpy(ring.records[0].voices, "voices0");
+  std::strcpy(ring.records[19].voices, "voices19");
+  ring.records[0].novel = 303;
+  ring.records[19].novel = 304;
+  Surface scene(800, 600);
+  scene.FillRect(795, 595, 5, 5, 10, 20, 30);  // the last thumbnail pixel
+
+  std::vector<uint8_t> b = BuildSlotFile(SlotSource{s, ring, scene, "loop", When()});
+  WriteSlotComment(b, "memo");
+  ASSERT_EQ(b.size(), 144978u);
+  auto text = [&b](size_t at) { return std::string(reinterpret_cast<const char*>(&b[at])); };
+
+  const std::pair<size_t, const char*> texts[] = {
+      {0, "2026/12/10 09:05:03  T"},
+      {96, "memo"},
+      {17826, "h0"},
+      {17826 + 199 * 70, "h199"},
+      {31826, "line"},
+      {33874, "call0"},
+      {33874 + 240, "call8"},
+      {33874 + 270, "script"},
+      {33874 + 300, "loaded"},
+      {33874 + 330, "bg"},
+      {33874 + 360, "chars"},
+      {33874 + 420, "ovr"},
+      {33874 + 450, "rec"},
+      {33874 + 480, "loop"},
+      {33874 + 510, "voice"},
+      {33874 + 540, "speaker"},
+      {34898, "str0"},
+      {34898 + 9 * 64, "str9"},
+      {35538, "row0"},
+      {35538 + 19 * 100, "row19"},
+      {39538, "ring0"},
+      {39538 + 19 * 2000, "ring19"},
+      {79618, "names0"},
+      {79618 + 19 * 128, "names19"},
+      {82178, "voices0"},
+      {82178 + 19 * 256, "voices19"},
+  };
+  for (const auto& [at, expected] : texts) EXPECT_EQ(text(at), expected) << "at " << at;
+
+  const std::pair<size_t, int32_t> ints[] = {
+      {1280, 101},         {1280 + 3996, 102},  {5280, 103},         {5280 + 796, 104},
+      {79538, 301},        {79538 + 76, 302},   {87298, 303},        {87298 + 76, 304},
+      {17570 + 4 * 31, 0}, {17570 + 4 * 16, 0}, {17570 + 4 * 33, 0}, {17570 + 4 * 63, 0},
+  };
+  for (const auto& [at, expected] : ints) EXPECT_EQ(IntAt(b, at), expected) << "at " << at;
+
+  // The state record, index by index.
+  const int32_t record[] = {3,   201, 202, 203, 204, 205, 206, 207, 208, 209,          1, 211, 212,
+                            213, 214, 1,   0,   217, 218, 219, 220, 199, 199 * 70 + 4, 1, 0,   225,
+                            226, 227, 228, 1,   230, 0,   0};
+  for (int i = 0; i < 33; ++i) EXPECT_EQ(IntAt(b, 17570 + 4 * i), record[i]) << "index " << i;
+
+  EXPECT_EQ(b[128 + 1], 1);    // F008
+  EXPECT_EQ(b[256], 0xAB);     // the reserved block
+  EXPECT_EQ(b[6080 + 1], 1);   // read mark 8
+  EXPECT_EQ(b[16320 + 1], 1);  // T008
+  EXPECT_EQ(b[37538], 5);      // the first cell's colour
+  EXPECT_EQ(b[144975], 30);    // the last thumbnail pixel, blue first
+  EXPECT_EQ(b[144977], 10);
+}
+
 TEST(SlotFile, ShortFilesAreRefusedLongOnesReadForTheirLayout) {
   SlotFile file;
   std::string why;

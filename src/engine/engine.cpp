@@ -268,7 +268,11 @@ SaveGameHooks Engine::MakeSaveGameHooks() {
             layers_.RestoreLayers();
             layers_.UpdateScreen(7);
           },
-      .loadScript = [this](const char* name) { return loader_.LoadScript(name, kLoadStory); },
+      .readScript = [this](const char* name) { return loader_.ReadScript(name); },
+      .installScript =
+          [this](const char* name, std::vector<uint8_t> text) {
+            loader_.InstallScript(name, std::move(text), kLoadStory);
+          },
       .windowStale = [this] { s_.windowPictureValid = false; },
       .directory = [this] { return globalData_.Directory(); },
       .now = [] { return LocalTimeNow(); }};

@@ -51,6 +51,19 @@ std::optional<std::vector<uint8_t>> ReadAt(int fd, uint64_t offset, size_t size)
   return out;
 }
 
+// The rename lives in the directory: until the directory is on the disk, a power cut can bring
+// back the old file, or none. File systems that cannot sync a directory have nothing to wait for.
+void SyncDirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string(".")
+                          : slash == 0               ? "/"
+                                                     : path.substr(0, slash);
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 }  // namespace
 
 std::optional<std::vector<uint8_t>> ReadFileRange(const std::string& path, uint64_t offset,
@@ -120,7 +133,10 @@ bool WriteFileAtomic(const std::string& path, const void* data, size_t size) {
   }
   ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
-  if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
+  if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) {
+    SyncDirectoryOf(path);
+    return true;
+  }
   ::unlink(tmp.c_str());
   return false;
 }

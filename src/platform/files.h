@@ -40,8 +40,8 @@ class ReadOnlyFile {
   int fd_ = -1;
   uint64_t size_ = 0;
 };
-// Writes to a temporary file in the same directory, fsyncs it and renames it over `path`;
-// on failure the old file is untouched and the temporary file removed.
+// Writes to a temporary file in the same directory, fsyncs it, renames it over `path` and fsyncs
+// the directory; on failure the old file is untouched and the temporary file removed.
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size);
 bool MakeDirectories(const std::string& path);
 // Deletes a file; false when it could not be deleted (a missing file counts as deleted).

@@ -85,21 +85,34 @@ const ResourceArchive* ArchiveSet::FindScript(std::string_view name, int& entry)
   return nullptr;
 }
 
-bool ScriptLoader::LoadScript(const char* name, int mode) {
+std::optional<std::vector<uint8_t>> ScriptLoader::ReadScript(const char* name) const {
   const std::string upper = UpperSjis(name);
   int entry = -1;
   const ResourceArchive* archive = archives_.FindScript(upper, entry);
-  if (!archive) return false;
+  if (!archive) return std::nullopt;
   const ArchiveEntry& e = archive->Entries()[static_cast<size_t>(entry)];
   if (e.size > static_cast<uint32_t>(kScriptBufferSize)) {
     LogMessage("script " + SjisToUtf8(upper) + " is " + std::to_string(e.size) +
                " bytes, more than a script may hold; not loaded");
-    return false;
+    return std::nullopt;
   }
   std::vector<uint8_t> bytes;
-  if (!archive->Read(entry, bytes)) return false;
+  if (!archive->Read(entry, bytes) || bytes.size() > static_cast<size_t>(kScriptBufferSize)) {
+    return std::nullopt;
+  }
   DecodeScriptBytes(bytes.data(), bytes.size());
+  return bytes;
+}
 
+bool ScriptLoader::LoadScript(const char* name, int mode) {
+  auto bytes = ReadScript(name);
+  if (!bytes) return false;
+  return InstallScript(name, std::move(*bytes), mode);
+}
+
+bool ScriptLoader::InstallScript(const char* name, std::vector<uint8_t> bytes, int mode) {
+  if (bytes.size() > static_cast<size_t>(kScriptBufferSize)) return false;
+  const std::string upper = UpperSjis(name);
   state_.substBuffer[0] = 0;
   state_.pendingText = 0;
   if (unlockHook_) unlockHook_(upper);

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,6 +60,11 @@ class ScriptLoader {
       : archives_(archives), state_(state), unlockHook_(std::move(sceneUnlockHook)) {}
 
   bool LoadScript(const char* name, int mode);
+  // The decoded text of a script, read without touching the running one; nullopt when it cannot
+  // be loaded. `InstallScript` then makes it the running script, as LoadScript would (false,
+  // and nothing changed, for text longer than a script may be).
+  std::optional<std::vector<uint8_t>> ReadScript(const char* name) const;
+  bool InstallScript(const char* name, std::vector<uint8_t> bytes, int mode);
 
   const std::vector<uint8_t>& ConfigText() const { return configText_; }
   // Counts story loads, so that what is derived from the script buffer knows when to rebuild.

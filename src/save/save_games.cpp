@@ -87,24 +87,24 @@ bool SaveGames::SaveGame(int slot, bool silent) {
     LogMessage("cannot save: the folder " + dir + " cannot be made");
     return false;
   }
-  s_.busy = true;
-  if (!silent && slot <= kSoundedSlots) hooks_.playSystemSound("SSE05");
-
   const std::string loop = hooks_.loopEffect();
   const std::tm when = hooks_.now();
   const std::vector<uint8_t> file =
       BuildSlotFile(SlotSource{s_, ring_, screen_.sceneSurface, loop.c_str(), when});
   // Written whole to a new file that then replaces the old one: a crash or a full disk leaves
-  // the player's previous save in the slot.
-  const bool written = WriteFileAtomic(path, file.data(), file.size());
-  if (!written) LogMessage("cannot save into " + path + "; the slot keeps what it held");
-  hooks_.syncGlobalData();
-  if (written && !silent) Banner(kSaved, 500);
-  s_.busy = false;
-  if (written && slot <= kLastSlotMemory) {
-    WriteSetting(store_, where_, settings_, "LastSaveSlot", slot);
+  // the player's previous save in the slot. Only a save that happened is announced and
+  // followed by the rest of its steps.
+  if (!WriteFileAtomic(path, file.data(), file.size())) {
+    LogMessage("cannot save into " + path + "; the slot keeps what it held");
+    return false;
   }
-  return written;
+  s_.busy = true;
+  if (!silent && slot <= kSoundedSlots) hooks_.playSystemSound("SSE05");
+  hooks_.syncGlobalData();
+  if (!silent) Banner(kSaved, 500);
+  s_.busy = false;
+  if (slot <= kLastSlotMemory) WriteSetting(store_, where_, settings_, "LastSaveSlot", slot);
+  return true;
 }
 
 void SaveGames::QuickSave() {
@@ -140,6 +140,26 @@ bool SaveGames::LoadGame(int slot, bool silent) {
     LogMessage("cannot load " + path + ": " + why);
     return false;
   }
+  // The game goes on in the slot's script at the slot's positions: a script this game lacks, or
+  // a position past its end, would leave the interpreter nowhere to read.
+  char script[kNameSize + 1]{};
+  const std::string scriptName = file.Name(SlotLayout::kLoadedScriptName);
+  std::memcpy(script, scriptName.data(), scriptName.size());
+  std::optional<std::vector<uint8_t>> text = hooks_.readScript(script);
+  if (!text) {
+    LogMessage("cannot load " + path + ": its script \"" + SjisToUtf8(scriptName) +
+               "\" cannot be loaded in this game");
+    return false;
+  }
+  const int64_t scriptSize = static_cast<int64_t>(text->size());
+  const int32_t resume = file.Record(kRecResume);
+  const int32_t lineStart = file.Record(kRecLineStart);
+  if (resume < 0 || resume > scriptSize || lineStart < 0 || lineStart > scriptSize) {
+    LogMessage("cannot load " + path + ": it goes on at byte " + std::to_string(resume) +
+               " (line at " + std::to_string(lineStart) + ") of the script \"" +
+               SjisToUtf8(scriptName) + "\", which has " + std::to_string(scriptSize));
+    return false;
+  }
 
   hooks_.stopAllSounds();
   s_.textWindowOn = false;
@@ -164,7 +184,6 @@ bool SaveGames::LoadGame(int slot, bool silent) {
   file.RestoreRecord(s_);
   const bool interpreterOn = file.Record(kRecInterpreterOn) != 0;
   const bool needLine = file.Record(kRecNeedLine) != 0;
-  const int32_t resume = file.Record(kRecResume);
   s_.scriptPos = resume;
   s_.interactionMode = 0;
   file.RestoreTexts(s_);
@@ -193,12 +212,10 @@ bool SaveGames::LoadGame(int slot, bool silent) {
   }
   hooks_.restoreScreen();
 
-  char script[kNameSize + 1]{};
-  std::memcpy(script, s_.loadedScriptName, kNameSize);
-  hooks_.loadScript(script);
+  hooks_.installScript(script, std::move(*text));
   s_.needLine = needLine;
   s_.interpreterOn = interpreterOn;
-  s_.scriptPos = std::clamp(resume, 0, std::max(s_.scriptSize, 0));
+  s_.scriptPos = resume;
 
   s_.lastMarkRead = s_.vars.readMarks.Test(s_.vars.S[25]);
   if (!s_.lastMarkRead) s_.skipMode = 0;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/engine_state.h"
 #include "core/hook.h"
@@ -42,7 +43,10 @@ struct SaveGameHooks {
   Hook<void()> syncGlobalData;
   // The layers rebuilt from the remembered names and shown with transition 7.
   Hook<void()> restoreScreen;
-  Hook<bool(const char* name)> loadScript;
+  // A script's decoded text read without touching the running one (nullopt: it cannot be
+  // loaded), and that text made the running script.
+  Hook<std::optional<std::vector<uint8_t>>(const char* name)> readScript;
+  Hook<void(const char* name, std::vector<uint8_t> text)> installScript;
   // The message window's captured background no longer matches the scene.
   Hook<void()> windowStale;
   // Where the save files live; empty when they are kept nowhere.

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "resources/byte_reader.h"
 #include "core/variable_banks.h"
+#include "resources/byte_reader.h"
 #include "text/sjis.h"
 
 namespace zorvel {
@@ -87,7 +87,7 @@ std::vector<uint8_t> BuildSlotFile(const SlotSource& src) {
   record[22] = s.historyLen;
   record[kRecInterpreterOn] = s.interpreterOn;
   record[kRecNeedLine] = s.needLine;
-  record[25] = s.lineStart;
+  record[kRecLineStart] = s.lineStart;
   record[kRecResume] = ResumePosition(s);
   record[27] = s.scriptSize;
   record[28] = s.linePos;
@@ -195,9 +195,14 @@ void SlotFile::RestoreRecord(EngineState& s) const {
   s.textStyle = Record(19);
   s.textColour = Record(20);
   s.historyLines = std::clamp(Record(21), 0, kHistoryCommitted);
-  s.historyLen = std::clamp(Record(22), 0, kHistorySlotSize - 1);
-  s.lineStart = Record(25);
-  s.scriptSize = Record(27);
+  // The write position is absolute, inside the slot of the line being written: a save made in
+  // the middle of a line goes on writing that line after the load.
+  s.historyLen = std::clamp(Record(22), 0, kHistorySlots * kHistorySlotSize - 1);
+  // A full history's line in progress lies past what a slot stores: it starts afresh.
+  if (s.historyLines == kHistoryCommitted) s.historyLen = kHistoryCommitted * kHistorySlotSize;
+  s.lineStart = Record(kRecLineStart);
+  // The size stays that of the script in the buffer: the load puts the slot's script there, and
+  // a number from the file would let the interpreter read past it.
   s.linePos = std::clamp(Record(28), 0, kLineBufferSize - 1);
   s.vars.S[150] = Record(kRecNovel);
   s.pageCleared = Record(kRecPageEmpty) != 0;
@@ -205,6 +210,9 @@ void SlotFile::RestoreRecord(EngineState& s) const {
 
 void SlotFile::RestoreTexts(EngineState& s) const {
   TakeField(s.history, At(L::kHistory, kHistoryCommitted * kHistorySlotSize));
+  // The slot past the stored ones would otherwise keep a line of the game being left.
+  std::memset(s.history + kHistoryCommitted * kHistorySlotSize, 0,
+              sizeof s.history - kHistoryCommitted * kHistorySlotSize);
   TakeField(s.lineBuffer, At(L::kLineBuffer, kLineBufferSize));
   s.lineBuffer[kLineBufferSize - 1] = 0;
   const size_t n = L::kNames;

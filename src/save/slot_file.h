@@ -45,6 +45,7 @@ enum SlotRecord : int {
   kRecTextWindowOn = 10,
   kRecInterpreterOn = 23,
   kRecNeedLine = 24,
+  kRecLineStart = 25,
   kRecResume = 26,
   kRecNovel = 29,
   kRecPageCounter = 30,
