@@ -316,7 +316,10 @@ TEST_F(SaveEdgeTest, SlotThatCannotGoOnIsRefusedAndTheGameGoesOn) {
 // A save made in the middle of a line: the rest of the line goes on after the text typed before
 // the save, not over it.
 TEST_F(SaveEdgeTest, LoadInTheMiddleOfALineKeepsItsHistory) {
-  Start("いち▼\nあい%100うえ▼\n@sleep -1\n");
+  // A window wide enough that the line does not wrap (a wrap would end the history line).
+  WriteGame(game_.Path(), {{"main", "いち▼\nあい%100うえ▼\n@sleep -1\n"},
+                           {"_config", std::string(kConfig) + "MOJI_MAX_X:40\nMOJI_MAX_Y:4\n"}});
+  Restart();
   Click();
   ASSERT_EQ(session_->History(), std::vector<std::string>{"いち"});
   ASSERT_GT(State().waitTicks, 0);  // "あい" typed, the wait before "うえ" running
