@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "audio/wady.h"
@@ -46,7 +47,7 @@ std::vector<uint8_t> Stream(uint16_t channels, double seconds, double loopSecond
 std::vector<int16_t> Expected(const std::vector<uint8_t>& wady, size_t frames) {
   WadyHeader h;
   std::string why;
-  EXPECT_TRUE(ParseWadyHeader(wady, h, why)) << why;
+  EXPECT_TRUE(ParseWadyHeader(wady, WadyUse::kStream, h, why)) << why;
   const auto coded = std::span(wady).subspan(kWadyHeaderSize, h.codedLength);
   const auto loop = coded.subspan(h.loopStart);
   std::vector<int16_t> out(frames * h.channels);
@@ -302,6 +303,41 @@ TEST(MusicCommand, StartsWaitWhileTheGameIsInTheBackground) {
   EXPECT_TRUE(rig.mixer.Playing(Music::kStreamSlot));
 }
 
+// Whatever replaces or stops the music also drops a start still waiting for the window.
+TEST(MusicCommand, ALaterCommandOrStopDropsAStartPutOff) {
+  MusicGame game;
+  struct Case {
+    const char* what;
+    std::function<void(Rig&)> then;
+    const char* stream;  // what plays once the window is back: on slot 3, on slot 5
+    const char* ogg;
+  } cases[] = {
+      {"nothing", [](Rig&) {}, "M03", ""},
+      {"music 0", [](Rig& r) { r.music.MusicCommand(0); }, "", ""},
+      {"a fade", [](Rig& r) { r.music.MusicCommand(-50); }, "", ""},
+      {"another number", [](Rig& r) { r.music.MusicCommand(4); }, "", "M04"},
+      {"the same number", [](Rig& r) { r.music.MusicCommand(3); }, "M03", ""},
+      {"StopMusic", [](Rig& r) { r.music.StopMusic(); }, "", ""},
+      {"a load without music",
+       [](Rig& r) {
+         r.S(5) = 0;
+         r.music.RestartAfterLoad(3);
+       },
+       "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rig rig(game.dir.Path());
+    rig.active = false;
+    rig.music.MusicCommand(3);
+    c.then(rig);
+    rig.active = true;
+    for (int t = 0; t < 10; ++t) rig.music.TickPendingStart();
+    EXPECT_EQ(rig.mixer.Label(Music::kStreamSlot), c.stream);
+    EXPECT_EQ(rig.mixer.Label(Music::kOggSlot), c.ogg);
+  }
+}
+
 TEST(MusicCommand, LoadingRestartsTheSavedNumberOnlyWhenItDiffers) {
   MusicGame game;
   Rig rig(game.dir.Path());
@@ -372,6 +408,22 @@ TEST(MusicGame, ScriptMusicWaitsForTheWindowAndFadesOut) {
   s.RunFor(3 * 55);
   EXPECT_FALSE(streamPlaying());
   EXPECT_EQ(s.state().streamKind, 0);
+}
+
+TEST(MusicGame, MusicStoppedInTheBackgroundStaysStoppedWhenTheWindowComesBack) {
+  MusicGame game;
+  test::TempDir config;
+  test::WriteGame(game.dir.Path(),
+                  {{"main", "@music 3\n@sleep 300\n@music 0\n@sleep -1\n@music 0\n@sleep -1\n"}});
+  test::Session s(game.dir.Path(), config.Path());
+  s.Events("0 focus off\n1500 focus on\n");
+  s.RunFor(3000);
+  EXPECT_EQ(s.state().vars.S[5], 0);
+  EXPECT_EQ(s.engine().Audio().Device().Label(Music::kStreamSlot), "");
+  // And a later stop has nothing left to stop.
+  s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+  s.RunFor(500);
+  EXPECT_EQ(s.engine().Audio().Device().Label(Music::kStreamSlot), "");
 }
 
 }  // namespace

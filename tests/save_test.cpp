@@ -5,6 +5,7 @@
 
 #include "fixture.h"
 #include "platform/files.h"
+#include "platform/png_reader.h"
 #include "save/slot_file.h"
 
 namespace zorvel::test {
@@ -149,6 +150,91 @@ TEST_F(SaveTest, KeyPressedBeforeTheListOpenedDoesNotActInIt) {
     // Saving goes on past the list; loading brings back the page before it.
     EXPECT_EQ(s.state().vars.V[1], saving ? 9 : 5);
   }
+}
+
+// A slot file whose 128-byte header holds the date, the description and the comment given
+// (Shift-JIS bytes); the rest does not matter to the list.
+void WriteSlotHeader(const std::string& path, const std::string& date, const std::string& text,
+                     const std::string& comment = "") {
+  std::string header(128, '\0');
+  header.replace(0, date.size(), date);
+  header.replace(20, text.size(), text);
+  header.replace(96, comment.size(), comment);
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  WriteText(path, header + std::string(kSlotFileSize - 128, '\0'));
+}
+
+// Rows are 21 pixels apart from slot 01 at y 147; the date column's header is at (250, 128).
+constexpr int kFirstRowY = 147;
+constexpr int kRowPitch = 21;
+
+TEST_F(SaveTest, ReopenedListKeepsTheSortAndTheSlot) {
+  WriteSlotHeader(game_ / "save/save02.dat", "2026/01/01 10:00:00", " b");
+  WriteSlotHeader(game_ / "save/save05.dat", "2026/03/01 10:00:00", " e");
+  WriteSlotHeader(game_ / "save/save07.dat", "2025/12/31 09:00:00", " g");
+  // The date column sorted twice (descending), the third row picked, the list closed and
+  // opened again, as the load list and then as the save list.
+  const std::string events = std::string("500 key l\n700 click 250 128\n800 click 250 128\n") +
+                             "900 click 300 " + std::to_string(kFirstRowY + 2 * kRowPitch) +
+                             "\n1000 click " + kCloseButton + "\n1500 key l\n";
+  Session& s = Play(kTwoPages, events, 1800);
+  SaveLoadDialog& list = s.engine().Saves().Dialog();
+  for (const bool saving : {false, true}) {
+    SCOPED_TRACE(saving ? "save list" : "load list");
+    if (saving) {
+      s.Events(std::to_string(s.platform().Ticks()) + " click " + kCloseButton + "\n" +
+               std::to_string(s.platform().Ticks() + 300) + " key s\n");
+      s.RunFor(600);
+    }
+    EXPECT_EQ(list.RowCount(), saving ? 98 : 99);
+    EXPECT_EQ(list.RowText(0, 0), "05");
+    EXPECT_EQ(list.RowText(1, 0), "02");
+    EXPECT_EQ(list.RowText(2, 0), "07");
+    EXPECT_EQ(list.RowText(3, 0), "01");  // the unused rows after them, in slot order
+    EXPECT_EQ(list.SelectedSlot(), 7);
+  }
+}
+
+// A row is one line whatever bytes its header holds, and the date column shows the whole
+// time stamp.
+TEST_F(SaveTest, RowsAreOneLineAndTheDateFitsWhole) {
+  WriteSlotHeader(game_ / "save/save02.dat", "2026/12/31 23:59:58", " ");
+  WriteSlotHeader(game_ / "save/save03.dat", "2026/12/31 23:59:5", " ");
+  WriteSlotHeader(game_ / "save/save04.dat", "8", " ");
+  WriteSlotHeader(game_ / "save/save05.dat", "2026/01/01 00:00:00", " line one\nline two", "a\rb");
+  const std::string png = game_ / "list.png";
+  Session& s = Play(kTwoPages, "500 key l\n800 screenshot " + png + "\n", 1000);
+  SaveLoadDialog& list = s.engine().Saves().Dialog();
+  EXPECT_EQ(list.RowText(4, 2), " line one line two");
+  EXPECT_EQ(list.RowText(4, 3), "a b");
+
+  Surface shown;
+  const auto bytes = ReadWholeFile(png);
+  ASSERT_TRUE(bytes && ReadPng(*bytes, shown, nullptr));
+  // The ink of a row's date cell, up to the column's border (a line through the whole row):
+  // its leftmost and rightmost dark columns.
+  const auto ink = [&shown](int row) {
+    const int y0 = kFirstRowY + row * kRowPitch - 6;
+    int left = 800, right = -1;
+    for (int x = 215; x < 500; ++x) {
+      int dark = 0;
+      for (int y = y0; y < y0 + 13; ++y) {
+        const auto p = PixelAt(shown, x, y);
+        if (std::max({p[0], p[1], p[2]}) < 128) ++dark;
+      }
+      if (dark == 13) break;
+      if (dark > 0) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+    }
+    return std::pair{left, right};
+  };
+  const auto [eightLeft, eightRight] = ink(3);
+  ASSERT_GE(eightRight, eightLeft);
+  // The last 8 of slot 02's stamp shows as much of itself as the 8 of slot 04 does.
+  EXPECT_GE(ink(1).second - ink(2).second, eightRight - eightLeft + 1)
+      << "the date column cuts the seconds";
 }
 
 }  // namespace

@@ -179,6 +179,39 @@ TEST_F(SoundTest, SoundsAreDroppedWhileTheWindowIsInTheBackground) {
   EXPECT_EQ(Label(1), "CHIME");
 }
 
+// Without DirectSoundGlobal what plays goes silent while the window is in the background
+// (and goes on from where it got to); with it the sound plays on.
+TEST_F(SoundTest, DirectSoundGlobalDecidesWhetherTheBackgroundHearsTheMix) {
+  for (const int global : {0, 1}) {
+    SCOPED_TRACE(global);
+    Session& s = Play("@seloop RAIN\n@sleep -1\n",
+                      "DirectSoundGlobal=" + std::to_string(global) + "\n", 100);
+    s.platform().KeepAudio(true);
+    const auto loudest = [&s](uint32_t ms) {
+      const auto& kept = s.platform().KeptAudio();
+      // The first 50 ms (stereo samples) let a change of volume settle.
+      const size_t from = kept.size() + HeadlessPlatform::kAudioRate / 10;
+      s.RunFor(ms);
+      int peak = 0;
+      for (size_t i = from; i < kept.size(); ++i) {
+        peak = std::max(peak, std::abs(static_cast<int>(kept[i])));
+      }
+      return peak;
+    };
+    EXPECT_GT(loudest(300), 4000);
+    s.Events(std::to_string(s.platform().Ticks()) + " focus off\n");
+    const int background = loudest(500);
+    if (global == 0) {
+      EXPECT_EQ(background, 0);
+    } else {
+      EXPECT_GT(background, 4000);
+    }
+    EXPECT_TRUE(Audio().Device().Playing(Sound::kLoopSlot));
+    s.Events(std::to_string(s.platform().Ticks()) + " focus on\n");
+    EXPECT_GT(loudest(300), 4000);
+  }
+}
+
 TEST_F(SoundTest, WaitVoiceEndWaitsOnlyWithASoundDevice) {
   const char* script = "@se LONG\n@wait_v_end\n!V001=1\n@sleep -1\n";
   Session& s = Play(script, "", 500);

@@ -837,7 +837,7 @@ TEST_F(ToolTest, BuildGamePacksSoundsByTheirFolder) {
     ASSERT_TRUE(pcm) << why;
     EXPECT_EQ(pcm->Frames(), e.frames);
     zorvel::WadyHeader h;
-    ASSERT_TRUE(zorvel::ParseWadyHeader(stored, h, why));
+    ASSERT_TRUE(zorvel::ParseWadyHeader(stored, zorvel::WholeFileUse(*e.coding), h, why));
     EXPECT_EQ(h.loopStart, e.loopStart);
   }
 

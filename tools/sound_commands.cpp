@@ -107,7 +107,7 @@ int RunWadyEncode(Args args) {
     return kExitFailure;
   }
   WadyHeader h;
-  ParseWadyHeader(wady, h, error);
+  ParseWadyHeader(wady, WholeFileUse(*coding), h, error);
   std::cout << outPath << ": " << h.frames << " frames, " << h.channels << " channel"
             << (h.channels == 1 ? "" : "s") << ", " << h.samplesPerSec << " Hz, "
             << (*coding == WadyCoding::kByte

@@ -127,7 +127,9 @@ bool ReadWav(std::span<const uint8_t> bytes, WavFile& out, std::string& error) {
 
 std::vector<uint8_t> WriteWav(const Pcm& pcm) {
   const WaveFormat& f = pcm.format;
-  const uint32_t dataBytes = static_cast<uint32_t>(pcm.samples.size() * 2);
+  // Whole frames: a sound's buffer may end in half a frame, which nobody hears.
+  const size_t samples = pcm.Frames() * f.channels;
+  const uint32_t dataBytes = static_cast<uint32_t>(samples * 2);
   std::vector<uint8_t> v;
   v.reserve(44 + dataBytes);
   PutTag(v, "RIFF");
@@ -143,7 +145,7 @@ std::vector<uint8_t> WriteWav(const Pcm& pcm) {
   Put16(v, 16);
   PutTag(v, "data");
   Put32(v, dataBytes);
-  for (int16_t s : pcm.samples) Put16(v, static_cast<uint16_t>(s));
+  for (size_t i = 0; i < samples; ++i) Put16(v, static_cast<uint16_t>(pcm.samples[i]));
   return v;
 }
 

@@ -94,6 +94,7 @@ Movie::Movie(EngineState& state, Platform& platform, std::string gameDir, MovieH
 
 Movie::~Movie() {
   Destroy();
+  if (playing_) platform_.HandGameAreaTo(nullptr);
 }
 
 void Movie::Register(CommandTable& table) {
@@ -123,8 +124,11 @@ int Movie::MovieCommand(const char* arg) {
   playing_ = true;
   countdown_ = kGuardTicks;
   s_.busy = true;
-  // The rest of the script waits for the movie: what it would draw meanwhile belongs under it.
-  return 1;
+  // The script goes on beneath the movie: what it draws meanwhile waits in the screen surfaces
+  // and shows when the movie ends.
+  platform_.HandGameAreaTo(&frame_);
+  if (handle_ != nullptr) platform_.Present(frame_);
+  return 0;
 }
 
 bool Movie::Open(const std::string& path) {
@@ -207,7 +211,6 @@ bool Movie::Open(const std::string& path) {
   // The movie's area is black until its first frame.
   frame_.Resize(kWidth, kHeight);
   frame_.Fill(0, 0, 0);
-  platform_.Present(frame_);
   return true;
 }
 
@@ -351,6 +354,7 @@ void Movie::EndMovie() {
   Destroy();
   playing_ = false;
   countdown_ = 0;
+  platform_.HandGameAreaTo(nullptr);
   hooks_.restoreGameArea();
   // Full screen here is the desktop's own, which a picture drawn into the game area never
   // leaves, so nothing is switched around the end.

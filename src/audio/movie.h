@@ -2,6 +2,9 @@
 // own sound, through libmpv: its software renderer draws each frame into a picture the size of
 // the game area, which is shown in place of the game's own picture until the movie ends.
 //
+// The script goes on while the movie plays; the movie owns the game area meanwhile (the
+// platform shows nothing else there), so what the script draws waits in the screen surfaces.
+//
 // Reads and writes: `busy` and `toolbarLocked` of the engine state (cleared when the movie
 // ends). Shows pictures through the platform; everything else goes through the hooks.
 #pragma once
@@ -50,7 +53,7 @@ class Movie {
 
   void Register(CommandTable& table);
 
-  // `movie` PATH.
+  // `movie` PATH. Never ends the interpreter step.
   int MovieCommand(const char* arg);
   // The playback countdown, once a timer tick; true while a movie holds the tick.
   bool TickMovie();

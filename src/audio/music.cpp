@@ -74,6 +74,8 @@ void Music::MusicCommand(int32_t n) {
   const int fadeStep = n < 0 ? static_cast<int>(std::min<int64_t>(-int64_t{n}, INT32_MAX)) : 0;
   S[kMusicRequested] = requested;
   if (requested == S[kMusicStarted]) return;
+  // A start put off in the background is for the music this command replaces.
+  s_.pendingCountdown = 0;
   if (settings_.BGM_ENA != 0) {
     if (requested > 0) {
       StartMusic(requested);
@@ -101,6 +103,8 @@ void Music::RestartAfterLoad(int32_t before) {
   auto& S = s_.vars.S;
   const int32_t loaded = S[kMusicStarted];
   if (loaded == before) return;
+  // A start the loaded game knows nothing of, still waiting for the window, is dropped.
+  s_.pendingCountdown = 0;
   S[kMusicStarted] = 0;
   MusicCommand(loaded);
 }
@@ -167,16 +171,13 @@ bool Music::StartStream(std::unique_ptr<StreamSource> source, uint64_t offset, i
   }
   // The header is checked alone; its coded length is checked against the source below, so
   // that the data need not be read before it is played.
-  uint32_t codedLength = 0;
-  ByteReader(std::span<const uint8_t>(header).subspan(12)).U32le(codedLength);
-  std::array<uint8_t, kWadyHeaderSize> headerOnly = header;
-  std::memset(&headerOnly[12], 0, 4);
   WadyHeader h;
   std::string why;
-  if (!ParseWadyHeader(headerOnly, h, why)) {
+  if (!ParseWadyHeader(header, WadyUse::kStream, h, why)) {
     LogMessage("stream " + label + ": " + why);
     return false;
   }
+  const uint32_t codedLength = h.codedLength;
   const uint64_t dataStart = offset + kWadyHeaderSize;
   if (codedLength > size - dataStart) {
     LogMessage("stream " + label + ": " + std::to_string(codedLength) + " coded bytes announced, " +
@@ -314,7 +315,15 @@ void Music::RefillStream() {
   if (mixer_.Has(kOggSlot)) mixer_.SetVolume(kOggSlot, s_.musicVolume);
 }
 
+void Music::TickPendingStart() {
+  if (s_.pendingCountdown <= 0) return;
+  s_.pendingCountdown -= 1;
+  if (s_.pendingCountdown == 0) StartMusic(s_.pendingMusic);
+}
+
 void Music::StopMusic() {
+  // Stopped music must not come back when the window does.
+  s_.pendingCountdown = 0;
   if (s_.streamKind != 0) CloseStream();
   if (slot5_ == Slot5::kOggMusic) {
     mixer_.Release(kOggSlot);

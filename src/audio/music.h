@@ -92,6 +92,9 @@ class Music {
 
   // Fades, volumes and the refill of the streamed music, once a timer tick.
   void RefillStream();
+  // The countdown of a start put off while the window was in the background, once a timer
+  // tick of the game screen; at its end the start is tried again.
+  void TickPendingStart();
   // Plays "M" + the number in two digits; true when nothing was started.
   bool StartMusic(int number);
   void StopMusic();

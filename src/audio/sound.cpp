@@ -67,6 +67,8 @@ void Sound::CreateSoundDevice() {
   outputOpen_ = true;
   masterVolume_ = mixer_.MasterVolume();
   soundReady_ = true;
+  // The window may have gone to the background before there was anything to silence.
+  RefreshMasterVolume();
 }
 
 void Sound::ReleaseSoundDevice() {
@@ -173,9 +175,24 @@ bool Sound::VoiceOrEffectPlaying() const {
   return soundReady_ && (mixer_.Playing(kVoiceSlot) || mixer_.Playing(kEffectSlot));
 }
 
+int Sound::OutputVolume() const {
+  if (muted_) return kMutedVolume;
+  if (!windowActive_ && settings_.DirectSoundGlobal == 0) return Mixer::kSilent;
+  return masterVolume_;
+}
+
+void Sound::SetWindowActive(bool active) {
+  windowActive_ = active;
+  RefreshMasterVolume();
+}
+
+void Sound::RefreshMasterVolume() {
+  if (soundReady_) mixer_.SetMasterVolume(OutputVolume());
+}
+
 void Sound::ApplyVolumes() {
   if (!soundReady_) return;
-  mixer_.SetMasterVolume(muted_ ? kMutedVolume : masterVolume_);
+  mixer_.SetMasterVolume(OutputVolume());
   for (int slot = 0; slot < Mixer::kSlots; ++slot) {
     if (mixer_.Has(slot)) mixer_.SetVolume(slot, SlotVolume(slot));
   }

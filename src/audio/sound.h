@@ -73,9 +73,12 @@ class Sound {
   void SetMasterVolume(int centibels);
   int MasterVolume() const { return masterVolume_; }
 
-  // Sounds asked for while the window is in the background are dropped, not queued.
-  void SetWindowActive(bool active) { windowActive_ = active; }
+  // Sounds asked for while the window is in the background are dropped, not queued; what
+  // already plays goes on silently there unless DirectSoundGlobal lets it be heard.
+  void SetWindowActive(bool active);
   bool WindowActive() const { return windowActive_; }
+  // Puts the master volume in force on the output again (the music refill does so each tick).
+  void RefreshMasterVolume();
 
   // The looping effect remembered for saves ("" after seoff).
   std::string LoopEffect() const;
@@ -92,6 +95,8 @@ class Sound {
   // False when the name is an "SEH" effect of a category the player switched off.
   bool CategoryOn(const std::string& upperName) const;
   int SlotVolume(int slot) const;
+  // The output's volume now: the master, muted, or silent in the background.
+  int OutputVolume() const;
   bool PlayOgg(const ResourceArchive& archive, int entry, const std::string& name);
   bool PlayEffect(const ResourceArchive& archive, int entry, const std::string& name, int slot);
   // Any Ogg, voice or effect archive holds the name.

@@ -127,7 +127,12 @@ const std::array<int16_t, 64>& WadyStepB() {
   return kStepB;
 }
 
-bool ParseWadyHeader(std::span<const uint8_t> bytes, WadyHeader& header, std::string& why) {
+WadyUse WholeFileUse(WadyCoding coding) {
+  return coding == WadyCoding::kByte ? WadyUse::kByteFile : WadyUse::kRunFile;
+}
+
+bool ParseWadyHeader(std::span<const uint8_t> bytes, WadyUse use, WadyHeader& header,
+                     std::string& why) {
   if (bytes.size() < 4 || std::memcmp(bytes.data(), "WADY", 4) != 0) {
     why = "not a WADY sound (wrong magic)";
     return false;
@@ -159,24 +164,38 @@ bool ParseWadyHeader(std::span<const uint8_t> bytes, WadyHeader& header, std::st
     why = "WADY header truncated (" + std::to_string(bytes.size()) + " bytes)";
     return false;
   }
-  if (h.channels != 1 && h.channels != 2) {
-    why = "WADY channel count " + std::to_string(h.channels) + " (1 or 2 expected)";
-    return false;
-  }
-  if (h.samplesPerSec == 0 || h.samplesPerSec > kWadyMaxRate) {
-    why = "WADY sample rate " + std::to_string(h.samplesPerSec) + " out of range";
-    return false;
-  }
+  // The wave format goes to the output as it is, whatever the coding.
   const WaveFormat& f = h.format;
-  if (f.formatTag != 1 || f.bitsPerSample != 16 || f.channels != h.channels ||
-      f.samplesPerSec != h.samplesPerSec || f.blockAlign != h.channels * 2) {
-    why = "WADY wave format is not 16-bit PCM with the header's channels and rate";
+  if (f.formatTag != 1 || f.bitsPerSample != 16 || (f.channels != 1 && f.channels != 2) ||
+      f.samplesPerSec == 0 || f.samplesPerSec > kWadyMaxRate || f.blockAlign != f.channels * 2) {
+    why = "WADY wave format is not 16-bit PCM with 1 or 2 channels at a rate up to " +
+          std::to_string(kWadyMaxRate);
     return false;
   }
-  if (h.codedLength > bytes.size() - kWadyHeaderSize) {
-    why = "WADY coded data truncated (" + std::to_string(h.codedLength) + " bytes announced, " +
-          std::to_string(bytes.size() - kWadyHeaderSize) + " present)";
-    return false;
+  if (use != WadyUse::kRunFile) {
+    // The byte coding interleaves by the channels at 6; played by another count, every frame
+    // would be split wrongly.
+    if (h.channels != 1 && h.channels != 2) {
+      why = "WADY channel count " + std::to_string(h.channels) + " (1 or 2 expected)";
+      return false;
+    }
+    if (f.channels != h.channels) {
+      why = "WADY wave format has " + std::to_string(f.channels) + " channels, the byte coding " +
+            std::to_string(h.channels);
+      return false;
+    }
+  }
+  if (use == WadyUse::kStream) {
+    // A stream's ring is sized by the rate at 8 and played at the wave format's.
+    if (h.samplesPerSec == 0 || h.samplesPerSec > kWadyMaxRate) {
+      why = "WADY sample rate " + std::to_string(h.samplesPerSec) + " out of range";
+      return false;
+    }
+    if (f.samplesPerSec != h.samplesPerSec) {
+      why = "WADY wave format's rate " + std::to_string(f.samplesPerSec) +
+            " differs from the stream's " + std::to_string(h.samplesPerSec);
+      return false;
+    }
   }
   header = h;
   return true;
@@ -237,11 +256,12 @@ size_t DecodeRunCoded(std::span<const uint8_t> block, std::span<int16_t> out, si
 std::optional<Pcm> DecodeWadyFile(std::span<const uint8_t> entry, WadyCoding coding,
                                   std::string& why) {
   WadyHeader h;
-  if (!ParseWadyHeader(entry, h, why)) return std::nullopt;
-  const size_t ch = h.channels;
+  if (!ParseWadyHeader(entry, WholeFileUse(coding), h, why)) return std::nullopt;
+  const size_t ch = h.format.channels;
   const std::span<const uint8_t> data = entry.subspan(kWadyHeaderSize);
-  // Whole frames only: a half frame at the end would shift every later stereo pair.
-  const uint64_t pcmBytes = h.pcmBytes / (2 * ch) * (2 * ch);
+  // The sound's buffer is the size at 20 in whole samples; a half frame at its end is never
+  // played.
+  const uint64_t pcmBytes = h.pcmBytes & ~uint32_t{1};
   if (pcmBytes > kMaxPcmBytes) {
     why = "WADY decoded size " + std::to_string(h.pcmBytes) + " bytes is too large";
     return std::nullopt;
@@ -252,11 +272,6 @@ std::optional<Pcm> DecodeWadyFile(std::span<const uint8_t> entry, WadyCoding cod
     if (static_cast<uint64_t>(h.frames) * ch > data.size()) {
       why = "WADY byte coding truncated (" + std::to_string(h.frames) + " frames announced, " +
             std::to_string(data.size() / ch) + " present)";
-      return std::nullopt;
-    }
-    if (pcmBytes > static_cast<uint64_t>(h.frames) * ch * 2) {
-      why = "WADY decoded size " + std::to_string(h.pcmBytes) + " exceeds what " +
-            std::to_string(h.frames) + " frames produce";
       return std::nullopt;
     }
     pcm.samples.assign(pcmBytes / 2, 0);

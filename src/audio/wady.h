@@ -35,9 +35,22 @@ struct WadyHeader {
   WaveFormat format;           // offset 32
 };
 
-// Checks the magic and that the fields describe a sound the engine can play (1 or 2 channels,
-// a rate from 1 to 192,000, 16-bit PCM); false with the reason otherwise.
-bool ParseWadyHeader(std::span<const uint8_t> bytes, WadyHeader& header, std::string& why);
+// Who reads a header. Each reads only some of its fields, and a field nobody reads may hold
+// anything in the games' files (effects carry junk at offsets 6 to 15), so each checks only its
+// own.
+enum class WadyUse {
+  kRunFile,   // an effect decoded whole: the wave format at 32 (its channels) and the size at 20
+  kByteFile,  // a byte-coded sound decoded whole: also the channels at 6 and the frames at 16
+  kStream,    // streamed music: also the rate at 8 and the loop; the coded length at 12 is the
+              // caller's to check against the source, which need not be read yet
+};
+WadyUse WholeFileUse(WadyCoding coding);
+
+// Reads the header and checks the magic and what `use` reads: a playable wave format (1 or 2
+// channels, a rate from 1 to 192,000, 16-bit PCM) and, for the byte coding, that it agrees with
+// the channels (and, streaming, the rate) the decoder goes by. False with the reason otherwise.
+bool ParseWadyHeader(std::span<const uint8_t> bytes, WadyUse use, WadyHeader& header,
+                     std::string& why);
 std::array<uint8_t, kWadyHeaderSize> SerializeWadyHeader(const WadyHeader& header);
 
 const std::array<int16_t, 128>& WadyStepA();
@@ -50,8 +63,9 @@ size_t DecodeByteCoded(std::span<const uint8_t> coded, std::span<int16_t> out, i
 // Decodes one channel block of the run coding into every `stride`-th sample of `out`, starting
 // at out[0]. Returns the samples written for this channel.
 size_t DecodeRunCoded(std::span<const uint8_t> block, std::span<int16_t> out, size_t stride);
-// A whole entry, decoded into the buffer its header sizes; nothing (and the reason) when the
-// magic or the header is wrong.
+// A whole entry, decoded into the buffer its header sizes (the size at 20, rounded down to an
+// even number of bytes; what the codes do not fill stays silent); nothing (and the reason) when
+// the magic or the header is wrong.
 std::optional<Pcm> DecodeWadyFile(std::span<const uint8_t> entry, WadyCoding coding,
                                   std::string& why);
 

@@ -1,6 +1,7 @@
 #include "dialogs/save_load_dialog.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -30,12 +31,21 @@ constexpr char kClose[] = "\xE9\x96\x89\xE3\x81\x98\xE3\x82\x8B";
 constexpr char kUnused[] = "\x20\xE6\x9C\xAA\xE7\x99\xBB\xE9\x8C\xB2";
 constexpr size_t kCommentBytes = 30;
 constexpr float kRowHeight = 17.0f;
+// What the date and the description share of the list's width, beside the slot and comment
+// columns, their padding and the scroll bar.
+constexpr float kDateAndDescription = 256.0f;
 
 std::string HeaderText(const std::vector<uint8_t>& header, size_t from, size_t to) {
   to = std::min(to, header.size());
   std::string sjis;
   for (size_t i = from; i < to && header[i] != 0; ++i) sjis.push_back(static_cast<char>(header[i]));
-  return SjisToUtf8(sjis);
+  std::string text = SjisToUtf8(sjis);
+  // A row is one line: a control byte (a newline from a damaged or foreign file) shows as a
+  // blank. No byte of a longer UTF-8 sequence is below 0x80, so none is hit.
+  for (char& c : text) {
+    if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  return text;
 }
 
 std::string Lower(std::string s) {
@@ -43,6 +53,26 @@ std::string Lower(std::string s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return s;
+}
+
+// The room a slot's whole time stamp takes in the interface face, whatever its digits.
+float StampWidth() {
+  char widest = '0';
+  float widestWidth = 0;
+  for (char d = '0'; d <= '9'; ++d) {
+    const char digit[2] = {d, 0};
+    const float w = ImGui::CalcTextSize(digit).x;
+    if (w > widestWidth) {
+      widest = d;
+      widestWidth = w;
+    }
+  }
+  std::string stamp = "0000/00/00 00:00:00";
+  for (char& c : stamp) {
+    if (c == '0') c = widest;
+  }
+  // A pixel more for the last glyph's ink past its advance.
+  return std::ceil(ImGui::CalcTextSize(stamp.c_str()).x) + 1;
 }
 
 // A Shift-JIS comment of at most 30 bytes, cut on a character boundary.
@@ -77,16 +107,16 @@ void SaveLoadDialog::Open(int mode) {
   rows_.clear();
   const int count = save_ ? kSlotCount - 1 : kSlotCount;
   for (int slot = 1; slot <= count; ++slot) rows_.push_back(MakeRow(slot));
-  if (sortMarker_ != 0) {
-    // The order the player chose last time, without flipping it.
-    const int marker = sortMarker_;
-    sortMarker_ = 0;
-    Sort(marker > 0 ? marker - 1 : 0);
-    if (marker < 0) Sort(0);
+  // The order and the slot the player left; a slot this list lacks (the quick slot, when
+  // saving) gives way to the remembered row, limited to the last.
+  int row = std::clamp(selectedRow_, 0, static_cast<int>(rows_.size()) - 1);
+  SortRows();
+  for (int i = 0; i < RowCount(); ++i) {
+    if (rows_[i].slot == selectedSlot_) row = i;
   }
   action_.reset();
   open_ = true;
-  Select(std::clamp(selectedRow_, 0, static_cast<int>(rows_.size()) - 1));
+  Select(row);
   scrollToSelection_ = true;
 }
 
@@ -110,15 +140,23 @@ void SaveLoadDialog::Select(int row) {
   if (row < 0 || row >= static_cast<int>(rows_.size())) return;
   selectedRow_ = row;
   const Row& r = rows_[row];
+  selectedSlot_ = r.slot;
   commentEnabled_ = r.columns[1] != kUnused;
   const std::string text = commentEnabled_ ? r.columns[3] : std::string();
   std::snprintf(comment_, sizeof comment_, "%s", text.c_str());
 }
 
 void SaveLoadDialog::Sort(int column) {
-  // The same column again turns the order round; another column sorts it ascending. The
-  // marker counts columns from 1 so that 0 can mean "never sorted".
+  if (column < 0 || column > 3) return;
+  // The same column again turns the order round; another column sorts it ascending.
   sortMarker_ = sortMarker_ == column + 1 ? -1 : column + 1;
+  sortColumn_ = column;
+  SortRows();
+}
+
+void SaveLoadDialog::SortRows() {
+  if (sortColumn_ < 0) return;
+  const int column = sortColumn_;
   const bool descending = sortMarker_ == -1;
   const int selectedSlot = SelectedSlot();
   std::stable_sort(rows_.begin(), rows_.end(), [column, descending](const Row& a, const Row& b) {
@@ -200,9 +238,11 @@ bool SaveLoadDialog::Build() {
     ImGui::TableSetupScrollFreeze(0, 1);
     ImGui::TableSetupColumn(kColumns[0], ImGuiTableColumnFlags_WidthFixed, 44);
     // The date gets the room a full time stamp needs in the interface face; the description
-    // gives it up.
-    ImGui::TableSetupColumn(kColumns[1], ImGuiTableColumnFlags_WidthFixed, 142);
-    ImGui::TableSetupColumn(kColumns[2], ImGuiTableColumnFlags_WidthFixed, 128);
+    // gives it up, so the four still fit beside the scroll bar.
+    const float date = StampWidth();
+    ImGui::TableSetupColumn(kColumns[1], ImGuiTableColumnFlags_WidthFixed, date);
+    ImGui::TableSetupColumn(kColumns[2], ImGuiTableColumnFlags_WidthFixed,
+                            std::max(60.0f, kDateAndDescription - date));
     ImGui::TableSetupColumn(kColumns[3], ImGuiTableColumnFlags_WidthFixed, 120);
     ImGui::TableNextRow(ImGuiTableRowFlags_Headers);
     for (int c = 0; c < 4; ++c) {

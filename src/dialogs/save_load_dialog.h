@@ -54,7 +54,10 @@ class SaveLoadDialog {
   };
   Row MakeRow(int slot) const;
   void Select(int row);
+  // A click on a column's header.
   void Sort(int column);
+  // Puts the rows in the remembered order, the selection staying on its slot.
+  void SortRows();
   void WriteComment();
   void Activate();
 
@@ -62,8 +65,11 @@ class SaveLoadDialog {
   bool open_ = false;
   bool save_ = false;
   std::vector<Row> rows_;
-  // Remembered across openings, as the player left them.
+  // Remembered across openings, as the player left them: the row and its slot, the column
+  // sorted last (-1: never) and the direction marker (-1 descending, else the column + 1).
   int selectedRow_ = 0;
+  int selectedSlot_ = 0;
+  int sortColumn_ = -1;
   int sortMarker_ = 0;
   bool scrollToSelection_ = false;
   char comment_[128]{};  // UTF-8

@@ -69,10 +69,7 @@ Engine::Engine(Platform& platform, EngineOptions options)
       music_(sound_.Device(), archives_, s_, settings_,
              MusicHooks{[this] { return sound_.SoundReady(); },
                         [this] { return sound_.WindowActive(); },
-                        [this] {
-                          if (!sound_.Muted())
-                            sound_.Device().SetMasterVolume(sound_.MasterVolume());
-                        }}),
+                        [this] { sound_.RefreshMasterVolume(); }}),
       movie_(s_, platform, options_.gameDir,
              MovieHooks{[this] { PBPaint(); }, [this] { UpdateToolbar(); }}),
       globalData_(s_, platform.Settings(), settingsWhere_, settings_),

@@ -88,6 +88,9 @@ void Engine::AppIdle() {
             if (s_.sleepCount > 0) s_.sleepCount -= 1;
           } else if (s_.interpreterOn) {
             interpreter_.Step();
+            // A blocking operation the script ran beneath a movie clears busy as it ends; the
+            // movie still holds the game until it ends.
+            if (movie_.Playing()) s_.busy = true;
             const int32_t level = s_.vars.S[kAutoLevel];
             if (level != 0) {
               SleepUntil(t0 + static_cast<uint32_t>(4 * std::clamp(level, 0, 24) + 15));
@@ -129,10 +132,7 @@ void Engine::Timer1Timer() {
     quickBar_.ResetHighlight();
     input_.ClearMouseMoved();
   }
-  if (s_.pendingCountdown > 0) {
-    s_.pendingCountdown -= 1;
-    if (s_.pendingCountdown == 0) music_.StartMusic(s_.pendingMusic);
-  }
+  music_.TickPendingStart();
   if (s_.waitKind == 0 || s_.busy || s_.screenMode != 0) return;
 
   if (s_.vars.S[kAutoLevel] == 0) {

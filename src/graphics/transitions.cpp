@@ -184,7 +184,8 @@ void Transitions::RunTransition(int n) {
   s_.animating = true;
   s_.closeRequest = 0;
   s_.vars.S[kSleepClicked] = 0;
-  if (n < 0 || settings_.GMode != 0 || s_.skipMode != 0) n = 0;
+  // Beneath a movie nobody would see the steps: the picture is only put in place.
+  if (n < 0 || settings_.GMode != 0 || s_.skipMode != 0 || platform_.GameAreaTaken()) n = 0;
   // Every mode draws with 800 x 600 row arithmetic; odd-sized surfaces only get shown.
   if (n < kTransitionModes && !SurfacesReady()) n = 0;
 
@@ -736,13 +737,15 @@ void Transitions::Crossfade(int step, int interval) {
   s_.closeRequest = 0;
   const int64_t increment = std::max(step, 1);
   int64_t a = 0;
-  do {
+  // Beneath a movie only the end shows.
+  if (platform_.GameAreaTaken()) a = 257;
+  while (a <= 256) {
     CrossfadeFrame(screen_.screenSurface, screen_.previousSurface, static_cast<int>(a),
                    screen_.workSurface);
     Show(screen_.workSurface);
     if (s_.closeRequest != 0) break;
     a += increment * clock_.WaitFrames(interval);
-  } while (a <= 256);
+  }
   s_.busy = false;
   s_.animating = false;
   Show(screen_.screenSurface);

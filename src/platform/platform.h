@@ -129,6 +129,11 @@ class Platform {
   // the last flush, in one window update that costs what changed; nothing when no pixel did.
   // The engine flushes once a pass of its loops, and once a frame in its animations.
   virtual void Flush() {}
+  // A movie owns the game area while it plays: only its own picture (`owner`) reaches the
+  // window, and what the game draws meanwhile waits in the game's surfaces until the area is
+  // handed back (null).
+  void HandGameAreaTo(const Surface* owner) { gameAreaOwner_ = owner; }
+  bool GameAreaTaken() const { return gameAreaOwner_ != nullptr; }
 
   virtual void SetTitle(const std::string& utf8Title) = 0;
   virtual MessageBoxAnswer ShowMessageBox(const std::string& utf8Text,
@@ -194,8 +199,15 @@ class Platform {
   // Told when the game has nothing left to do until input arrives (headless ends early then).
   virtual void NoteIdleWithoutWork(bool) {}
 
+ protected:
+  // Whether `picture` may be shown in the game area now; every Present checks it first.
+  bool MayPresent(const Surface& picture) const {
+    return gameAreaOwner_ == nullptr || gameAreaOwner_ == &picture;
+  }
+
  private:
   bool fullScreen_ = false;
+  const Surface* gameAreaOwner_ = nullptr;
 };
 
 }  // namespace zorvel

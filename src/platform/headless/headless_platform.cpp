@@ -409,14 +409,17 @@ bool HeadlessPlatform::PollEvent(InputEvent& event) {
 }
 
 void HeadlessPlatform::Present(const Surface& gameArea) {
+  if (!MayPresent(gameArea)) return;
   batch_.Copy(gameArea, ScreenRect{0, 0, gameArea.Width(), gameArea.Height()});
 }
 
 void HeadlessPlatform::PresentRect(const Surface& gameArea, int x, int y, int w, int h) {
+  if (!MayPresent(gameArea)) return;
   batch_.Copy(gameArea, ScreenRect{x, y, w, h});
 }
 
 void HeadlessPlatform::PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) {
+  if (!MayPresent(gameArea)) return;
   for (const ScreenRect& r : rects) batch_.Copy(gameArea, r);
 }
 

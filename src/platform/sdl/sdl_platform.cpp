@@ -870,6 +870,7 @@ void SdlPlatform::Flush() {
 }
 
 void SdlPlatform::PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) {
+  if (!MayPresent(gameArea)) return;
   for (const ScreenRect& r : rects) batch_.Copy(gameArea, r);
 }
 
@@ -885,10 +886,12 @@ void SdlPlatform::MoveWindow(int x, int y) {
 }
 
 void SdlPlatform::Present(const Surface& gameArea) {
+  if (!MayPresent(gameArea)) return;
   batch_.Copy(gameArea, ScreenRect{0, 0, kGameWidth, kGameHeight});
 }
 
 void SdlPlatform::PresentRect(const Surface& gameArea, int x, int y, int w, int h) {
+  if (!MayPresent(gameArea)) return;
   batch_.Copy(gameArea, ScreenRect{x, y, w, h});
 }
 
