@@ -62,7 +62,8 @@ struct MusicHooks {
   // The main window, the settings dialog or the save/load dialog is the active window.
   // Empty: always.
   Hook<bool()> windowActive;
-  // Puts the master volume back on the output unless muted (every timer tick).
+  // Puts the output's volume in force again (every timer tick): the master, or silence while
+  // muted or, without DirectSoundGlobal, in the background.
   Hook<void()> refreshMasterVolume;
 };
 
