@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "resources/archive.h"
 #include "resources/archive_set.h"
 
@@ -182,6 +183,23 @@ void WarmGlyphs(Engine& engine) {
     return true;
   }();
   (void)warmed;
+}
+
+bool PlayPass(Engine& engine, HeadlessPlatform& platform, int pass, size_t size,
+              uint32_t& nextTick) {
+  if (pass % kClickEvery == kClickEvery - 1) engine.HandleEvent(Input(pass, size));
+  if (engine.Closed()) return false;
+  if (static_cast<int32_t>(platform.Ticks() - nextTick) >= 0) {
+    engine.Timer1Timer();
+    nextTick += Engine::kTimerInterval;
+  }
+  engine.AppIdle();
+  const EngineState& s = engine.State();
+  FUZZ_CHECK(s.callDepth >= 0 && s.callDepth <= kMaxCallDepth);
+  FUZZ_CHECK(s.scriptSize >= 0 && s.scriptSize <= kScriptBufferSize);
+  FUZZ_CHECK(s.historyLines >= 0 && s.historyLines <= kHistoryCommitted);
+  FUZZ_CHECK(s.historyLen >= 0 && s.historyLen < kHistorySlots * kHistorySlotSize);
+  return !engine.Closed();
 }
 
 }  // namespace zorvel::fuzz

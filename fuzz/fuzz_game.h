@@ -108,5 +108,10 @@ std::vector<TimedEvent> TimedClicks(uint32_t untilMs);
 // later inputs from rasterising, and from keeping memory past their end, which libFuzzer would
 // take for a leak and check by running the input again.
 void WarmGlyphs(Engine& engine);
+// One pass of the engine's loop as a fuzzed run plays it: the pass's input when it clicks, the
+// timer when due, an idle pass, and the bounds the state must keep checked after it. False once
+// the game has closed.
+bool PlayPass(Engine& engine, HeadlessPlatform& platform, int pass, size_t size,
+              uint32_t& nextTick);
 
 }  // namespace zorvel::fuzz

@@ -73,18 +73,8 @@ void PlaySlot(const uint8_t* data, size_t size) {
     FUZZ_CHECK(s.scriptPos >= 0 && s.scriptPos <= s.scriptSize);
   }
   uint32_t nextTick = platform.Ticks() + Engine::kTimerInterval;
-  for (int pass = 0; pass < kPassesAfterLoad && !engine.Closed(); ++pass) {
-    if (pass % kClickEvery == kClickEvery - 1) engine.HandleEvent(Input(pass, size));
-    if (engine.Closed()) break;
-    if (static_cast<int32_t>(platform.Ticks() - nextTick) >= 0) {
-      engine.Timer1Timer();
-      nextTick += Engine::kTimerInterval;
-    }
-    engine.AppIdle();
-    FUZZ_CHECK(s.callDepth >= 0 && s.callDepth <= kMaxCallDepth);
-    FUZZ_CHECK(s.scriptSize >= 0 && s.scriptSize <= kScriptBufferSize);
-    FUZZ_CHECK(s.historyLines >= 0 && s.historyLines <= kHistoryCommitted);
-    FUZZ_CHECK(s.historyLen >= 0 && s.historyLen < kHistorySlots * kHistorySlotSize);
+  for (int pass = 0; pass < kPassesAfterLoad; ++pass) {
+    if (!PlayPass(engine, platform, pass, size, nextTick)) break;
   }
 }
 

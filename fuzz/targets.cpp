@@ -197,18 +197,8 @@ void FuzzScript(const uint8_t* data, size_t size) {
   uint32_t nextTick = platform.Ticks() + Engine::kTimerInterval;
   int busy = 0;
   for (int pass = 0; pass < kPasses && !engine.Closed(); ++pass) {
-    if (pass % kClickEvery == kClickEvery - 1) engine.HandleEvent(Input(pass, size));
-    if (engine.Closed()) break;
-    if (static_cast<int32_t>(platform.Ticks() - nextTick) >= 0) {
-      engine.Timer1Timer();
-      nextTick += Engine::kTimerInterval;
-    }
-    engine.AppIdle();
-
+    if (!PlayPass(engine, platform, pass, size, nextTick)) break;
     const EngineState& s = engine.State();
-    FUZZ_CHECK(s.callDepth >= 0 && s.callDepth <= kMaxCallDepth);
-    FUZZ_CHECK(s.scriptSize >= 0 && s.scriptSize <= kScriptBufferSize);
-    FUZZ_CHECK(s.historyLines >= 0 && s.historyLines <= kHistoryCommitted);
     if (Busy(s) && ++busy >= kMaxBusyPasses) break;
     // Once the script has run off its end nothing new can happen but clicks on an ended game.
     if (Ended(s) && s.waitKind == 0 && s.sleepCount == 0 && !s.startPending) break;
