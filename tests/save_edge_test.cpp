@@ -22,6 +22,22 @@
 namespace zorvel::test {
 namespace {
 
+// Runs `body` with a file-size limit below a slot's size, so every slot write fails (even for
+// root) while the small global data and settings still fit. False when the limit cannot be set.
+template <class Body>
+bool UnderSmallFileLimit(Body body) {
+  rlimit old{};
+  if (getrlimit(RLIMIT_FSIZE, &old) != 0) return false;
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 100000;
+  const bool limited = setrlimit(RLIMIT_FSIZE, &small) == 0;
+  if (limited) body();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  return limited;
+}
+
 constexpr char kConfig[] = "MAKER_REG:Software\\Zorvel\\Test\nGAME_ID:test\n";
 constexpr char kThreePages[] = "!V001=1\nいち▼\n!V001=2\nに▼\n!V001=3\nさん▼\n@sleep -1\n";
 
@@ -165,16 +181,12 @@ TEST_F(SaveEdgeTest, FailedWriteKeepsTheOldSlotAndTheGameGoesOn) {
 
   // A file-size limit below the slot size makes every slot write fail, even for root; the
   // global data and the settings are small enough to be written.
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = 100000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool overOld = Games().SaveGame(1, true);
-  const bool intoNew = Games().SaveGame(2, true);
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  bool overOld = true;
+  bool intoNew = true;
+  ASSERT_TRUE(UnderSmallFileLimit([&] {
+    overOld = Games().SaveGame(1, true);
+    intoNew = Games().SaveGame(2, true);
+  }));
 
   EXPECT_FALSE(overOld);
   EXPECT_FALSE(intoNew);
@@ -357,15 +369,8 @@ TEST_F(SaveEdgeTest, FailedWriteIsNotAnnouncedAndSyncsNothing) {
   const std::vector<uint8_t> globalBefore = ReadWholeFile(global).value();
   State().vars.E.Set(6);
 
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = 100000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool saved = Games().SaveGame(3, false);
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  bool saved = true;
+  ASSERT_TRUE(UnderSmallFileLimit([&] { saved = Games().SaveGame(3, false); }));
 
   EXPECT_FALSE(saved);
   EXPECT_EQ(s.engine().Audio().Device().Label(0), "");
