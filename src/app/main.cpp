@@ -58,7 +58,7 @@ void Usage(FILE* to) {
                "     (Enter Space Escape Tab Backspace Up Down Left Right Shift Ctrl F1..F12,\n"
                "      PrintScreen, a letter or a digit)\n"
                "  MS pad BUTTON [down|up]   (a b x y up down lb rt start)\n"
-               "  MS text TEXT   MS fullscreen   MS focus on|off\n"
+               "  MS text TEXT   MS compose [TEXT]   MS fullscreen   MS focus on|off\n"
                "  MS screenshot FILE   MS dump FILE\n"
                "\n"
                "exit codes:\n"

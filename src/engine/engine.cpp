@@ -96,6 +96,14 @@ Engine::Engine(Platform& platform, EngineOptions options)
                  frameClock_, platform, backlog_.Ring(), MakeSaveGameHooks()),
       saves_(s_, ui_, saveGames_,
              SaveScreenHooks{[this](uint32_t& nextTick) { return ModalPass(nextTick); }}),
+      settingsDialog_(ui_, platform.Settings(), settingsWhere_, settings_, config_,
+                      MakeSettingsDialogHooks()),
+      nameEntry_(s_, ui_, platform.Settings(), settingsWhere_, settings_, config_,
+                 NameEntryHooks{[this](uint32_t& nextTick) { return ModalPass(nextTick); }}),
+      playlistName_(ui_,
+                    SmallDialogHooks{[this](uint32_t& nextTick) { return ModalPass(nextTick); }}),
+      choicePresets_(s_, ui_, config_,
+                     SmallDialogHooks{[this](uint32_t& nextTick) { return ModalPass(nextTick); }}),
       ui_(platform),
       input_(MakePlayerInput()) {
   flow_.Register(commands_);
@@ -107,6 +115,7 @@ Engine::Engine(Platform& platform, EngineOptions options)
   sound_.Register(commands_);
   music_.Register(commands_);
   movie_.Register(commands_);
+  nameEntry_.Register(commands_);
   // The surfaces exist from the start so that even a run that ends early has a picture.
   screen_.CreateSurfaces();
   loader_.SetUnlockHook([this](const std::string& name) { recollection_.UnlockScene(name); });
@@ -273,6 +282,23 @@ SaveGameHooks Engine::MakeSaveGameHooks() {
       .windowStale = [this] { s_.windowPictureValid = false; },
       .directory = [this] { return globalData_.Directory(); },
       .now = [] { return LocalTimeNow(); }};
+}
+
+SettingsDialogHooks Engine::MakeSettingsDialogHooks() {
+  return SettingsDialogHooks{
+      .modalPass = [this](uint32_t& nextTick) { return ModalPass(nextTick); },
+      .masterVolume = [this] { return sound_.MasterVolume(); },
+      .setMasterVolume = [this](int centibels) { sound_.SetMasterVolume(centibels); },
+      .applyVolumes =
+          [this] {
+            // A fade keeps its own level; otherwise the music takes the new volume now.
+            if (s_.fadeLevel == 0) s_.musicVolume = settings_.Vol3;
+            sound_.ApplyVolumes();
+          },
+      .playSampleVoice = [this] { sound_.PlaySound(Sound::kSampleVoice); },
+      .applyMusicSwitch = [this] { music_.ApplyMusicSwitch(); },
+      .rebuildGlyphs = [this] { LoadFont(); },
+      .fontFamilies = [] { return InstalledFontFamilies(); }};
 }
 
 QuickBarHooks Engine::MakeQuickBarHooks() {

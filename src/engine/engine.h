@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,9 @@
 #include "audio/music.h"
 #include "audio/sound.h"
 #include "core/engine_state.h"
+#include "dialogs/name_entry_dialog.h"
 #include "dialogs/settings_dialog.h"
+#include "dialogs/small_dialogs.h"
 #include "extras/extras.h"
 #include "graphics/effects.h"
 #include "graphics/frame_clock.h"
@@ -117,6 +120,16 @@ class Engine : public ScriptHost {
   const Layers& LayerState() const { return layers_; }
   const Screen& Surfaces() const { return screen_; }
   Expressions& Expr() { return expressions_; }
+  SettingsDialog& SettingsScreen() { return settingsDialog_; }
+  NameEntryDialog& NameEntry() { return nameEntry_; }
+  PlaylistNameDialog& PlaylistNaming() { return playlistName_; }
+  ChoicePresetDialog& ChoicePresets() { return choicePresets_; }
+
+  // The playlist naming dialog over the current name (Shift-JIS): the new name, at most 30
+  // bytes and never a split character, or nothing when the player cancelled.
+  std::optional<std::string> AskPlaylistName(const std::string& sjisCurrent) {
+    return playlistName_.AskPlaylistName(sjisCurrent);
+  }
 
   // ScriptHost.
   void OutputChar(const char* bytes, int advance) override;
@@ -153,6 +166,7 @@ class Engine : public ScriptHost {
   QuickBarHooks MakeQuickBarHooks();
   SaveGameHooks MakeSaveGameHooks();
   SoundHooks MakeSoundHooks();
+  SettingsDialogHooks MakeSettingsDialogHooks();
   // The message font from the settings (face, size, bold), with its common glyphs cached.
   void LoadFont();
   // The window at the stored place, kept on the desktop.
@@ -222,6 +236,9 @@ class Engine : public ScriptHost {
   SaveGames saveGames_;
   SaveScreens saves_;
   SettingsDialog settingsDialog_;
+  NameEntryDialog nameEntry_;
+  PlaylistNameDialog playlistName_;
+  ChoicePresetDialog choicePresets_;
   UiLayer ui_;
   PlayerInput input_;
   // When the main loop's next timer tick is due (0 before Run starts).

@@ -5,8 +5,9 @@
 namespace zorvel {
 
 PlayerInput Engine::MakePlayerInput() {
-  InputScreens screens{choices_,      backlog_,   hidden_, quickBar_, clickMap_,      gallery_,
-                       recollection_, staffRoll_, tree_,   saves_,    settingsDialog_};
+  InputScreens screens{choices_,  backlog_, hidden_,         quickBar_,
+                       clickMap_, gallery_, recollection_,   staffRoll_,
+                       tree_,     saves_,   settingsDialog_, choicePresets_};
   return PlayerInput(
       s_, settings_, platform_, ui_, screens,
       InputHooks{

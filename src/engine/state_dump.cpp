@@ -153,6 +153,7 @@ std::string Engine::DumpState(int exitCode) const {
       .Bool("toolbarLocked", s.toolbarLocked)
       .Number("hoverButton", quickBar_.HoverButton())
       .Number("questionAnswer", quickBar_.Answer())
+      .String("dialog", ui_.DialogName())
       .EndObject();
 
   j.BeginObject("vars");

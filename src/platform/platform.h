@@ -70,6 +70,7 @@ struct InputEvent {
     kToggleFullScreen,  // Alt+Enter
     kOpenMenu,          // a controller's Start: the right-click menu wherever the pointer is
     kFocus,             // the window gained (delta 1) or lost (delta 0) the keyboard focus
+    kTextEditing,       // an input method's composition so far (text, UTF-8; empty: none)
   };
   Kind kind = Kind::kMouseMove;
   // Game-area coordinates (0..799, 0..599). The tool bar strip above the game area has y from
@@ -159,6 +160,14 @@ class Platform {
   // Leaving it restores the window exactly, its size and place included.
   virtual void SetFullScreen(bool on) { fullScreen_ = on; }
   virtual bool FullScreen() const { return fullScreen_; }
+  // Where the text field that has the keyboard lies, in the interface layer's frame
+  // coordinates: an input method opens its candidate window there.
+  virtual void SetTextInputRect(int x, int y, int w, int h) {
+    (void)x;
+    (void)y;
+    (void)w;
+    (void)h;
+  }
   // Moves the pointer to a game-area position; the resulting mouse move arrives as an event.
   virtual void WarpMouse(int x, int y) {
     (void)x;

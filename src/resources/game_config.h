@@ -34,6 +34,9 @@ struct GameConfig {
           CLICK_WAIT_PAT = 0, CLICK_WAIT_TIMING = 0;
   int32_t VXD_GRA = 0, VXD_GJP = 0, VXD_GDT = 0, VXD_WAV = 0, VXD_OGG = 0, VXD_SE = 0, VXD_ANIM = 0;
   int32_t VOLUME1 = 0, VOLUME2 = 0, VOLUME3 = 0, VOLUME4 = 0;
+  // The choice-preset dialog's captions, which are the game's own words: the window's, and for
+  // each of the three kinds of choice "caption,answer 1,answer 2". Empty: neutral captions.
+  std::string CHOICE_PRESET_TITLE, CHOICE_PRESET1, CHOICE_PRESET2, CHOICE_PRESET3;
   std::array<SpeakerColour, kSpeakerEntries> speakers{};
 
   // The colour of a speaker line's name among entries 1 to 59, or nullptr.

@@ -6,7 +6,8 @@ void SaveScreens::OpenSaveLoadDialog(int mode) {
   if (dialog_.IsOpen()) return;
   s_.interpreterOn = false;
   dialog_.Open(mode);
-  ui_.OpenDialog([this] { return dialog_.Build(); });
+  ui_.OpenDialog([this] { return dialog_.Build(); },
+                 [mode] { return std::string(mode == 0 ? "saveload/load" : "saveload/save"); });
   uint32_t nextTick = 0;
   while (ui_.DialogOpen()) {
     const bool goOn = hooks_.modalPass(nextTick);

@@ -363,6 +363,28 @@ const CandidateList& Candidates(std::string_view utf8Name, bool bold) {
 
 }  // namespace
 
+std::vector<std::string> InstalledFontFamilies() {
+  std::vector<std::string> families;
+  if (!FontconfigReady()) return families;
+  FcPattern* pattern = FcPatternCreate();
+  FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+  FcFontSet* set = FcFontList(nullptr, pattern, objects);
+  if (set != nullptr) {
+    for (int i = 0; i < set->nfont; ++i) {
+      FcChar8* family = nullptr;
+      // A face may carry its family name in several languages: each is a name a player knows.
+      for (int n = 0; FcPatternGetString(set->fonts[i], FC_FAMILY, n, &family) == FcResultMatch;
+           ++n) {
+        families.emplace_back(reinterpret_cast<const char*>(family));
+      }
+    }
+    FcFontSetDestroy(set);
+  }
+  FcObjectSetDestroy(objects);
+  FcPatternDestroy(pattern);
+  return families;
+}
+
 JapaneseFaceFile FindJapaneseFace(std::string_view utf8Family) {
   const CandidateList& tries = Candidates(utf8Family, false);
   const auto isFallback = [&](const Candidate& c) {

@@ -79,6 +79,10 @@ struct JapaneseFaceFile {
 };
 JapaneseFaceFile FindJapaneseFace(std::string_view utf8Family);
 
+// The family names of the installed faces (UTF-8), in fontconfig's order, each face's names in
+// every language it gives them.
+std::vector<std::string> InstalledFontFamilies();
+
 struct FontChoice {
   enum class How {
     kWindowsAlias,  // the name was a Windows face; its IPA stand-in is installed

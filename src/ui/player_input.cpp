@@ -16,8 +16,8 @@ constexpr int kQuestionQuickLoad = 1;
 constexpr int kQuestionTitle = 3;
 
 constexpr const char* kPopupLabels[kPopupItemCount] = {
-    "自動再生", "早送", "回顧（ログ）", "窓消", "直前の音声を再生", "即読",
-    "即書",     "読込", "記録",         "設定", "表紙へ戻る",       "終了"};
+    "自動再生", "早送", "回顧（ログ）", "窓消", "直前の音声を再生", "即読", "即書", "読込",
+    "記録",     "設定", "表紙へ戻る",   "終了", "選択肢の設定"};
 constexpr const char* kQuitMenuLabels[] = {"タイトルへ戻る", "ゲーム終了", "シーンスキップ",
                                            "回想モード終了"};
 
@@ -181,8 +181,8 @@ void PlayerInput::OpenLoadList() {
 }
 
 void PlayerInput::ShowSettings() {
-  screens_.settingsDialog.ShowModal();
-  screens_.quickBar.ApplySettings();
+  // The window and the glyphs are rebuilt only when the dialog changed how they look.
+  screens_.quickBar.ApplySettings(screens_.settingsDialog.ShowModal());
 }
 
 void PlayerInput::AskTitleQuestion() {
@@ -438,6 +438,9 @@ void PlayerInput::RunPopupItem(int item) {
     case kPopupQuit:
       hooks_.closeWindow();
       return;
+    case kPopupChoicePresets:
+      screens_.choicePresets.ShowModal();
+      break;
     default:
       return;
   }

@@ -17,6 +17,7 @@
 #include "core/engine_state.h"
 #include "core/hook.h"
 #include "dialogs/settings_dialog.h"
+#include "dialogs/small_dialogs.h"
 #include "extras/extras.h"
 #include "platform/platform.h"
 #include "resources/settings.h"
@@ -39,6 +40,7 @@ struct InputScreens {
   SelectionTree& tree;
   SaveScreens& saves;
   SettingsDialog& settingsDialog;
+  ChoicePresetDialog& choicePresets;
 };
 
 // What input asks of the engine.
@@ -72,6 +74,7 @@ enum PopupItem {
   kPopupSettings,
   kPopupTitle,
   kPopupQuit,
+  kPopupChoicePresets,
   kPopupItemCount
 };
 

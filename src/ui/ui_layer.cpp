@@ -19,6 +19,7 @@ namespace zorvel {
 namespace {
 
 constexpr float kFontPixels = 14.0f;
+constexpr float kDialogFontPixels = 12.0f;
 constexpr float kButtonWidth = 60.0f;
 constexpr float kButtonHeight = 20.0f;
 constexpr float kMenuRowHeight = 20.0f;
@@ -44,6 +45,7 @@ int KeyIndex(Key key, char ch) {
 struct SharedAtlas {
   ImFontAtlas atlas;
   ImFont* font = nullptr;
+  ImFont* dialogFont = nullptr;  // the dialogs' smaller size
   bool japanese = false;
   ImVector<ImWchar> ranges;
 };
@@ -76,6 +78,10 @@ SharedAtlas& Atlas() {
       void* bytes = const_cast<uint8_t*>(face.bytes.data());
       shared->font = atlas.AddFontFromMemoryTTF(bytes, static_cast<int>(face.bytes.size()),
                                                 kFontPixels, &config, shared->ranges.Data);
+      // Rasterised at its own size: scaled down from the larger one, kanji lose their strokes.
+      shared->dialogFont =
+          atlas.AddFontFromMemoryTTF(bytes, static_cast<int>(face.bytes.size()), kDialogFontPixels,
+                                     &config, shared->ranges.Data);
     }
     if (shared->font != nullptr && atlas.Build()) {
       shared->japanese = true;
@@ -86,6 +92,7 @@ SharedAtlas& Atlas() {
       ImFontConfig config;
       config.SizePixels = kFontPixels;
       shared->font = atlas.AddFontDefault(&config);
+      shared->dialogFont = shared->font;
       atlas.Build();
       LogMessage(face.file.empty()
                      ? "interface: no installed face covers Japanese; labels may show as boxes "
@@ -182,6 +189,9 @@ struct UiLayer::State {
   std::optional<MessageBoxAnswer> boxAnswer;
 
   std::function<bool()> dialog;
+  std::function<std::string()> describeDialog;
+  std::string composition;
+  std::array<int, 4> textInputRect{-1, -1, -1, -1};
 
   // Keys held when a menu, box or dialog last opened, until they are let go: their press
   // belongs to what came before, so neither their repeats nor their release reach the widgets.
@@ -230,6 +240,10 @@ UiLayer::UiLayer(Platform& platform) : platform_(platform), state_(new State) {
 UiLayer::~UiLayer() {
   ImGui::DestroyContext(context_);
   delete state_;
+}
+
+ImFont* UiLayer::DialogFont() const {
+  return state_->atlas->dialogFont;
 }
 
 bool UiLayer::HasJapaneseFace() const {
@@ -334,12 +348,14 @@ void UiLayer::OpenMessageBox(const std::string& utf8Text, const std::string& utf
   s.dirty = true;
 }
 
-void UiLayer::OpenDialog(std::function<bool()> build) {
+void UiLayer::OpenDialog(std::function<bool()> build, std::function<std::string()> describe) {
   {
     ContextScope scope(context_);
     ForgetHeldInput();
   }
   state_->dialog = std::move(build);
+  state_->describeDialog = std::move(describe);
+  state_->composition.clear();
   state_->dirty = true;
   state_->framesLeft = std::max(state_->framesLeft, 2);
 }
@@ -352,6 +368,27 @@ void UiLayer::CloseDialog() {
 
 bool UiLayer::DialogOpen() const {
   return static_cast<bool>(state_->dialog);
+}
+
+std::string UiLayer::DialogName() const {
+  if (!state_->dialog) return {};
+  return state_->describeDialog ? state_->describeDialog() : std::string("dialog");
+}
+
+const std::string& UiLayer::Composition() const {
+  return state_->composition;
+}
+
+void UiLayer::SetTextInputRect(float x, float y, float w, float h) {
+  const std::array<int, 4> r{static_cast<int>(x), static_cast<int>(y), static_cast<int>(w),
+                             static_cast<int>(h)};
+  if (r == state_->textInputRect) return;
+  state_->textInputRect = r;
+  platform_.SetTextInputRect(r[0], r[1], r[2], r[3]);
+}
+
+void UiLayer::RenderNow() {
+  Render(platform_.Ticks(), true);
 }
 
 bool UiLayer::MessageBoxOpen() const {
@@ -496,6 +533,12 @@ bool UiLayer::Feed(const InputEvent& event) {
         return modal;
       }
       io.AddInputCharactersUTF8(event.text.c_str());
+      // Committed text ends the composition it came from.
+      s.composition.clear();
+      s.framesLeft = std::max(s.framesLeft, 2);
+      return modal;
+    case InputEvent::Kind::kTextEditing:
+      s.composition = event.text;
       s.framesLeft = std::max(s.framesLeft, 2);
       return modal;
     case InputEvent::Kind::kFocus:

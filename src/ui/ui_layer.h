@@ -77,8 +77,16 @@ class UiLayer {
 
   // A modal dialog: `build` makes its window and widgets with ImGui calls each frame and returns
   // false once the dialog has closed. While it is open every press, key and wheel goes to it.
-  void OpenDialog(std::function<bool()> build);
+  // `describe` names the dialog and the page it shows, for the state dump.
+  void OpenDialog(std::function<bool()> build, std::function<std::string()> describe = {});
   bool DialogOpen() const;
+  // "" when no dialog is open.
+  std::string DialogName() const;
+  // What an input method is composing now (UTF-8), shown by the field that has the keyboard.
+  const std::string& Composition() const;
+  // The field that has the keyboard, in frame coordinates, for the input method's candidate
+  // window; passed on to the platform when it moves.
+  void SetTextInputRect(float x, float y, float w, float h);
   // Takes the dialog down at once (its owner closed it between frames).
   void CloseDialog();
   // Where the game area's top-left lies in the frame (dialogs place themselves over it).
@@ -88,10 +96,14 @@ class UiLayer {
   // last one (input, a change of the tool bar or layout, an open menu or box), or when forced.
   // `nowMs` drives ImGui's clock.
   void Render(uint32_t nowMs, bool force = false);
+  // A frame at once, at the platform's time (a dialog just closed).
+  void RenderNow();
 
   // False when no face covering Japanese was found: the layer still works, with ImGui's own
   // face (labels may then show as boxes); the reason went to the log once.
   bool HasJapaneseFace() const;
+  // The face of the dialogs' text, at 12 pixels.
+  ImFont* DialogFont() const;
 
  private:
   struct State;

@@ -162,6 +162,15 @@ bool ParseEvents(const std::string& text, std::vector<TimedEvent>& out, std::str
       out.push_back(e);
       continue;
     }
+    if (verb == "compose") {
+      // An input method's composition so far; without text, the composition ends.
+      const size_t at = line.find(w[1]) + w[1].size();
+      const size_t start = line.find_first_not_of(" \t", at);
+      in.kind = InputEvent::Kind::kTextEditing;
+      in.text = start == std::string::npos ? std::string() : line.substr(start);
+      out.push_back(e);
+      continue;
+    }
     if (verb == "fullscreen") {
       in.kind = InputEvent::Kind::kToggleFullScreen;
       out.push_back(e);

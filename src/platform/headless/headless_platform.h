@@ -118,6 +118,9 @@ class HeadlessPlatform : public Platform {
   void MoveWindow(int x, int y) override { windowPositions_.emplace_back(x, y); }
   // The pointer is moved as asked and the move arrives as the window system would send it.
   void WarpMouse(int x, int y) override;
+  void SetTextInputRect(int x, int y, int w, int h) override { textInputRect_ = {x, y, w, h}; }
+  // Where the last text field with the keyboard asked the input method to show its candidates.
+  ScreenRect TextInputRect() const { return textInputRect_; }
   bool InputExhausted() override { return next_ >= events_.size(); }
   const std::vector<std::pair<int, int>>& PointerWarps() const { return warps_; }
   void SetFullScreen(bool on) override;
@@ -138,6 +141,7 @@ class HeadlessPlatform : public Platform {
   std::optional<uint32_t> runMs_;
   std::optional<uint32_t> quietSince_;
   std::function<void(const std::string&)> dumpHandler_;
+  ScreenRect textInputRect_;
   void PullAudio(uint32_t ms);
   void WriteScreenshot(const std::string& file);
 

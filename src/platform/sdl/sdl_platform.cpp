@@ -495,6 +495,15 @@ void SdlPlatform::Translate(const SDL_Event& event) {
       pending_.push_back(text);
       break;
     }
+    case SDL_TEXTEDITING: {
+      // The composition so far, shown by the field until the input method commits it.
+      InputEvent editing;
+      editing.kind = InputEvent::Kind::kTextEditing;
+      editing.text = CleanUtf8(event.edit.text);
+      editing.delta = event.edit.start;
+      pending_.push_back(editing);
+      break;
+    }
     case SDL_CONTROLLERDEVICEADDED:
     case SDL_CONTROLLERDEVICEREMOVED:
     case SDL_CONTROLLERBUTTONDOWN:
@@ -680,6 +689,28 @@ SdlPlatform::FramePoint SdlPlatform::WindowToFrame(int windowX, int windowY) con
   const SDL_Rect picture = PictureRect(outputWidth, outputHeight, FrameHeight());
   return FramePoint{static_cast<int>(std::floor((px - picture.x) * kFrameWidth / picture.w)),
                     static_cast<int>(std::floor((py - picture.y) * FrameHeight() / picture.h))};
+}
+
+void SdlPlatform::SetTextInputRect(int x, int y, int w, int h) {
+  int windowWidth = 0;
+  int windowHeight = 0;
+  int outputWidth = 0;
+  int outputHeight = 0;
+  if (!OutputSize(outputWidth, outputHeight)) return;
+  SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
+  if (windowWidth <= 0 || windowHeight <= 0) return;
+  // Frame pixels to window points, through the scaled and letterboxed picture.
+  const SDL_Rect picture = PictureRect(outputWidth, outputHeight, FrameHeight());
+  const double sx = static_cast<double>(picture.w) / kFrameWidth;
+  const double sy = static_cast<double>(picture.h) / FrameHeight();
+  const double toPointsX = static_cast<double>(windowWidth) / outputWidth;
+  const double toPointsY = static_cast<double>(windowHeight) / outputHeight;
+  SDL_Rect rect;
+  rect.x = static_cast<int>((picture.x + x * sx) * toPointsX);
+  rect.y = static_cast<int>((picture.y + y * sy) * toPointsY);
+  rect.w = std::max(1, static_cast<int>(w * sx * toPointsX));
+  rect.h = std::max(1, static_cast<int>(h * sy * toPointsY));
+  SDL_SetTextInputRect(&rect);
 }
 
 void SdlPlatform::WarpMouse(int x, int y) {

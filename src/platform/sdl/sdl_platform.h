@@ -44,6 +44,7 @@ class SdlPlatform : public Platform {
   void SetFullScreen(bool fullScreen) override;
   bool FullScreen() const override;
   void WarpMouse(int x, int y) override;
+  void SetTextInputRect(int x, int y, int w, int h) override;
 
   uint32_t Ticks() override;
   void Sleep(uint32_t ms) override;
