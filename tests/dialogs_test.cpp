@@ -290,6 +290,23 @@ TEST_F(DialogsTest, MusicSwitchStopsAndRestarts) {
   EXPECT_EQ(Stored("BGM_ENA"), "1");
 }
 
+// The face chosen in the combo box is stored and the glyphs come from it at once.
+TEST_F(DialogsTest, FontComboStoresTheFaceAndRebuildsTheGlyphs) {
+  Session& s = Play(kPage, "Seen=0\n", "", 800);
+  std::vector<std::string> faces;
+  std::string requested;
+  Do(s,
+     "100 key c\n300 click " + Tab(2) + "\n400 click " + At(250, 46) + "\n500 click " +
+         At(250, 86) + "\n600 dump -\n700 click " + kClose + "\n",
+     900, [&] {
+       faces = s.engine().SettingsScreen().FontFaces();
+       requested = s.engine().MessageFont().Choice().requested;
+     });
+  if (faces.size() < 2) GTEST_SKIP() << "fewer than two Japanese faces installed";
+  EXPECT_EQ(Stored("FontName"), faces[1]);
+  EXPECT_EQ(requested, faces[1]);
+}
+
 // The font combo offers the installed faces with a two-byte character in their name.
 TEST(SettingsDialogFaces, OnlyNamesWithATwoByteCharacterOnce) {
   const std::vector<std::string> faces = SettingsDialog::QualifyingFaces(

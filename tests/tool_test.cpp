@@ -452,7 +452,7 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   const RunResult r = Run({"build-game", demo, P("game")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string g = P("game");
-  EXPECT_EQ(r.out, "built " + g + "/vx_data.kpz: 5 scripts\nbuilt " + g +
+  EXPECT_EQ(r.out, "built " + g + "/vx_data.kpz: 6 scripts\nbuilt " + g +
                        "/vx_gra.kpz: 21 pictures\nbuilt " + g +
                        "/vx_se0.kpz: 8 sound effects\nbuilt " + g +
                        "/vx_se2.kpz: 1 looping sound effect\nbuilt " + g +
@@ -464,7 +464,7 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   ASSERT_TRUE(archive.Open(P("game/vx_data.kpz"), IndexLayout::kA));
   std::vector<std::string> names;
   for (const ArchiveEntry& e : archive.Entries()) names.push_back(e.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"_CONFIG", "MAIN", "STITLE", "SUB", "TOUR"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"_CONFIG", "MAIN", "NAMES", "STITLE", "SUB", "TOUR"}));
 
   std::vector<uint8_t> stored;
   ASSERT_TRUE(archive.Read(archive.Find("_config"), stored));
@@ -482,7 +482,7 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   EXPECT_EQ(parsed.FindSpeaker(Sjis("あおい"))->r, 255);
 
   // Each script survives the trip: archive entry -> script-decode -> the demo source.
-  for (const char* script : {"main", "sub", "tour"}) {
+  for (const char* script : {"main", "sub", "tour", "names"}) {
     ASSERT_TRUE(archive.Read(archive.Find(script), stored));
     WriteBytes(Path("entry"), std::string(stored.begin(), stored.end()));
     ASSERT_EQ(Run({"script-decode", P("entry"), P("back.txt")}).exitCode, 0);

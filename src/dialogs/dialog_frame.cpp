@@ -37,7 +37,8 @@ ImVec2 BeginDialogWindow(ImFont* font, const char* utf8Title, const char* id, fl
   y = std::clamp(y, 0.0f, std::max(0.0f, io.DisplaySize.y - clientHeight - titleBar));
   ImGui::SetNextWindowPos(ImVec2(x, y));
   ImGui::SetNextWindowSize(ImVec2(clientWidth, clientHeight + titleBar));
-  ImGui::SetNextWindowFocus();
+  // Kept in front of the game's furniture, but not over its own drop-down lists.
+  if (!ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId)) ImGui::SetNextWindowFocus();
   ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
   const std::string title = std::string(utf8Title) + "###" + id;
   ImGui::Begin(title.c_str(), closeBox,
