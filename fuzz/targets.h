@@ -55,4 +55,13 @@ void FuzzSlotFile(const uint8_t* data, size_t size);
 // The bytes are a "save0.dat" that the global data is synchronised with.
 void FuzzGlobalFile(const uint8_t* data, size_t size);
 
+// The bytes are a roll script, played by `roll` on a virtual clock.
+void FuzzRollScript(const uint8_t* data, size_t size);
+// The bytes are the decoded "endroll" script, played by `special 5`.
+void FuzzEndRoll(const uint8_t* data, size_t size);
+// The bytes are the decoded "sroll" script, played by `sroll`.
+void FuzzScrollRoll(const uint8_t* data, size_t size);
+// The bytes are the decoded "sys_seltree" script; every tree is opened and pointed at.
+void FuzzSelectionTree(const uint8_t* data, size_t size);
+
 }  // namespace zorvel::fuzz

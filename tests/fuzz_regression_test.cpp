@@ -40,6 +40,10 @@ const Target kTargets[] = {
     {"ogg", zorvel::fuzz::FuzzOgg},
     {"slot_file", zorvel::fuzz::FuzzSlotFile},
     {"global_file", zorvel::fuzz::FuzzGlobalFile},
+    {"roll_script", zorvel::fuzz::FuzzRollScript},
+    {"end_roll", zorvel::fuzz::FuzzEndRoll},
+    {"scroll_roll", zorvel::fuzz::FuzzScrollRoll},
+    {"selection_tree", zorvel::fuzz::FuzzSelectionTree},
 };
 
 // Test listings show the target's name, not the bytes of the struct.

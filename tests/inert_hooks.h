@@ -4,6 +4,8 @@
 #pragma once
 
 #include "audio/music.h"
+#include "extras/selection_tree.h"
+#include "extras/staff_roll.h"
 #include "graphics/layers.h"
 #include "graphics/message_window.h"
 #include "graphics/transitions.h"
@@ -75,6 +77,27 @@ inline BacklogHooks InertBacklogHooks() {
                       .buildWindowPicture = Inert{},
                       .drawSpeakerName = Inert{},
                       .updateScreen = Inert{}};
+}
+
+inline StaffRollHooks InertStaffRollHooks() {
+  return StaffRollHooks{
+      .processMessages = [] { return true; },
+      .loadConfigScript = [](const char*) -> const std::vector<uint8_t>* { return nullptr; },
+      .loadPicture = Inert{},
+      .music = Inert{},
+      .updateToolbar = Inert{},
+      .sepiaFade = Inert{}};
+}
+
+inline SelectionTreeHooks InertSelectionTreeHooks() {
+  return SelectionTreeHooks{
+      .loadConfigScript = [](const char*) -> const std::vector<uint8_t>* { return nullptr; },
+      .loadPicture = Inert{},
+      .closeMessageWindow = Inert{},
+      .loadScript = Inert{},
+      .gotoLabel = Inert{},
+      .resetWaits = Inert{},
+      .restoreTextColour = Inert{}};
 }
 
 }  // namespace zorvel::test

@@ -530,7 +530,7 @@ TEST_F(ToolTest, BuiltDemoPlaysToTheEnd) {
   // Skipping as a player holding Ctrl does: unread passages stop it, so it is taken up again.
   // A choice stops it too: the pointer is run down the screen until an entry lights, and that
   // entry is taken.
-  for (int ms = 0; ms < 30000; ms += 100) {
+  for (int ms = 0; ms < 60000; ms += 100) {
     if (s.state().interactionMode != 0) {
       for (int y = 0; y < 600; y += 5) {
         zorvel::InputEvent e;

@@ -587,6 +587,51 @@ def auto_meter():
     write_png("AUTO_BAR", c.w, c.h, c.px)
 
 
+def tree_pictures():
+    """The selection tree's pictures, colour above mask: sys_tree_root(2) (286 x 40, the root
+    box and the first box of a second column), sys_tree_branch(2) (188 x 40, a branch with the
+    tree's line reaching in from the left) and sys_tree_title0, the menu's heading. Captions are
+    white on the plain boxes and red on the lit ones, which are light so that red reads."""
+    for name, w, lit in (("sys_tree_root", 286, False), ("sys_tree_root2", 286, True),
+                         ("sys_tree_branch", 188, False), ("sys_tree_branch2", 188, True)):
+        h = 40
+        col = Canvas(w, h)
+        mask = Canvas(w, h)
+        left = 14 if w == 188 else 0
+        if left:
+            # The tree's line: from the box's left edge towards the column it hangs from.
+            col.rect(0, 18, left + 2, 21, GOLD)
+            mask.rect(0, 18, left + 2, 21, grey(255))
+        if lit:
+            fill = gradient((250, 236, 200), (236, 206, 150), 2, h - 4)
+            border = GOLD
+        else:
+            fill = gradient((40, 58, 120), (16, 24, 60), 2, h - 4)
+            border = (120, 140, 210)
+        framed(col, left, 2, w, h - 4, 8, border, fill, 2)
+        round_rect(mask, left, 2, w, h - 4, 8, grey(235 if not lit else 255))
+        stacked(name, col, mask)
+    w, h = 240, 48
+    col = Canvas(w, h)
+    mask = Canvas(w, h)
+    text = "SELECT"
+    scale = 4
+    x = 12
+    for ch in text:
+        rows = GLYPHS[ch].split("|")
+        for dy, row in enumerate(rows):
+            for dx, bit in enumerate(row):
+                if bit == "#":
+                    col.rect(x + dx * scale, 10 + dy * scale, x + (dx + 1) * scale,
+                             10 + (dy + 1) * scale, GOLD)
+                    mask.rect(x + dx * scale - 1, 9 + dy * scale, x + (dx + 1) * scale + 1,
+                              11 + (dy + 1) * scale, grey(255))
+        x += (len(rows[0]) + 1) * scale
+    col.rect(12, 42, x, 44, (120, 140, 210))
+    mask.rect(12, 42, x, 44, grey(200))
+    stacked("sys_tree_title0", col, mask)
+
+
 if __name__ == "__main__":
     click_wait()
     choice_boxes()
@@ -594,6 +639,7 @@ if __name__ == "__main__":
     backlog_pictures()
     quick_bar()
     auto_meter()
+    tree_pictures()
     sky()
     town()
     night()

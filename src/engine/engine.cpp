@@ -92,6 +92,8 @@ Engine::Engine(Platform& platform, EngineOptions options)
               HiddenWindowHooks{[this] { UpdateToolbar(); }, [this] { quickBar_.DrawQuickBar(); },
                                 [this] { sound_.StopVoice(); },
                                 [this](bool muted) { muted ? sound_.Mute() : sound_.Unmute(); }}),
+      staffRoll_(s_, screen_, systemText_, platform, MakeStaffRollHooks()),
+      tree_(s_, screen_, font_, platform, MakeSelectionTreeHooks()),
       saveGames_(s_, screen_, config_, settings_, platform.Settings(), settingsWhere_, systemText_,
                  frameClock_, platform, backlog_.Ring(), MakeSaveGameHooks()),
       saves_(s_, ui_, saveGames_,
@@ -116,6 +118,8 @@ Engine::Engine(Platform& platform, EngineOptions options)
   music_.Register(commands_);
   movie_.Register(commands_);
   nameEntry_.Register(commands_);
+  staffRoll_.Register(commands_);
+  tree_.Register(commands_);
   // The surfaces exist from the start so that even a run that ends early has a picture.
   screen_.CreateSurfaces();
   loader_.SetUnlockHook([this](const std::string& name) { recollection_.UnlockScene(name); });
@@ -217,6 +221,7 @@ void Engine::Start() {
   gallery_.CreatePictureList();
   gallery_.ReadConfiguration("VIEW_1");
   recollection_.ReadRecollectionList();
+  tree_.ReadTrees();
   cursors_.LoadCursors();
 }
 
@@ -344,6 +349,44 @@ QuickBarHooks Engine::MakeQuickBarHooks() {
       .loadScript = [this](const char* name) { return loader_.LoadScript(name, kLoadStory); }};
 }
 
+StaffRollHooks Engine::MakeStaffRollHooks() {
+  return StaffRollHooks{
+      .processMessages = [this] { return RollPass(); },
+      .loadConfigScript = [this](const char* name) { return LoadConfigScript(name); },
+      .loadPicture = [this](const char* name,
+                            Surface& picture) { return pictures_.LoadPicture(name, picture); },
+      .music = [this](int32_t number) { music_.MusicCommand(number); },
+      .updateToolbar = [this] { UpdateToolbar(); },
+      .sepiaFade = [this] { transitions_.SepiaFade(); }};
+}
+
+SelectionTreeHooks Engine::MakeSelectionTreeHooks() {
+  return SelectionTreeHooks{
+      .loadConfigScript = [this](const char* name) { return LoadConfigScript(name); },
+      .loadPicture = [this](const char* name,
+                            Surface& picture) { return pictures_.LoadPicture(name, picture); },
+      .closeMessageWindow = [this] { window_.CloseMessageWindow(); },
+      .loadScript = [this](const char* name) { return loader_.LoadScript(name, kLoadStory); },
+      .gotoLabel = [this](const char* label) { interpreter_.GotoLabel(label); },
+      .resetWaits = [this] { ResetWaits(); },
+      .restoreTextColour = [this] { text_.SetTextColour(); }};
+}
+
+const std::vector<uint8_t>* Engine::LoadConfigScript(const char* name) {
+  return loader_.LoadScript(name, kLoadConfig) ? &loader_.ConfigText() : nullptr;
+}
+
+bool Engine::RollPass() {
+  PumpEvents();
+  const uint32_t now = platform_.Ticks();
+  if (rollTick_ == 0 || static_cast<int32_t>(now - rollTick_) >= 0) {
+    Timer1Timer();
+    rollTick_ = now + kTimerInterval;
+  }
+  ui_.Render(now);
+  return !closed_ && !platform_.ShouldStop();
+}
+
 void Engine::LoadFont() {
   const std::string& name = settings_.FontName.empty() ? config_.FONT_NAME : settings_.FontName;
   font_.Load(name, settings_.FONTSIZE, settings_.FONTBold != 0);
@@ -462,8 +505,14 @@ bool Engine::RequestClose() {
   }
   if (s_.busy) return false;
   s_.interpreterOn = false;
+  // A roll waits while the question is up, and ends once quitting is confirmed.
+  staffRoll_.SetPaused(true);
   const bool ok = Ask(kQuitQuestion, kConfirmCaption, MessageBoxKind::kOkCancel);
-  if (ok) s_.closeRequest = 1;
+  staffRoll_.SetPaused(false);
+  if (ok) {
+    s_.closeRequest = 1;
+    staffRoll_.Stop();
+  }
   s_.interpreterOn = true;
   if (ok) closed_ = true;
   return ok;

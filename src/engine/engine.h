@@ -113,6 +113,8 @@ class Engine : public ScriptHost {
   SaveScreens& Saves() { return saves_; }
   const Movie& MoviePlayer() const { return movie_; }
   const QuickBar& Bar() const { return quickBar_; }
+  const StaffRoll& Rolls() const { return staffRoll_; }
+  const SelectionTree& Tree() const { return tree_; }
   Sound& Audio() { return sound_; }
   const std::vector<ShownMessageBox>& MessageBoxes() const { return messageBoxes_; }
   bool Closed() const { return closed_; }
@@ -167,6 +169,12 @@ class Engine : public ScriptHost {
   SaveGameHooks MakeSaveGameHooks();
   SoundHooks MakeSoundHooks();
   SettingsDialogHooks MakeSettingsDialogHooks();
+  StaffRollHooks MakeStaffRollHooks();
+  SelectionTreeHooks MakeSelectionTreeHooks();
+  // One pass of a roll's loop: input, and the timer when it is due (music keeps streaming).
+  // False once the run must end.
+  bool RollPass();
+  const std::vector<uint8_t>* LoadConfigScript(const char* name);
   // The message font from the settings (face, size, bold), with its common glyphs cached.
   void LoadFont();
   // The window at the stored place, kept on the desktop.
@@ -245,6 +253,8 @@ class Engine : public ScriptHost {
   uint32_t nextTick_ = 0;
   // Set while a menu or message box runs its own loop: the game sees no input meanwhile.
   bool modalUi_ = false;
+  // When a roll's loop runs the timer next (0: at its first pass).
+  uint32_t rollTick_ = 0;
 
   bool hasWaveDevice_ = false;
   bool closed_ = false;

@@ -205,6 +205,44 @@ std::string Engine::DumpState(int exitCode) const {
   for (int i = 0; i < choices_.Count(); ++i) j.String(SjisToUtf8(choices_.Text(i)));
   j.EndArray().EndObject();
 
+  // The staff roll: its rectangle and alignment, the text block, the time mark, and where the
+  // scroll roll and the end roll have got to.
+  const StaffRoll& roll = staffRoll_;
+  j.BeginObject("roll").BeginArray("rect");
+  for (const int v : {roll.Rect().x1, roll.Rect().y1, roll.Rect().x2, roll.Rect().y2}) j.Number(v);
+  j.EndArray()
+      .Number("align", roll.Alignment())
+      .Bool("centreVertically", roll.VerticalCentring())
+      .BeginArray("block");
+  for (const std::string& line : roll.Block()) j.String(SjisToUtf8(line));
+  j.EndArray()
+      .Number("timeMark", roll.TimeMark())
+      .Bool("paused", roll.Paused())
+      .Bool("stopped", roll.Stopped())
+      .Number("srollPosition", roll.ScrollPosition())
+      .Number("srollLines", roll.ScrollLines())
+      .Number("endRollPosition", roll.EndRollPosition())
+      .EndObject();
+  // The selection tree: the tree shown (-1 none), its rows and second column as node numbers
+  // with their captions, and the target a click would call.
+  const SelectionTree& tree = tree_;
+  auto rows = [&](const char* key, const std::vector<int>& nodes) {
+    j.BeginArray(key);
+    for (const int n : nodes) {
+      const TreeNode* node = tree.Node(n);
+      j.BeginObject()
+          .Number("node", n)
+          .String("caption", node ? SjisToUtf8(node->caption) : std::string())
+          .String("target", node ? SjisToUtf8(node->target) : std::string())
+          .EndObject();
+    }
+    j.EndArray();
+  };
+  j.BeginObject("tree").Number("tree", tree.Current());
+  rows("rows", tree.Rows());
+  rows("subRows", tree.SubRows());
+  j.Number("offset", tree.Offset()).String("pending", SjisToUtf8(tree.Pending())).EndObject();
+
   // The characters of the arrangement in position order; a position left empty shows as "".
   j.BeginObject("layers")
       .String("background", Text(s.backgroundName, sizeof s.backgroundName))

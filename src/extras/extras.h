@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "extras/selection_tree.h"
+#include "extras/staff_roll.h"
 #include "platform/platform.h"
 
 namespace zorvel {
@@ -31,18 +33,6 @@ class Recollection {
   // The replay's own end, from the tool bar menu.
   void EndReplay() {}
   bool ReplayRunning() const { return false; }
-};
-
-class StaffRoll {
- public:
-  void ScrollRollClick(MouseButton, int /*x*/, int /*y*/) {}
-};
-
-class SelectionTree {
- public:
-  void Click(MouseButton, int /*x*/, int /*y*/) {}
-  void Hover(int /*x*/, int /*y*/) {}
-  void EndTree() {}
 };
 
 }  // namespace zorvel
