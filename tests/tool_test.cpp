@@ -452,8 +452,8 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   const RunResult r = Run({"build-game", demo, P("game")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string g = P("game");
-  EXPECT_EQ(r.out, "built " + g + "/vx_data.kpz: 6 scripts\nbuilt " + g +
-                       "/vx_gra.kpz: 21 pictures\nbuilt " + g +
+  EXPECT_EQ(r.out, "built " + g + "/vx_data.kpz: 11 scripts\nbuilt " + g +
+                       "/vx_gra.kpz: 26 pictures\nbuilt " + g +
                        "/vx_se0.kpz: 8 sound effects\nbuilt " + g +
                        "/vx_se2.kpz: 1 looping sound effect\nbuilt " + g +
                        "/vx_ogg1.kpz: 4 voices\nbuilt " + g + "/vx_bgm.kpz: 1 music track\nbuilt " +
@@ -464,7 +464,9 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   ASSERT_TRUE(archive.Open(P("game/vx_data.kpz"), IndexLayout::kA));
   std::vector<std::string> names;
   for (const ArchiveEntry& e : archive.Entries()) names.push_back(e.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"_CONFIG", "MAIN", "NAMES", "STITLE", "SUB", "TOUR"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"_CONFIG", "ENDING", "ENDROLL", "MAIN", "NAMES", "SROLL",
+                                      "STAFF", "STITLE", "SUB", "SYS_SELTREE", "TOUR"}));
 
   std::vector<uint8_t> stored;
   ASSERT_TRUE(archive.Read(archive.Find("_config"), stored));

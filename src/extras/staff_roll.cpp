@@ -410,32 +410,74 @@ void StaffRoll::DrawTextPicture() {
   }
 }
 
-void StaffRoll::FadeStep(const Surface& towards, int level) {
+void StaffRoll::BeginFade(const Surface& towards) {
   const int w = rect_.Width();
   const int h = rect_.Height();
   const bool rectSized = towards.Width() == w && towards.Height() == h;
-  const int vx = rectSized ? 0 : rect_.x1;
-  const int vy = rectSized ? 0 : rect_.y1;
+  fadeTo_ = &towards;
+  fadeX_ = rectSized ? 0 : rect_.x1;
+  fadeY_ = rectSized ? 0 : rect_.y1;
+  fadeSpans_.assign(static_cast<size_t>(std::max(h, 0)), Span{});
+  fadeRowBegin_ = fadeRowEnd_ = 0;
+  fadeLeft_ = w;
+  fadeRight_ = 0;
   Surface& work = screen_.workSurface;
   const Surface& screen = screen_.screenSurface;
-  if (vx + w > towards.Width() || vy + h > towards.Height() || rect_.x2 > work.Width() ||
+  if (fadeX_ + w > towards.Width() || fadeY_ + h > towards.Height() || rect_.x2 > work.Width() ||
       rect_.y2 > work.Height() || rect_.x2 > screen.Width() || rect_.y2 > screen.Height()) {
+    fadeTo_ = nullptr;
     return;
   }
   const size_t offset = static_cast<size_t>(rect_.x1) * 3;
+  const size_t bytes = static_cast<size_t>(w) * 3;
+  bool any = false;
   for (int r = 0; r < h; ++r) {
-    BlendSpan(work.Row(rect_.y1 + r) + offset, screen.Row(rect_.y1 + r) + offset,
-              towards.Row(vy + r) + static_cast<size_t>(vx) * 3, w, level);
+    const uint8_t* u = screen.Row(rect_.y1 + r) + offset;
+    const uint8_t* v = towards.Row(fadeY_ + r) + static_cast<size_t>(fadeX_) * 3;
+    size_t first = 0;
+    while (first < bytes && u[first] == v[first]) ++first;
+    if (first == bytes) continue;
+    size_t last = bytes;
+    while (last > first && u[last - 1] == v[last - 1]) --last;
+    Span& span = fadeSpans_[static_cast<size_t>(r)];
+    span.begin = static_cast<int>(first / 3);
+    span.end = static_cast<int>((last + 2) / 3);
+    fadeLeft_ = std::min(fadeLeft_, span.begin);
+    fadeRight_ = std::max(fadeRight_, span.end);
+    if (!any) fadeRowBegin_ = r;
+    fadeRowEnd_ = r + 1;
+    any = true;
   }
-  platform_.PresentRect(work, rect_.x1, rect_.y1, w, h);
+  // Outside the spans a step shows the screen as it is.
+  for (int r = fadeRowBegin_; r < fadeRowEnd_; ++r) {
+    std::memcpy(work.Row(rect_.y1 + r) + offset, screen.Row(rect_.y1 + r) + offset, bytes);
+  }
+}
+
+void StaffRoll::FadeStep(int level) {
+  if (fadeTo_ == nullptr || fadeRowBegin_ >= fadeRowEnd_) return;
+  Surface& work = screen_.workSurface;
+  const Surface& screen = screen_.screenSurface;
+  for (int r = fadeRowBegin_; r < fadeRowEnd_; ++r) {
+    const Span& span = fadeSpans_[static_cast<size_t>(r)];
+    if (span.begin >= span.end) continue;
+    const size_t at = static_cast<size_t>(rect_.x1 + span.begin) * 3;
+    BlendSpan(work.Row(rect_.y1 + r) + at, screen.Row(rect_.y1 + r) + at,
+              fadeTo_->Row(fadeY_ + r) + static_cast<size_t>(fadeX_ + span.begin) * 3,
+              span.end - span.begin, level);
+  }
+  platform_.PresentRect(work, rect_.x1 + fadeLeft_, rect_.y1 + fadeRowBegin_,
+                        fadeRight_ - fadeLeft_, fadeRowEnd_ - fadeRowBegin_);
 }
 
 void StaffRoll::FadeRect(const Surface& to) {
+  BeginFade(to);
   clock_.StartFrameClock();
   for (int64_t a = 0; a < 255 && !stop_;) {
-    FadeStep(to, static_cast<int>(a));
+    FadeStep(static_cast<int>(a));
     a += int64_t{8} * clock_.WaitFrames(kRollFramePeriod);
   }
+  fadeTo_ = nullptr;
 }
 
 void StaffRoll::CopyRectToScreen(const Surface& from, bool fromRectPicture) {
@@ -630,10 +672,12 @@ void StaffRoll::MakeCreditPicture(const std::vector<std::string>& credits) {
   // Tall enough for the last line whole: its cell ends 32 rows below its top.
   creditRows_ = std::min(lines * kRollLineHeight + kCreditLead, kRollMaxPictureRows);
   credits_.assign(static_cast<size_t>(creditRows_) * kCreditBytes, 0);
+  creditRowEmpty_.assign(static_cast<size_t>(creditRows_), 1);
   Surface line(kCreditWidth, kRollLineHeight);
   for (int i = 0; i < lines; ++i) {
     const int top = kRollLineHeight * i + kCreditLead;
     if (top + kRollLineHeight > creditRows_) break;
+    if (credits[static_cast<size_t>(i)].empty()) continue;
     line.Fill(0, 0, 0);
     text_.Draw(line, 0, 0, credits[static_cast<size_t>(i)], kMincho, kCreditFontHeight, kWhiteText);
     for (int r = 0; r < kRollLineHeight; ++r) {
@@ -642,33 +686,51 @@ void StaffRoll::MakeCreditPicture(const std::vector<std::string>& credits) {
       for (int x = 0; x < kCreditWidth; ++x) {
         if (px[x * 3] != 0) bits[x / 8] = static_cast<uint8_t>(bits[x / 8] | 0x80 >> (x % 8));
       }
+      // Only the columns the strip shows count.
+      bool empty = true;
+      for (int b = kCreditShownFrom / 8; b < kCreditBytes; ++b) empty &= bits[b] == 0;
+      creditRowEmpty_[static_cast<size_t>(top + r)] = empty ? 1 : 0;
     }
   }
+  // The strip is drawn whole on the first frame.
+  stripBlack_.fill(false);
 }
 
 void StaffRoll::DrawEndRollFrame(int y, bool withBackground) {
   Surface& screen = screen_.screenSurface;
   if (screen.Width() != kScreenWidth || screen.Height() != kScreenHeight) return;
   const ExpandTable& table = Expand();
+  stripRects_.clear();
+  auto mark = [this](int r) {
+    if (!stripRects_.empty() && stripRects_.back().y + stripRects_.back().h == r) {
+      stripRects_.back().h += 1;
+    } else {
+      stripRects_.push_back(ScreenRect{kCreditStripLeft, r, kCreditStripWidth, 1});
+    }
+  };
   for (int r = 0; r < kScreenHeight; ++r) {
-    uint8_t* out = screen.Row(r) + static_cast<size_t>(kCreditStripLeft) * 3;
     const int64_t source = int64_t{y} + r;
-    if (source < 0 || source >= creditRows_) {
+    const bool black =
+        source < 0 || source >= creditRows_ || creditRowEmpty_[static_cast<size_t>(source)] != 0;
+    // A row that stays black is neither drawn nor shown again: most of a roll is gaps.
+    if (black && stripBlack_[static_cast<size_t>(r)]) continue;
+    uint8_t* out = screen.Row(r) + static_cast<size_t>(kCreditStripLeft) * 3;
+    mark(r);
+    stripBlack_[static_cast<size_t>(r)] = black;
+    if (black) {
       std::memset(out, 0, kCreditStripWidth * 3);
       continue;
     }
     const uint8_t* bits =
         credits_.data() + static_cast<size_t>(source) * kCreditBytes + kCreditShownFrom / 8;
     const uint8_t grey = BandGrey(r);
+    // Eight pixels at a time: 24 bytes of 0 or 255 from the table, masked by the row's grey.
+    const uint64_t greys = uint64_t{grey} * 0x0101010101010101ull;
     for (int b = 0; b < kCreditStripWidth / 8; ++b) {
-      const auto& eight = table.rows[bits[b]];
-      uint8_t* o = out + b * 24;
-      if (grey == 255) {
-        std::memcpy(o, eight.data(), 24);
-      } else {
-        for (int i = 0; i < 24; ++i)
-          o[i] = static_cast<uint8_t>(eight[static_cast<size_t>(i)] & grey);
-      }
+      uint64_t eight[3];
+      std::memcpy(eight, table.rows[bits[b]].data(), 24);
+      for (uint64_t& part : eight) part &= greys;
+      std::memcpy(out + b * 24, eight, 24);
     }
   }
   if (withBackground) {
@@ -676,9 +738,9 @@ void StaffRoll::DrawEndRollFrame(int y, bool withBackground) {
     const int rows = std::min(kScreenHeight, background.Height());
     const size_t bytes = static_cast<size_t>(std::min(kCreditStripLeft, background.Width())) * 3;
     for (int r = 0; r < rows; ++r) std::memcpy(screen.Row(r), background.Row(r), bytes);
-    ShowScreenRect(0, 0, kCreditStripLeft, kScreenHeight);
+    stripRects_.push_back(ScreenRect{0, 0, kCreditStripLeft, kScreenHeight});
   }
-  ShowScreenRect(kCreditStripLeft, 0, kCreditStripWidth, kScreenHeight);
+  if (!stripRects_.empty()) platform_.PresentRects(screen, stripRects_);
 }
 
 void StaffRoll::EndRoll() {
@@ -703,6 +765,7 @@ void StaffRoll::EndRoll() {
   }
   credits_.clear();
   credits_.shrink_to_fit();
+  creditRowEmpty_.clear();
   creditRows_ = 0;
 }
 

@@ -14,6 +14,7 @@
 // the sepia fade are reached through the hooks. The roll's pictures live only while it runs.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -130,8 +131,12 @@ class StaffRoll {
   // One frame of the end roll at credit row `y`: the strip at the screen's right built from the
   // credit picture, and (when `withBackground`) the background's left part; shown on the window.
   void DrawEndRollFrame(int y, bool withBackground);
-  // One step of a PUT fade at `level` over the roll rectangle; shown on the window.
-  void FadeStep(const Surface& towards, int level);
+  // A fade of the roll rectangle from the screen towards `towards` (rectangle-sized, or
+  // screen-sized and read at the rectangle's place): BeginFade notes, row by row, the span where
+  // the two differ (only there does a step change anything) and puts the screen's rectangle in
+  // the work picture; FadeStep blends those spans at `level` and shows them on the window.
+  void BeginFade(const Surface& towards);
+  void FadeStep(int level);
   // Makes the credit picture of the end roll from its lines (public for the benchmark).
   void MakeCreditPicture(const std::vector<std::string>& credits);
   void SetRect(const RollRect& rect);
@@ -185,9 +190,28 @@ class StaffRoll {
   int scrollY_ = 0;
   int scrollLines_ = 0;
 
-  // The end roll's credits, one bit a pixel, kCreditBytes a row, rows from the top.
+  // The fade under way: its target, where it is read from, the differing span of each row of the
+  // rectangle (begin == end for a row without one) and the rows that have any.
+  struct Span {
+    int begin = 0;
+    int end = 0;
+  };
+  const Surface* fadeTo_ = nullptr;
+  int fadeX_ = 0;
+  int fadeY_ = 0;
+  std::vector<Span> fadeSpans_;
+  int fadeRowBegin_ = 0;
+  int fadeRowEnd_ = 0;
+  int fadeLeft_ = 0;
+  int fadeRight_ = 0;
+
+  // The end roll's credits, one bit a pixel, kCreditBytes a row, rows from the top, with a flag
+  // for each row that has no lit pixel; and which rows of the strip on screen are black.
   std::vector<uint8_t> credits_;
+  std::vector<uint8_t> creditRowEmpty_;
   int creditRows_ = 0;
+  std::array<bool, kScreenHeight> stripBlack_{};
+  std::vector<ScreenRect> stripRects_;
   int endRollY_ = 0;
 };
 
