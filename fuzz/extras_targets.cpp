@@ -22,7 +22,7 @@ namespace zorvel::fuzz {
 
 namespace {
 
-constexpr int kPassBudget = 120;
+constexpr int kPassBudget = 30;
 
 struct RollRig {
   RollRig() {
