@@ -37,6 +37,29 @@ void PresentBatch::Copy(const Surface& from, const ScreenRect& r) {
   }
 }
 
+namespace {
+
+// The first and one past the last byte where two rows of `bytes` differ, compared eight bytes
+// at a time; the rows are known to differ somewhere.
+void DifferingSpan(const uint8_t* a, const uint8_t* b, size_t bytes, size_t& first, size_t& end) {
+  first = 0;
+  for (uint64_t u = 0, v = 0; first + 8 <= bytes; first += 8) {
+    std::memcpy(&u, a + first, 8);
+    std::memcpy(&v, b + first, 8);
+    if (u != v) break;
+  }
+  while (a[first] == b[first]) ++first;
+  end = bytes;
+  for (uint64_t u = 0, v = 0; end >= first + 8; end -= 8) {
+    std::memcpy(&u, a + end - 8, 8);
+    std::memcpy(&v, b + end - 8, 8);
+    if (u != v) break;
+  }
+  while (a[end - 1] == b[end - 1]) --end;
+}
+
+}  // namespace
+
 bool PresentBatch::Take(ScreenRect& changed) {
   if (x0_ >= x1_) return false;
   const auto& drawn = drawn_;
@@ -53,11 +76,10 @@ bool PresentBatch::Take(ScreenRect& changed) {
     top = std::min(top, y);
     bottom = y + 1;
     size_t first = 0;
-    while (a[first] == b[first]) ++first;
-    size_t last = bytes - 1;
-    while (a[last] == b[last]) --last;
+    size_t end = 0;
+    DifferingSpan(a, b, bytes, first, end);
     left = std::min(left, x0_ + static_cast<int>(first / 3));
-    right = std::max(right, x0_ + static_cast<int>(last / 3) + 1);
+    right = std::max(right, x0_ + static_cast<int>((end - 1) / 3) + 1);
   }
   x0_ = x1_ = 0;
   if (top >= bottom) return false;
