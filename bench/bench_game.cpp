@@ -67,6 +67,8 @@ void WriteGame(const std::string& dir, const std::map<std::string, std::string>&
 HeadlessGame::HeadlessGame(const std::string& gameDir)
     : store_(std::make_unique<IniSettingsStore>(settingsDir_.Path())),
       platform_(std::make_unique<HeadlessPlatform>(*store_)) {
+  // As the command line runs headless: window updates go uncounted.
+  platform_->SetCountPresents(false);
   EngineOptions options;
   options.gameDir = gameDir;
   options.randomSeed = 1;

@@ -170,5 +170,41 @@ TEST_F(Presents, ScreenshotInsideATransitionShowsTheFrameOnScreenThen) {
   EXPECT_EQ(PixelAt(frames[0], 400, 300), kOne);
 }
 
+TEST_F(Presents, UncountedPresentsShowTheSamePictures) {
+  // The command line keeps one picture and counts no updates; every picture it reads (events'
+  // screenshots through transitions of each kind of drawing and a click wait, the end) and the
+  // dump must be what the counting window model gives.
+  const std::string script =
+      "@gra A_ONE 0\n@gra A_TWO 4\n@gra A_ONE 1\nあいう▼\n@gra A_TWO 9\n@gra A_ONE 5\n"
+      "@gra A_TWO 25\nかきく▼\n@gra A_ONE 12\n";
+  std::string events = "2500 click 400 500\n4200 click 400 500\n";
+  for (int ms = 5; ms < 9000; ms += 45) {
+    events += std::to_string(ms) + " screenshot " + game_ / ("shot" + std::to_string(ms)) + "\n";
+  }
+  std::vector<std::vector<uint8_t>> shots[2];
+  Surface last[2];
+  std::string dump[2];
+  for (const bool counted : {true, false}) {
+    Session& s = Start(script);
+    s.platform().SetCountPresents(counted);
+    s.Events(events);
+    s.RunFor(9000);
+    s.platform().Flush();
+    for (int ms = 5; ms < 9000; ms += 45) {
+      shots[counted].push_back(ReadWholeFile(game_ / ("shot" + std::to_string(ms))).value());
+    }
+    s.platform().ShownPicture(last[counted]);
+    dump[counted] = s.engine().DumpState(0);
+  }
+  for (size_t i = 0; i < shots[0].size(); ++i) {
+    EXPECT_TRUE(shots[0][i] == shots[1][i]) << "screenshot at " << 5 + 45 * i << " ms";
+  }
+  ExpectPicture(last[false], last[true], "uncounted_end");
+  EXPECT_EQ(dump[false], dump[true]);
+  // The run was not still: the end shows the last picture, the middle showed others.
+  EXPECT_EQ(PixelAt(last[true], 400, 300), kOne);
+  EXPECT_FALSE(shots[1][20] == shots[1].back());
+}
+
 }  // namespace
 }  // namespace zorvel::test

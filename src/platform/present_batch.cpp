@@ -12,6 +12,18 @@ PresentBatch::PresentBatch() {
   shown_.Fill(0, 0, 0);
 }
 
+void PresentBatch::SetSinglePicture(bool on) {
+  if (on == single_) return;
+  if (on) {
+    // What the window showed gives way to what was drawn, as at an update.
+    shown_ = Surface();
+  } else {
+    shown_ = drawn_;
+  }
+  Settle();
+  single_ = on;
+}
+
 void PresentBatch::Copy(const Surface& from, const ScreenRect& r) {
   // 64-bit ends: a caller's huge width or height must not wrap around.
   const int x0 = std::max(r.x, 0);
@@ -62,6 +74,10 @@ void DifferingSpan(const uint8_t* a, const uint8_t* b, size_t bytes, size_t& fir
 
 bool PresentBatch::Take(ScreenRect& changed) {
   if (x0_ >= x1_) return false;
+  if (single_) {
+    Settle();
+    return false;
+  }
   const auto& drawn = drawn_;
   const auto& shown = shown_;
   int left = x1_;

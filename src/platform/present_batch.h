@@ -24,14 +24,24 @@ class PresentBatch {
   bool Take(ScreenRect& changed);
   // Something was presented since the last Take (changed or not).
   bool Marked() const { return x0_ < x1_; }
+  // Ends the batch without comparing: in a single picture what was drawn is already shown.
+  void Settle() { x0_ = x1_ = 0; }
+
+  // One picture for both (on): presents land in the shown picture at once, and Settle ends a
+  // batch at no cost. For a window nobody watches between updates, where whoever reads the
+  // picture settles the batch first (a headless screenshot does); Take compares nothing there
+  // and reports no change.
+  void SetSinglePicture(bool on);
+  bool SinglePicture() const { return single_; }
 
   // What the engine drew (the window shows it after the next update), and what it shows.
   const Surface& Drawn() const { return drawn_; }
-  const Surface& Shown() const { return shown_; }
+  const Surface& Shown() const { return single_ ? drawn_ : shown_; }
 
  private:
   Surface drawn_;
-  Surface shown_;
+  Surface shown_;  // unused while single_
+  bool single_ = false;
   // The marked rectangle, empty while x0_ >= x1_.
   int x0_ = 0;
   int y0_ = 0;

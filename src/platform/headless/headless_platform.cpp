@@ -435,7 +435,11 @@ void HeadlessPlatform::PresentRects(const Surface& gameArea, std::span<const Scr
 void HeadlessPlatform::Flush() {
   const bool presented = batch_.Marked();
   ScreenRect changed;
-  if (batch_.Take(changed) || uiChanged_) ++presentCount_;
+  if (batch_.SinglePicture()) {
+    batch_.Settle();
+  } else if (batch_.Take(changed) || uiChanged_) {
+    ++presentCount_;
+  }
   uiChanged_ = false;
   if (presented && presentHook_) presentHook_();
 }

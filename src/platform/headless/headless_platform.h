@@ -65,6 +65,12 @@ class HeadlessPlatform : public Platform {
   // hook that sees every flush of presents, right after LastFrame() took them in, also one that
   // changed no pixel: tests record the frames of an animation with it.
   uint64_t PresentCount() const { return presentCount_; }
+  // Off for runs that read the picture only at a flush (screenshots, the end of the run) and
+  // never count updates: the command line and benchmarks. Presents then go straight into the
+  // kept picture, a flush compares nothing and PresentCount stays where it was; every picture
+  // read at a flush is the same as with counting on. LastFrame() read between flushes shows the
+  // presents so far.
+  void SetCountPresents(bool on) { batch_.SetSinglePicture(!on); }
   void SetPresentHook(std::function<void()> hook) { presentHook_ = std::move(hook); }
   // Every place the window was put, starting with (0, 0).
   const std::vector<std::pair<int, int>>& WindowPositions() const { return windowPositions_; }
