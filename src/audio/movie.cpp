@@ -146,6 +146,9 @@ bool Movie::Open(const std::string& path) {
         {"input-vo-keyboard", "no"},
         {"osc", "no"},
         {"load-scripts", "no"},
+        {"load-stats-overlay", "no"},
+        {"load-osd-console", "no"},
+        {"load-auto-profiles", "no"},
         {"ytdl", "no"},
         {"sub-auto", "no"},
         {"audio-display", "no"},
@@ -165,7 +168,11 @@ bool Movie::Open(const std::string& path) {
     for (const auto& [name, value] : {std::pair{"pause", "yes"},
                                       {"ao", "null"},
                                       {"untimed", "yes"},
-                                      {"ao-null-untimed", "yes"}}) {
+                                      {"ao-null-untimed", "yes"},
+                                      // Threads would only take turns with the stepping
+                                      // engine: decoding costs less without them.
+                                      {"vd-lavc-threads", "1"},
+                                      {"demuxer-thread", "no"}}) {
       mpv_set_option_string(handle, name, value);
     }
   } else if (!platform_.HasAudioOutput()) {
