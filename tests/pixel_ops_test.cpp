@@ -442,6 +442,11 @@ TEST(SurfaceCopies, ChangingOneSideLeavesTheOtherAlone) {
       {"emptied and sized again", [](Surface& s) { s.Resize(0, 0), s.Resize(40, 30); }},
       {"copied over", [](Surface& s) { s = RandomSurface(40, 30); }},
       {"black copied over", [](Surface& s) { s = Surface(40, 30); }},
+      {"drawn whole afresh",
+       [](Surface& s) {
+         s.WillOverwrite();
+         for (int y = 0; y < s.Height(); ++y) std::memset(s.Row(y), 9, s.Stride());
+       }},
   };
   for (const auto& [name, change] : changes) {
     SCOPED_TRACE(name);

@@ -7,6 +7,7 @@
 
 #include "fixture.h"
 #include "platform/files.h"
+#include "platform/forgetful_settings_store.h"
 #include "platform/png_reader.h"
 
 namespace zorvel::test {
@@ -168,6 +169,39 @@ TEST_F(Presents, ScreenshotInsideATransitionShowsTheFrameOnScreenThen) {
   }
   // Step 0 of a crossfade is the old picture itself.
   EXPECT_EQ(PixelAt(frames[0], 400, 300), kOne);
+}
+
+TEST(PresentedFrames, AWholeFrameShownIsNotChangedByDrawingAfterIt) {
+  // A whole frame shares its pixels with the window's picture: what the game draws into the
+  // surface afterwards (a write, a whole new frame, a part presented) must reach the window
+  // only as far as it is presented, counted or not.
+  for (const bool counted : {true, false}) {
+    SCOPED_TRACE(counted ? "counted" : "uncounted");
+    ForgetfulSettingsStore store;
+    HeadlessPlatform platform(store);
+    platform.SetCountPresents(counted);
+    Surface frame = Solid(800, 600, 10, 20, 30);
+    platform.Present(frame);
+    platform.Flush();
+    frame.Row(100)[300] = 255;
+    frame.WillOverwrite();
+    for (int y = 0; y < 600; ++y) std::memset(frame.Row(y), 77, frame.Stride());
+    platform.Flush();
+    EXPECT_EQ(PixelAt(platform.LastFrame(), 100, 100), (Rgb{10, 20, 30}));
+    EXPECT_EQ(PixelAt(platform.LastFrame(), 799, 599), (Rgb{10, 20, 30}));
+    platform.PresentRect(frame, 700, 500, 10, 10);
+    platform.Flush();
+    EXPECT_EQ(PixelAt(platform.LastFrame(), 705, 505), (Rgb{77, 77, 77}));
+    EXPECT_EQ(PixelAt(platform.LastFrame(), 100, 100), (Rgb{10, 20, 30}));
+    // The window's own copy stays as shown when the frame is presented again and changed.
+    platform.Present(frame);
+    platform.Flush();
+    Surface shown;
+    platform.ShownGameArea(shown);
+    frame.Fill(1, 2, 3);
+    EXPECT_EQ(PixelAt(platform.LastFrame(), 100, 100), (Rgb{77, 77, 77}));
+    EXPECT_EQ(PixelAt(shown, 100, 100), (Rgb{77, 77, 77}));
+  }
 }
 
 TEST_F(Presents, UncountedPresentsShowTheSamePictures) {

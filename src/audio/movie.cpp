@@ -313,6 +313,8 @@ void Movie::RenderFrame() {
                                {MPV_RENDER_PARAM_INVALID, nullptr}};
   if (mpv_render_context_render(render_, params) < 0) return;
   frameShown_ = true;
+  // The last frame's pixels may still be with the window; this one is drawn whole.
+  frame_.WillOverwrite();
   for (int y = 0; y < kHeight; ++y) {
     const uint8_t* src = pixels_ + static_cast<size_t>(y) * kStride;
     uint8_t* dst = frame_.Row(y);

@@ -15,8 +15,8 @@ class PixelPool {
   using Pixels = std::vector<uint8_t>;
   static constexpr size_t kKept = 24;
 
-  // `bytes` bytes, zero, or a copy of `from` when given.
-  std::shared_ptr<Pixels> Take(size_t bytes, const Pixels* from) {
+  // `bytes` bytes, zero (left as they were when not `clear`), or a copy of `from` when given.
+  std::shared_ptr<Pixels> Take(size_t bytes, const Pixels* from, bool clear = true) {
     Pixels* p = nullptr;
     {
       std::lock_guard<std::mutex> hold(lock_);
@@ -31,7 +31,7 @@ class PixelPool {
     }
     if (p == nullptr) {
       p = new Pixels(bytes);
-    } else if (from == nullptr) {
+    } else if (from == nullptr && clear) {
       std::memset(p->data(), 0, bytes);
     }
     if (from != nullptr && bytes > 0) std::memcpy(p->data(), from->data(), bytes);
@@ -102,6 +102,15 @@ void Surface::Clear() const {
 void Surface::Unshare() {
   mayShare_ = false;
   if (pixels_.use_count() > 1) pixels_ = Pool().Take(pixels_->size(), pixels_.get());
+}
+
+void Surface::WillOverwrite() {
+  pendingClear_ = false;
+  if (mayShare_) {
+    mayShare_ = false;
+    if (pixels_.use_count() > 1) pixels_ = Pool().Take(pixels_->size(), nullptr, false);
+  }
+  if (pixels_) drawn_ = true;
 }
 
 Surface& Surface::operator=(const Surface& other) {

@@ -44,6 +44,11 @@ class Surface {
     return Data() + static_cast<size_t>(y) * stride_;
   }
 
+  // The caller is about to write every pixel (a whole-screen blend): pixels still shared with
+  // a copy are left to the copy instead of being copied first, and a put-off clear is dropped.
+  // Until the caller has written them the pixels hold anything.
+  void WillOverwrite();
+
   void Fill(uint8_t r, uint8_t g, uint8_t b);
   void FillRect(int x, int y, int w, int h, uint8_t r, uint8_t g, uint8_t b);
 

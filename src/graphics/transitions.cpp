@@ -379,6 +379,8 @@ void Transitions::QuickFade() {
   clock_.StartFrameClock();
   for (int64_t a = 48; a < 256;) {
     SetBlendLevel(static_cast<int>(a));
+    // Each step is drawn whole: the last one's pixels may stay with the window.
+    screen_.workSurface.WillOverwrite();
     BlendPresetPicture(screen_.workSurface, screen_.previousSurface, screen_.screenSurface);
     Show(screen_.workSurface);
     a += int64_t{16} * clock_.WaitFrames(10);
@@ -714,6 +716,7 @@ void Transitions::Star() {
   int64_t u = 0;
   while (r < 660) {
     FillStar(mask, static_cast<int>(r), static_cast<int>(u));
+    screen_.workSurface.WillOverwrite();
     BlendThroughMask(screen_.workSurface, screen_.previousSurface, screen_.screenSurface, mask);
     Show(screen_.workSurface);
     // Cut short without telling the script.
@@ -740,6 +743,7 @@ void Transitions::Crossfade(int step, int interval) {
   // Beneath a movie only the end shows.
   if (platform_.GameAreaTaken()) a = 257;
   while (a <= 256) {
+    if (SurfacesReady()) screen_.workSurface.WillOverwrite();
     CrossfadeFrame(screen_.screenSurface, screen_.previousSurface, static_cast<int>(a),
                    screen_.workSurface);
     Show(screen_.workSurface);
@@ -810,6 +814,8 @@ void Transitions::SepiaFade() {
   clock_.StartFrameClock();
   for (int64_t a = 48; a < 256;) {
     SetBlendLevel(static_cast<int>(a));
+    // Each step is drawn whole: the last one's pixels may stay with the window.
+    screen_.workSurface.WillOverwrite();
     BlendPresetPicture(screen_.workSurface, screen_.previousSurface, screen);
     Show(screen_.workSurface);
     a += int64_t{8} * clock_.WaitFrames(20);

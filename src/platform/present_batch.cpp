@@ -33,8 +33,15 @@ void PresentBatch::Copy(const Surface& from, const ScreenRect& r) {
   const int y1 = static_cast<int>(
       std::min<int64_t>({int64_t{r.y} + r.h, int64_t{kHeight}, int64_t{from.Height()}}));
   if (x0 >= x1 || y0 >= y1) return;
-  for (int y = y0; y < y1; ++y) {
-    std::memcpy(drawn_.Row(y) + x0 * 3, from.Row(y) + x0 * 3, static_cast<size_t>(x1 - x0) * 3);
+  if (x1 - x0 == kWidth && y1 - y0 == kHeight && from.Width() == kWidth &&
+      from.Height() == kHeight) {
+    // A whole frame (a transition's step, a movie's picture) shares the pixels: whichever side
+    // writes next takes its own copy, and a frame drawn afresh into new memory costs none.
+    drawn_ = from;
+  } else {
+    for (int y = y0; y < y1; ++y) {
+      std::memcpy(drawn_.Row(y) + x0 * 3, from.Row(y) + x0 * 3, static_cast<size_t>(x1 - x0) * 3);
+    }
   }
   if (x0_ >= x1_) {
     x0_ = x0;
