@@ -43,6 +43,13 @@ void FuzzTransitionArgs(const uint8_t* data, size_t size);
 // small picture archive.
 void FuzzLayerArgs(const uint8_t* data, size_t size);
 
+// The first line names a block of the "effect" script that the rest holds; it is parsed and
+// played on the virtual clock (in full screen for inputs of odd length).
+void FuzzEffectScript(const uint8_t* data, size_t size);
+// Window geometry, mark place, screen mode and memory-save bytes, then selector bytes with
+// 0-ended arguments for bg_anim, manpu and sprmv, the idle pass's frame change and the timer.
+void FuzzEffectArgs(const uint8_t* data, size_t size);
+
 // The bytes are a WADY sound decoded whole in both codings; then the two decoders run over them
 // into small guarded buffers; then, read as 16-bit samples, they go through both encoders and
 // must decode back to as many samples.

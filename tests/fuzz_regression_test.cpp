@@ -36,6 +36,8 @@ const Target kTargets[] = {
     {"script_codec", zorvel::fuzz::FuzzScriptCodec},
     {"transition_args", zorvel::fuzz::FuzzTransitionArgs},
     {"layer_args", zorvel::fuzz::FuzzLayerArgs},
+    {"effect_script", zorvel::fuzz::FuzzEffectScript},
+    {"effect_args", zorvel::fuzz::FuzzEffectArgs},
     {"wady", zorvel::fuzz::FuzzWady},
     {"ogg", zorvel::fuzz::FuzzOgg},
     {"slot_file", zorvel::fuzz::FuzzSlotFile},

@@ -6,6 +6,7 @@
 #include "audio/music.h"
 #include "extras/selection_tree.h"
 #include "extras/staff_roll.h"
+#include "graphics/effects.h"
 #include "graphics/layers.h"
 #include "graphics/message_window.h"
 #include "graphics/transitions.h"
@@ -52,7 +53,8 @@ inline MessageWindowHooks InertMessageWindowHooks() {
   return MessageWindowHooks{.redrawText = Inert{},
                             .drawQuickBar = Inert{},
                             .drawMeter = Inert{},
-                            .backgroundAnimationRunning = Inert{}};
+                            .backgroundAnimationRunning = Inert{},
+                            .backgroundFrames = Inert{}};
 }
 
 inline MessageTextHooks InertMessageTextHooks() {
@@ -60,8 +62,25 @@ inline MessageTextHooks InertMessageTextHooks() {
                           .drawQuickBar = Inert{},
                           .crossfadeByType = Inert{},
                           .backgroundAnimationRunning = Inert{},
+                          .backgroundFrames = Inert{},
                           .skipping = Inert{},
                           .closeBacklogLine = Inert{}};
+}
+
+inline EffectHooks InertEffectHooks() {
+  return EffectHooks{.loadConfigScript = [](const char*) -> const std::vector<uint8_t>* {
+                       return nullptr;
+                     },
+                     .loadPicture = Inert{},
+                     .buildWindowPicture = Inert{},
+                     .buildScreen = Inert{},
+                     .openTextPage = Inert{},
+                     .updateToolbar = Inert{},
+                     .composeScene = Inert{},
+                     .loadCharacters = Inert{},
+                     .resetPositions = Inert{},
+                     .closeMessageWindow = Inert{},
+                     .reportError = Inert{}};
 }
 
 inline MusicHooks InertMusicHooks() {

@@ -630,6 +630,45 @@ def tree_pictures():
     col.rect(12, 42, x, 44, (120, 140, 210))
     mask.rect(12, 42, x, 44, grey(200))
     stacked("sys_tree_title0", col, mask)
+def rain():
+    """A_RAIN1-3: a rainy evening street, the rain's streaks a third of their spacing further
+    down in each, so that the three cycled by bg_anim fall."""
+    base = Canvas(800, 600)
+    base.vgradient((40, 46, 62), (70, 78, 96), 0, 430)
+    base.vgradient((52, 54, 60), (34, 36, 42), 430, 600)
+    for x0, x1, top in ((40, 210, 180), (250, 400, 240), (470, 600, 150), (640, 780, 210)):
+        base.rect(x0, top, x1, 430, (28, 30, 40))
+        for wy in range(top + 20, 410, 40):
+            for wx in range(x0 + 15, x1 - 20, 34):
+                base.rect(wx, wy, wx + 16, wy + 20, (210, 180, 90), 0.8)
+    # A street lamp, its light pooled on the wet road.
+    base.rect(318, 250, 324, 470, (20, 20, 24))
+    base.disc(321, 246, 14, (255, 235, 170), soft=6)
+    base.disc(321, 500, 70, (150, 140, 110), 0.25, soft=40)
+    rnd = random.Random(7)
+    drops = [(rnd.randrange(800), rnd.randrange(600), rnd.randint(14, 26)) for _ in range(220)]
+    for frame in range(3):
+        c = Canvas(800, 600)
+        c.px = bytearray(base.px)
+        for x, y, length in drops:
+            y0 = (y + frame * 20) % 600
+            for k in range(length):
+                c.blend(x - k // 6, y0 + k, (200, 210, 230), 0.55)
+        write_png("A_RAIN%d" % (frame + 1), c.w, c.h, c.px)
+
+
+def mark():
+    """M_SWEAT: a sweat-drop mark, colour and mask side by side (32 x 40 each)."""
+    w, h = 32, 40
+    col = Canvas(w, h)
+    mask = Canvas(w, h)
+    for canvas, colour in ((col, (120, 190, 255)), (mask, (255, 255, 255))):
+        canvas.disc(16, 26, 11, colour, soft=1)
+        for y in range(4, 26):
+            half = (y - 4) * 10 // 22
+            canvas.rect(16 - half, y, 17 + half, y + 1, colour)
+    col.disc(12, 27, 3, (235, 245, 255), soft=1)
+    side_by_side("M_SWEAT", col, mask)
 
 
 if __name__ == "__main__":
@@ -650,3 +689,5 @@ if __name__ == "__main__":
     character("B_KAI", (200, 150, 60), (100, 170, 110), long_hair=False)
     sign()
     mist()
+    rain()
+    mark()

@@ -64,7 +64,8 @@ Engine::Engine(Platform& platform, EngineOptions options)
               MessageWindowHooks{[this] { text_.RedrawText(); },
                                  [this](int mode) { quickBar_.DrawQuickBar(mode); },
                                  [this](int mode) { cursors_.DrawMeter(mode); },
-                                 [this] { return effects_.BackgroundAnimationRunning(); }}),
+                                 [this] { return effects_.BackgroundAnimationRunning(); },
+                                 [this] { return effects_.Frames(); }}),
       sound_(archives_, s_, settings_, platform, MakeSoundHooks()),
       music_(sound_.Device(), archives_, s_, settings_,
              MusicHooks{[this] { return sound_.SoundReady(); },
@@ -72,6 +73,7 @@ Engine::Engine(Platform& platform, EngineOptions options)
                         [this] { sound_.RefreshMasterVolume(); }}),
       movie_(s_, platform, options_.gameDir,
              MovieHooks{[this] { PBPaint(); }, [this] { UpdateToolbar(); }}),
+      effects_(screen_, s_, config_, settings_, frameClock_, platform, MakeEffectHooks()),
       globalData_(s_, platform.Settings(), settingsWhere_, settings_),
       backlog_(s_, screen_, config_, settings_, pictures_, layers_, font_, systemText_, platform,
                BacklogHooks{[this](const char* name) { PlaySystemSound(name); },
@@ -120,6 +122,7 @@ Engine::Engine(Platform& platform, EngineOptions options)
   nameEntry_.Register(commands_);
   staffRoll_.Register(commands_);
   tree_.Register(commands_);
+  effects_.Register(commands_);
   // The surfaces exist from the start so that even a run that ends early has a picture.
   screen_.CreateSurfaces();
   loader_.SetUnlockHook([this](const std::string& name) { recollection_.UnlockScene(name); });
@@ -250,8 +253,31 @@ MessageTextHooks Engine::MakeTextHooks() {
       .drawQuickBar = [this](int mode) { quickBar_.DrawQuickBar(mode); },
       .crossfadeByType = [this](int type) { transitions_.CrossfadeByType(type); },
       .backgroundAnimationRunning = [this] { return effects_.BackgroundAnimationRunning(); },
+      .backgroundFrames = [this] { return effects_.Frames(); },
       .skipping = [this] { return Skipping(); },
       .closeBacklogLine = [this] { interpreter_.CommitHistoryLine(); }};
+}
+
+EffectHooks Engine::MakeEffectHooks() {
+  return EffectHooks{
+      .loadConfigScript =
+          [this](const char* name) -> const std::vector<uint8_t>* {
+            return loader_.LoadScript(name, kLoadConfig) ? &loader_.ConfigText() : nullptr;
+          },
+      .loadPicture = [this](const char* name,
+                            Surface& picture) { return pictures_.LoadPicture(name, picture); },
+      .buildWindowPicture = [this] { window_.BuildWindowPicture(); },
+      .buildScreen = [this] { layers_.BuildScreen(); },
+      .openTextPage = [this] { OpenTextPage(); },
+      .updateToolbar = [this] { UpdateToolbar(); },
+      .composeScene = [this] { layers_.ComposeScene(); },
+      .loadCharacters = [this](const char* spec) { layers_.LoadCharacters(spec); },
+      .resetPositions = [this] { layers_.ResetPositions(); },
+      .closeMessageWindow = [this] { window_.CloseMessageWindow(); },
+      .reportError =
+          [this](const std::string& message) {
+            devLog_.Report(DeveloperLog::kInvalidExpression, message);
+          }};
 }
 
 SoundHooks Engine::MakeSoundHooks() {
@@ -395,8 +421,6 @@ void Engine::LoadFont() {
 
 void Engine::ResetEffects(const char* how) {
   effects_.Reset(how);
-  // The "INIT" reset also puts the characters back at their arrangement's places.
-  if (EqualsIgnoreCaseSjis(how, "INIT")) layers_.ResetPositions();
 }
 
 void Engine::RunTransition(int transition) {

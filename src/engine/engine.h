@@ -175,6 +175,7 @@ class Engine : public ScriptHost {
   // False once the run must end.
   bool RollPass();
   const std::vector<uint8_t>* LoadConfigScript(const char* name);
+  EffectHooks MakeEffectHooks();
   // The message font from the settings (face, size, bold), with its common glyphs cached.
   void LoadFont();
   // The window at the stored place, kept on the desktop.

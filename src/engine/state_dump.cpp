@@ -88,6 +88,32 @@ void DumpBacklog(JsonWriter& j, const Backlog& backlog, bool open) {
   j.EndArray().EndObject();
 }
 
+// The running background animation (frames in use 0: none) with the names its slots hold,
+// and the mark icon.
+void DumpEffects(JsonWriter& j, const Effects& e, const EngineState& s) {
+  j.BeginObject("effects").BeginObject("backgroundAnimation");
+  j.Bool("running", e.BackgroundAnimationRunning())
+      .Number("framesInUse", e.FramesInUse())
+      .Number("createdSlots", e.CreatedSlots())
+      .Number("speed", e.Speed())
+      .Number("position", e.Position())
+      .Number("shownFrame", e.ShownFrame());
+  j.BeginArray("sequence");
+  for (const int f : e.Sequence()) j.Number(f);
+  j.EndArray().BeginArray("slots");
+  for (int i = 0; i < e.CreatedSlots(); ++i) j.String(SjisToUtf8(e.SlotName(i)));
+  j.EndArray().EndObject();
+  j.BeginObject("mark")
+      .Bool("shown", e.MarkShown())
+      .Number("mode", e.MarkMode())
+      .Number("x", s.vars.S[32])
+      .Number("y", s.vars.S[33])
+      .Number("width", e.MarkWidth())
+      .Number("height", e.MarkHeight())
+      .EndObject();
+  j.EndObject();
+}
+
 }  // namespace
 
 std::string Engine::DumpState(int exitCode) const {
@@ -251,6 +277,7 @@ std::string Engine::DumpState(int exitCode) const {
     j.String(Text(layers_.PositionName(p), kNameSize));
   }
   j.EndArray().String("overlay", Text(s.overlayName, sizeof s.overlayName)).EndObject();
+  DumpEffects(j, effects_, s);
   j.BeginObject("sound")
       .Number("music", s.vars.S[5])
       .String("lastVoice", Text(s.lastVoice, sizeof s.lastVoice))

@@ -122,6 +122,15 @@ void MessageWindow::BuildWindowPicture() {
   CopyView(screen_.namePlateBackground, picture, int64_t{config_.NP_OFS_X} - g.x,
            int64_t{config_.NP_OFS_Y} - g.y);
   s_.windowPictureValid = true;
+  if (!animation) return;
+  const BackgroundFrames frames = hooks_.backgroundFrames();
+  for (size_t i = 0; i < frames.frames.size(); ++i) {
+    Surface& framePicture = frames.windowPictures[i];
+    const Surface& clean = frames.cleanAreas[i];
+    Fit(framePicture, g.width, g.height);
+    if (clean.Width() != g.width || clean.Height() != g.height) continue;
+    for (int r = 0; r < g.height; ++r) BlendWindowRow(framePicture.Row(r), clean.Row(r), r, g.width);
+  }
 }
 
 void MessageWindow::DrawWindowAndText() {
@@ -132,6 +141,12 @@ void MessageWindow::DrawWindowAndText() {
     } else {
       const Geometry g = Window();
       Paste(screen_.screenSurface, screen_.windowPicture, g.x, g.y);
+      if (hooks_.backgroundAnimationRunning()) {
+        const BackgroundFrames frames = hooks_.backgroundFrames();
+        for (size_t i = 0; i < frames.frames.size(); ++i) {
+          Paste(frames.frames[i], frames.windowPictures[i], g.x, g.y);
+        }
+      }
     }
     hooks_.drawQuickBar(0);
     hooks_.redrawText();

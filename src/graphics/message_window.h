@@ -25,6 +25,7 @@
 
 #include "core/engine_state.h"
 #include "core/hook.h"
+#include "graphics/background_frames.h"
 #include "graphics/frame_clock.h"
 #include "graphics/screen.h"
 #include "platform/platform.h"
@@ -48,6 +49,9 @@ struct MessageWindowHooks {
   // The auto-mode meter.
   Hook<void(int mode)> drawMeter;
   Hook<bool()> backgroundAnimationRunning;
+  // The frames of a running background animation: each gets its own window picture, built from
+  // its clean window area, and the window drawn into it.
+  Hook<BackgroundFrames()> backgroundFrames;
 };
 
 class MessageWindow {

@@ -3,6 +3,7 @@
 // interface (sdl/ for players, headless/ for tests and automation).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -195,6 +196,26 @@ class Platform {
     y = 0;
   }
   virtual void MoveWindow(int, int) {}
+  // Draws the game picture moved by (dx, dy) inside the screen, the uncovered edge black, until
+  // it is set back to (0, 0): what a shake does in full screen, where there is no window to move.
+  virtual void SetPictureOffset(int dx, int dy) {
+    (void)dx;
+    (void)dy;
+  }
+  // One step of a shake (effects, `special`): the window at (left0 + dx, top0 + dy), or in full
+  // screen the picture moved by (dx, dy) inside it. EndShake puts both back.
+  void ShakeTo(int left0, int top0, int dx, int dy) {
+    if (FullScreen()) {
+      SetPictureOffset(dx, dy);
+    } else {
+      MoveWindow(static_cast<int>(std::clamp<int64_t>(int64_t{left0} + dx, INT32_MIN, INT32_MAX)),
+                 static_cast<int>(std::clamp<int64_t>(int64_t{top0} + dy, INT32_MIN, INT32_MAX)));
+    }
+  }
+  void EndShake(int left0, int top0) {
+    SetPictureOffset(0, 0);
+    if (!FullScreen()) MoveWindow(left0, top0);
+  }
   virtual SettingsStore& Settings() = 0;
 
   // True once the run should end without a close request (headless: --run-ms reached or

@@ -79,11 +79,15 @@ void MessageText::OpenTextPage() {
     if (!s_.textWindowOn) {
       s_.textWindowOn = true;
       hooks_.drawWindowAndText();
-      platform_.Present(screen_.screenSurface);
+      platform_.Present(Shown(hooks_.backgroundFrames()));
     } else {
       // The window without text wipes the old page.
       Paste(screen_.screenSurface, screen_.windowPicture, config_.TXW_OFS_X, config_.TXW_OFS_Y);
-      platform_.PresentRect(screen_.screenSurface, config_.TXW_OFS_X, config_.TXW_OFS_Y,
+      const BackgroundFrames frames = hooks_.backgroundFrames();
+      for (size_t i = 0; i < frames.frames.size(); ++i) {
+        Paste(frames.frames[i], frames.windowPictures[i], config_.TXW_OFS_X, config_.TXW_OFS_Y);
+      }
+      platform_.PresentRect(Shown(frames), config_.TXW_OFS_X, config_.TXW_OFS_Y,
                             screen_.windowPicture.Width(), screen_.windowPicture.Height());
     }
     s_.speakerName[0] = 0;
@@ -143,7 +147,8 @@ void MessageText::OutputChar(const char* bytes, int advance) {
   CellPosition(column, row, x, y);
   font_.SetTextColour(colour);
   font_.RenderChar(bytes);
-  font_.DrawGlyphToScreen(x, y, screen_.screenSurface, {}, nullptr);
+  const BackgroundFrames frames = hooks_.backgroundFrames();
+  font_.DrawGlyphToScreen(x, y, screen_.screenSurface, frames.frames, frames.shown);
   s_.pageCleared = false;
   s_.pageChars += 1;
   const int step = !novel && s_.textStyle == 1 ? 3 : advance;
@@ -165,6 +170,7 @@ void MessageText::RedrawText() {
   rows = std::clamp(rows, 0, kPageRows);
   const int lastColumn = std::clamp(wrap + 1, 0, kPageColumns - 1);
   int colour = -1;
+  const BackgroundFrames frames = hooks_.backgroundFrames();
   for (int row = firstRow; row < rows; ++row) {
     // A lead byte in the last column must not read its partner from past the row.
     char line[kPageColumns + 1] = {};
@@ -180,7 +186,7 @@ void MessageText::RedrawText() {
       int y = 0;
       CellPosition(column, row, x, y);
       font_.RenderChar(bytes);
-      font_.DrawGlyphToScreen(x, y, screen_.screenSurface, {}, nullptr);
+      font_.DrawGlyphToScreen(x, y, screen_.screenSurface, frames.frames, frames.shown);
       // The interpreter hands over every byte outside 0x20-0x7E with the byte after it, and
       // the page stores both; when the first is no lead byte (half-width kana) only it was
       // drawn, and its partner is still no character of its own.
@@ -202,7 +208,9 @@ void MessageText::DrawSpeakerName(const char* sjisName) {
   }
   font_.DrawTextRun(sjisName, 4, plate, 0, 2);
   Paste(screen_.screenSurface, plate, config_.NP_OFS_X, config_.NP_OFS_Y);
-  platform_.PresentRect(screen_.screenSurface, config_.NP_OFS_X, config_.NP_OFS_Y, plate.Width(),
+  const BackgroundFrames frames = hooks_.backgroundFrames();
+  for (Surface& frame : frames.frames) Paste(frame, plate, config_.NP_OFS_X, config_.NP_OFS_Y);
+  platform_.PresentRect(Shown(frames), config_.NP_OFS_X, config_.NP_OFS_Y, plate.Width(),
                         plate.Height());
 }
 
@@ -228,7 +236,11 @@ void MessageText::DrawRuby(const char* sjisText) {
   const std::string face = settings_.FontName.empty() ? config_.FONT_NAME : settings_.FontName;
   const int width = systemText_.Draw(screen_.screenSurface, x, y, sjisText, face, kRubyHeight,
                                      TextColour{255, 255, 255});
-  platform_.PresentRect(screen_.screenSurface, x, y, width, kRubyHeight + 4);
+  const BackgroundFrames frames = hooks_.backgroundFrames();
+  for (Surface& frame : frames.frames) {
+    systemText_.Draw(frame, x, y, sjisText, face, kRubyHeight, TextColour{255, 255, 255});
+  }
+  platform_.PresentRect(Shown(frames), x, y, width, kRubyHeight + 4);
 }
 
 void MessageText::AnimateClickWait() {

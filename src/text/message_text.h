@@ -15,6 +15,7 @@
 
 #include "core/engine_state.h"
 #include "core/hook.h"
+#include "graphics/background_frames.h"
 #include "graphics/screen.h"
 #include "platform/platform.h"
 #include "resources/game_config.h"
@@ -31,6 +32,9 @@ struct MessageTextHooks {
   // The crossfade of the given type from the previous screen to the screen surface.
   Hook<void(int type)> crossfadeByType;
   Hook<bool()> backgroundAnimationRunning;
+  // A running background animation's frames: the text is drawn into each of them too, and
+  // shown from the frame on display.
+  Hook<BackgroundFrames()> backgroundFrames;
   Hook<bool()> skipping;
   // A wrapped line is a line of its own in the backlog.
   Hook<void()> closeBacklogLine;
@@ -63,6 +67,10 @@ class MessageText {
 
  private:
   bool Novel() const;
+  // What the game window shows the text on: the animation frame on display, or the screen.
+  const Surface& Shown(const BackgroundFrames& frames) const {
+    return frames.shown != nullptr ? *frames.shown : screen_.screenSurface;
+  }
   // The cell's top-left on the screen for a page position.
   void CellPosition(int column, int row, int& x, int& y) const;
 

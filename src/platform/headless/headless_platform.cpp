@@ -488,7 +488,12 @@ bool HeadlessPlatform::UiRendererReady() {
 }
 
 void HeadlessPlatform::ShownPicture(Surface& out, bool withStrip) {
-  const Surface& game = batch_.Shown();
+  Surface moved;
+  if (pictureOffset_ != std::pair{0, 0}) {
+    moved.Resize(800, 600);
+    CopyView(moved, batch_.Shown(), -pictureOffset_.first, -pictureOffset_.second);
+  }
+  const Surface& game = pictureOffset_ != std::pair{0, 0} ? moved : batch_.Shown();
   if (ui_.Empty() && !withStrip) {
     out = game;
     return;

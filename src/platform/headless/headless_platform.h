@@ -122,6 +122,13 @@ class HeadlessPlatform : public Platform {
     y = windowPositions_.back().second;
   }
   void MoveWindow(int x, int y) override { windowPositions_.emplace_back(x, y); }
+  // Screenshots show the picture moved; every offset set is kept, in order.
+  void SetPictureOffset(int dx, int dy) override {
+    if (pictureOffset_ == std::pair{dx, dy}) return;
+    pictureOffset_ = {dx, dy};
+    pictureOffsets_.emplace_back(dx, dy);
+  }
+  const std::vector<std::pair<int, int>>& PictureOffsets() const { return pictureOffsets_; }
   // The pointer is moved as asked and the move arrives as the window system would send it.
   void WarpMouse(int x, int y) override;
   void SetTextInputRect(int x, int y, int w, int h) override { textInputRect_ = {x, y, w, h}; }
@@ -156,6 +163,8 @@ class HeadlessPlatform : public Platform {
   uint64_t presentCount_ = 0;
   std::function<void()> presentHook_;
   std::vector<std::pair<int, int>> windowPositions_{{0, 0}};
+  std::pair<int, int> pictureOffset_{0, 0};
+  std::vector<std::pair<int, int>> pictureOffsets_;
   std::vector<std::pair<int, int>> warps_;
   std::vector<bool> fullScreenSwitches_;
   std::string title_;

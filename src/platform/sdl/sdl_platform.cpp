@@ -145,6 +145,13 @@ SDL_Rect PictureRect(int outputWidth, int outputHeight, int frameHeight) {
   return SDL_Rect{(outputWidth - w) / 2, (outputHeight - h) / 2, w, h};
 }
 
+// The picture's place moved by (dx, dy) game pixels, scaled as the picture is.
+SDL_Rect MovedPicture(SDL_Rect picture, int dx, int dy) {
+  picture.x += static_cast<int>(int64_t{dx} * picture.w / kFrameWidth);
+  picture.y += static_cast<int>(int64_t{dy} * picture.w / kFrameWidth);
+  return picture;
+}
+
 // Rectangles of the frame; an empty one has no width.
 ScreenRect Intersection(const ScreenRect& a, const ScreenRect& b) {
   const int x0 = std::max(a.x, b.x);
@@ -775,7 +782,7 @@ void SdlPlatform::Redraw() {
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
   if (outputWidth > 0 && outputHeight > 0) {
-    const SDL_Rect picture = PictureRect(outputWidth, outputHeight, FrameHeight());
+    const SDL_Rect picture = MovedPicture(PictureRect(outputWidth, outputHeight, FrameHeight()), pictureDx_, pictureDy_);
     SDL_RenderCopy(renderer_, const_cast<SDL_Texture*>(shown),
                    shown == screen_ ? &composed : &frameRows, &picture);
   }
@@ -853,7 +860,7 @@ void SdlPlatform::ShowDirect(const ScreenRect* game) {
   // The window surface may lag behind a resize by an event; the picture goes where it fits now.
   outputWidth = std::min(outputWidth, window->w);
   outputHeight = std::min(outputHeight, window->h);
-  const SDL_Rect picture = PictureRect(outputWidth, outputHeight, height);
+  const SDL_Rect picture = MovedPicture(PictureRect(outputWidth, outputHeight, height), pictureDx_, pictureDy_);
   if (whole) SDL_FillRect(window, nullptr, SDL_MapRGB(window->format, 0, 0, 0));
   SDL_Rect src{region.x, region.y, region.w, region.h};
   SDL_Rect dst;
@@ -909,6 +916,15 @@ void SdlPlatform::WindowPosition(int& x, int& y) {
   x = 0;
   y = 0;
   if (window_ != nullptr) SDL_GetWindowPosition(window_, &x, &y);
+}
+
+void SdlPlatform::SetPictureOffset(int dx, int dy) {
+  if (dx == pictureDx_ && dy == pictureDy_) return;
+  pictureDx_ = dx;
+  pictureDy_ = dy;
+  // The edge the picture leaves must turn black, so the whole window is drawn again.
+  redrawPending_ = true;
+  Flush();
 }
 
 void SdlPlatform::MoveWindow(int x, int y) {

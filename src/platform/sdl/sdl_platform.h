@@ -68,6 +68,7 @@ class SdlPlatform : public Platform {
   void DesktopSize(int& width, int& height) override;
   void WindowPosition(int& x, int& y) override;
   void MoveWindow(int x, int y) override;
+  void SetPictureOffset(int dx, int dy) override;
   SettingsStore& Settings() override { return store_; }
 
   // The window itself, for tests that size and move it as a player would.
@@ -151,6 +152,9 @@ class SdlPlatform : public Platform {
 
   std::deque<InputEvent> pending_;
   bool redrawPending_ = false;
+  // A full-screen shake moves the picture inside the screen by this many game pixels.
+  int pictureDx_ = 0;
+  int pictureDy_ = 0;
   bool screenWarned_ = false;
 };
 
