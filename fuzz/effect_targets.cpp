@@ -83,8 +83,8 @@ Harness& TheHarness() {
 }
 
 void CheckScreen(Harness& h) {
-  for (const Surface* s : {&h.screen->screenSurface, &h.screen->sceneSurface,
-                           &h.screen->backgroundSurface}) {
+  for (const Surface* s :
+       {&h.screen->screenSurface, &h.screen->sceneSurface, &h.screen->backgroundSurface}) {
     FUZZ_CHECK(s->Width() == 800 && s->Height() == 600);
   }
   const BackgroundFrames f = h.effects->Frames();
@@ -101,7 +101,8 @@ void FuzzEffectScript(const uint8_t* data, size_t size) {
   // The first line names the block; the rest is the script.
   size_t at = 0;
   std::string name;
-  while (at < size && data[at] != '\n' && data[at] != 0) name.push_back(static_cast<char>(data[at++]));
+  while (at < size && data[at] != '\n' && data[at] != 0)
+    name.push_back(static_cast<char>(data[at++]));
   h.script.assign(data + std::min(size, at + 1), data + size);
   const std::vector<EffectStep> steps = ParseEffectBlock(h.script, name.c_str());
   FUZZ_CHECK(steps.size() <= kEffectSteps);
@@ -116,7 +117,9 @@ void FuzzEffectArgs(const uint8_t* data, size_t size) {
   EngineState& s = *h.state;
   // Window geometry and the mark's place from the first bytes, so clipping is exercised.
   size_t at = 0;
-  const auto next = [&](int scale) { return at < size ? static_cast<int8_t>(data[at++]) * scale : 0; };
+  const auto next = [&](int scale) {
+    return at < size ? static_cast<int8_t>(data[at++]) * scale : 0;
+  };
   h.config.TXW_OFS_X = next(9);
   h.config.TXW_OFS_Y = 450 + next(3);
   h.config.TXW_SIZE_X = 800 + next(5);

@@ -56,6 +56,7 @@ class EffectsTest : public ::testing::Test {
         {"A04", Solid(800, 600, 40, 80, 120)},
         {"B01", Character(100, 300, {250, 250, 0})},
         {"B02", Character(100, 300, {0, 250, 250})},
+        {"B03", Character(100, 600, {250, 0, 250})},
     };
     // The mark: a 20 x 10 white square, then its mask, opaque.
     Surface mark(40, 10);
@@ -107,8 +108,8 @@ class EffectsTest : public ::testing::Test {
     const std::string text = ReadText(file);
     Surface out;
     std::string error;
-    EXPECT_TRUE(ReadPng(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
-                        out, &error))
+    EXPECT_TRUE(
+        ReadPng(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), out, &error))
         << error;
     return out;
   }
@@ -150,7 +151,9 @@ TEST(SplitParams, FieldsValuesAndCounts) {
   EXPECT_EQ(SplitParams(std::string(40, ',').c_str(), p), 41);
 }
 
-std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
 
 TEST(EffectScript, StepsOfEachLineKind) {
   const auto script = Bytes(
@@ -162,12 +165,12 @@ TEST(EffectScript, StepsOfEachLineKind) {
     K kind;
     int ms, x, y;
   } const kWant[] = {
-      {K::kShow, 100, 0, 0},       {K::kFill, 100, 0xFF0000, 0},  {K::kShow, 100, 0, 0},
-      {K::kTint, 50, 0xFF0000, 128},                                // FG008
-      {K::kWait, 7, 0, 0},          {K::kWait, 1, 0, 0},           // F12, FQ: no kind of their own
-      {K::kNegative, 50, 0, 0},     {K::kShow, 60, 0, 0},          // N: from field 1
-      {K::kNegative, 70, 0, 0},
-      {K::kOffset, 30, 5, 0},       {K::kOffset, 30, -5, 0},       {K::kOffset, 30, 0, 5},
+      {K::kShow, 100, 0, 0},    {K::kFill, 100, 0xFF0000, 0},
+      {K::kShow, 100, 0, 0},    {K::kTint, 50, 0xFF0000, 128},  // FG008
+      {K::kWait, 7, 0, 0},      {K::kWait, 1, 0, 0},            // F12, FQ: no kind of their own
+      {K::kNegative, 50, 0, 0}, {K::kShow, 60, 0, 0},           // N: from field 1
+      {K::kNegative, 70, 0, 0}, {K::kOffset, 30, 5, 0},
+      {K::kOffset, 30, -5, 0},  {K::kOffset, 30, 0, 5},
   };
   ASSERT_EQ(steps.size(), std::size(kWant));
   for (size_t i = 0; i < steps.size(); ++i) {
@@ -230,7 +233,8 @@ TEST(SprmvArgs, GroupsAndInit) {
   EXPECT_EQ(a.groups[0].frames, 20);
   EXPECT_FALSE(a.groups[1].xGiven);
   std::string five;
-  for (int i = 0; i < 5; ++i) five += std::string(i ? "," : "") + "B0" + std::to_string(i) + ",1,2,3";
+  for (int i = 0; i < 5; ++i)
+    five += std::string(i ? "," : "") + "B0" + std::to_string(i) + ",1,2,3";
   ASSERT_TRUE(ParseSprmvArgs(five.c_str(), a));
   EXPECT_EQ(a.groups.size(), 4u);
   EXPECT_EQ(a.droppedGroups, 1);
@@ -332,8 +336,7 @@ TEST_F(EffectsTest, PicturesCycleEveryNthIdlePassWithTheWindowInEachFrame) {
 }
 
 TEST_F(EffectsTest, SequencesSkipFramesNotMadeAndSpeedOnlyCallsChangeThePace) {
-  Session& s = Play("@bg_anim 5,A01,A02,A03,#01219\n@sleep 60\n@bg_anim 10\n@sleep -1\n", "",
-                    2500);
+  Session& s = Play("@bg_anim 5,A01,A02,A03,#01219\n@sleep 60\n@bg_anim 10\n@sleep -1\n", "", 2500);
   const auto t = Timeline(kRed, s.platform().Ticks());
   ASSERT_GE(t.size(), 9u);
   const Rgb kOrder[] = {kRed, kGreen, kBlue, kGreen};  // the 9 names no frame
@@ -439,8 +442,8 @@ TEST(BgAnimOffsetForm, FramesAreShiftedCopiesBlendedRowByRow) {
           // The shifted copy over the whole copy.
           const int sx = x - k.dx;
           const int sy = y - k.dy;
-          int expected = (sx >= 0 && sx < 800 && sy >= 0 && sy < 600) ? byte(sx, sy, c)
-                                                                     : byte(x, y, c);
+          int expected =
+              (sx >= 0 && sx < 800 && sy >= 0 && sy < 600) ? byte(sx, sy, c) : byte(x, y, c);
           const int vy = y + k.dy;
           const int first = adx;  // u and the result share their columns
           const int byteIndex = (x - first) * 3 + c;
@@ -522,6 +525,16 @@ TEST_F(EffectsTest, SprmvSlidesLinearlyIn30MsFrames) {
   EXPECT_EQ(Shown(49, 100), (Rgb{40, 80, 120}));
 }
 
+TEST_F(EffectsTest, AfterASlideTheWindowAndTheMarkShowTheSceneAsItIsNow) {
+  Play("@gra A04\n@spr B03\n@manpu M01,2,420,100\nText.\n@sprmv B03,100,0,2\nAfter.\n@sleep -1\n",
+       "", 2000);
+  // Where the character stood before the slide the window shows the background, as it does
+  // where no character ever was.
+  EXPECT_EQ(Shown(400, 560), Shown(650, 560));
+  EXPECT_EQ(Shown(425, 105), (Rgb{40, 80, 120}));
+  EXPECT_NE(Dump().find("\"mark\":{\"shown\":false"), std::string::npos);
+}
+
 TEST_F(EffectsTest, ClickJumpsToTheTargetsAndSetsS019) {
   uint32_t endedAt = 0;
   Session& s = Play("@gra A04\n@sprmv B01,100,50,20,B02,700,60,40\n@sleep -1\n", "", 0);
@@ -550,8 +563,8 @@ TEST_F(EffectsTest, InitAndGameinitRestoreThePositions) {
 }
 
 TEST_F(EffectsTest, MoreThanFourGroupsMoveTheFirstFour) {
-  Session& s = Play(
-      "@sprmv B01,1,2,0,B02,3,4,0,B01,5,6,0,B02,7,8,0,B01,9,9,0\n@sleep -1\n", "", 500);
+  Session& s =
+      Play("@sprmv B01,1,2,0,B02,3,4,0,B01,5,6,0,B02,7,8,0,B01,9,9,0\n@sleep -1\n", "", 500);
   EXPECT_EQ(s.engine().LayerState().CharacterCount(), 4);
   EXPECT_EQ(s.state().vars.S[86], 100);  // T = 0: each stays at its start
   EXPECT_FALSE(s.state().busy);

@@ -68,19 +68,18 @@ inline MessageTextHooks InertMessageTextHooks() {
 }
 
 inline EffectHooks InertEffectHooks() {
-  return EffectHooks{.loadConfigScript = [](const char*) -> const std::vector<uint8_t>* {
-                       return nullptr;
-                     },
-                     .loadPicture = Inert{},
-                     .buildWindowPicture = Inert{},
-                     .buildScreen = Inert{},
-                     .openTextPage = Inert{},
-                     .updateToolbar = Inert{},
-                     .composeScene = Inert{},
-                     .loadCharacters = Inert{},
-                     .resetPositions = Inert{},
-                     .closeMessageWindow = Inert{},
-                     .reportError = Inert{}};
+  return EffectHooks{
+      .loadConfigScript = [](const char*) -> const std::vector<uint8_t>* { return nullptr; },
+      .loadPicture = Inert{},
+      .buildWindowPicture = Inert{},
+      .buildScreen = Inert{},
+      .openTextPage = Inert{},
+      .updateToolbar = Inert{},
+      .composeScene = Inert{},
+      .loadCharacters = Inert{},
+      .resetPositions = Inert{},
+      .closeMessageWindow = Inert{},
+      .reportError = Inert{}};
 }
 
 inline MusicHooks InertMusicHooks() {

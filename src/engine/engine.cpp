@@ -260,10 +260,9 @@ MessageTextHooks Engine::MakeTextHooks() {
 
 EffectHooks Engine::MakeEffectHooks() {
   return EffectHooks{
-      .loadConfigScript =
-          [this](const char* name) -> const std::vector<uint8_t>* {
-            return loader_.LoadScript(name, kLoadConfig) ? &loader_.ConfigText() : nullptr;
-          },
+      .loadConfigScript = [this](const char* name) -> const std::vector<uint8_t>* {
+        return loader_.LoadScript(name, kLoadConfig) ? &loader_.ConfigText() : nullptr;
+      },
       .loadPicture = [this](const char* name,
                             Surface& picture) { return pictures_.LoadPicture(name, picture); },
       .buildWindowPicture = [this] { window_.BuildWindowPicture(); },

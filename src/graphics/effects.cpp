@@ -37,9 +37,8 @@ std::vector<std::string> SplitCommas(std::string_view text) {
   size_t start = 0;
   for (;;) {
     const size_t comma = text.find(',', start);
-    fields.emplace_back(Trim(text.substr(start, comma == std::string_view::npos
-                                                    ? std::string_view::npos
-                                                    : comma - start)));
+    fields.emplace_back(Trim(text.substr(
+        start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
     if (comma == std::string_view::npos) break;
     start = comma + 1;
   }
@@ -52,7 +51,9 @@ bool IsNumber(std::string_view field) {
   return i < field.size() && field[i] >= '0' && field[i] <= '9';
 }
 
-int32_t Number(const std::string& field) { return ReadDecimal(field.c_str()); }
+int32_t Number(const std::string& field) {
+  return ReadDecimal(field.c_str());
+}
 
 // A digit or letter d gives d x 16, "G" full, anything else nothing.
 int ColourLevel(char c) {
@@ -111,7 +112,8 @@ std::vector<EffectStep> ParseEffectBlock(const std::vector<uint8_t>& script, con
     if (error != nullptr && error->empty()) *error = what;
   };
   const auto wait = [&](const std::string& field) {
-    if (!IsNumber(field)) note("effect " + label.substr(1) + ": wait \"" + field + "\" is no number");
+    if (!IsNumber(field))
+      note("effect " + label.substr(1) + ": wait \"" + field + "\" is no number");
     return std::max<int32_t>(0, Number(field));
   };
   const auto add = [&steps](EffectStep step) {
@@ -124,8 +126,8 @@ std::vector<EffectStep> ParseEffectBlock(const std::vector<uint8_t>& script, con
   while (pos < size) {
     size_t end = pos;
     while (end < size && script[end] != 0 && script[end] != '\n' && script[end] != '\r') ++end;
-    const std::string line = UpperSjis(
-        std::string_view(reinterpret_cast<const char*>(script.data()) + pos, end - pos));
+    const std::string line =
+        UpperSjis(std::string_view(reinterpret_cast<const char*>(script.data()) + pos, end - pos));
     pos = end + 1;
     if (!inBlock) {
       inBlock = Trim(line) == label;
@@ -148,7 +150,8 @@ std::vector<EffectStep> ParseEffectBlock(const std::vector<uint8_t>& script, con
           step.kind = EffectStep::kShow;
         } else if (code.size() == 4 || code.size() == 5) {
           step.kind = code.size() == 4 ? EffectStep::kFill : EffectStep::kTint;
-          step.x = (ColourLevel(code[1]) << 16) | (ColourLevel(code[2]) << 8) | ColourLevel(code[3]);
+          step.x =
+              (ColourLevel(code[1]) << 16) | (ColourLevel(code[2]) << 8) | ColourLevel(code[3]);
           if (code.size() == 5) step.y = ColourLevel(code[4]);
         }
         add(step);
@@ -166,7 +169,8 @@ std::vector<EffectStep> ParseEffectBlock(const std::vector<uint8_t>& script, con
         const std::string& dx = field(2 + 2 * k);
         const std::string& dy = field(3 + 2 * k);
         if (dx.empty() || dy.empty()) break;
-        if (!IsNumber(dx) || !IsNumber(dy)) note("effect offset \"" + dx + "," + dy + "\" is no number");
+        if (!IsNumber(dx) || !IsNumber(dy))
+          note("effect offset \"" + dx + "," + dy + "\" is no number");
         add(EffectStep{EffectStep::kOffset, ms, Number(dx), Number(dy)});
       }
     }
@@ -234,8 +238,8 @@ BgAnimArgs ParseBgAnimArgs(const char* arg) {
         }
         break;
       }
-      a.offsets.push_back({Number(level), Number(field(first + 3 * i + 1)),
-                           Number(field(first + 3 * i + 2))});
+      a.offsets.push_back(
+          {Number(level), Number(field(first + 3 * i + 1)), Number(field(first + 3 * i + 2))});
     }
   }
   return a;
@@ -269,8 +273,7 @@ bool ParseSprmvArgs(const char* arg, SprmvArgs& out) {
 // ---- Effects -----------------------------------------------------------------------------------
 
 Effects::Effects(Screen& screen, EngineState& state, const GameConfig& config,
-                 const Settings& settings, FrameClock& clock, Platform& platform,
-                 EffectHooks hooks)
+                 const Settings& settings, FrameClock& clock, Platform& platform, EffectHooks hooks)
     : screen_(screen),
       s_(state),
       config_(config),
@@ -492,7 +495,9 @@ int Effects::BuildOffsetFrames(const BgAnimArgs& a) {
   return made;
 }
 
-void Effects::ShowFrame(int frame) { platform_.Present(frames_[frame]); }
+void Effects::ShowFrame(int frame) {
+  platform_.Present(frames_[frame]);
+}
 
 int Effects::BgAnim(const char* arg) {
   s_.busy = true;
@@ -504,10 +509,9 @@ int Effects::BgAnim(const char* arg) {
   }
   if (a.speedBad) {
     const std::vector<std::string> f = SplitCommas(UpperSjis(arg ? arg : ""));
-    ReportNumber("bg_anim speed",
-                 f.size() > (a.form == BgAnimArgs::Form::kOffsets ? 1u : 0u)
-                     ? f[a.form == BgAnimArgs::Form::kOffsets ? 1 : 0]
-                     : std::string());
+    ReportNumber("bg_anim speed", f.size() > (a.form == BgAnimArgs::Form::kOffsets ? 1u : 0u)
+                                      ? f[a.form == BgAnimArgs::Form::kOffsets ? 1 : 0]
+                                      : std::string());
   }
   speed_ = a.speed;
   if (a.speedOnly) {
@@ -694,6 +698,9 @@ int Effects::Sprmv(const char* arg) {
     hooks_.reportError("sprmv: " + std::to_string(a.droppedGroups) +
                        " groups past the fourth are ignored");
   }
+  // The scene under a mark is about to move: the mark (and its blink) go first, or the blink
+  // would keep drawing the old scene over the characters.
+  EraseMark();
   hooks_.closeMessageWindow();
   const int g = static_cast<int>(a.groups.size());
   const int base = kArrangementBase[g];
@@ -755,6 +762,9 @@ int Effects::Sprmv(const char* arg) {
     t += clock_.WaitFrames(kSprmvFrameMs);
   }
   screen_.screenSurface = screen_.sceneSurface;
+  // The window opens again with the next text over the scene as it is now, not as it was.
+  s_.windowPictureValid = false;
+  hooks_.buildWindowPicture();
   s_.busy = false;
   s_.animating = false;
   if (s_.closeRequest == 1) s_.closeRequest = 0;

@@ -70,14 +70,14 @@ constexpr int kSequenceLength = 128;
 struct BgAnimArgs {
   enum class Form { kEnd, kRelease, kPictures, kOffsets };
   Form form = Form::kPictures;
-  int32_t speed = 1;        // 1 or more
-  bool speedOnly = false;   // nothing after the speed
-  bool speedBad = false;    // the speed field was no number
+  int32_t speed = 1;               // 1 or more
+  bool speedOnly = false;          // nothing after the speed
+  bool speedBad = false;           // the speed field was no number
   std::vector<std::string> names;  // picture form
   struct Offset {
     int32_t level = 0, dx = 0, dy = 0;
   };
-  std::vector<Offset> offsets;   // offset form
+  std::vector<Offset> offsets;  // offset form
   bool hasSequence = false;
   bool playOnce = false;  // ">" sequence
   // As written (0-35 in the picture form; each character minus '0' in the offset form); the

@@ -129,7 +129,8 @@ void MessageWindow::BuildWindowPicture() {
     const Surface& clean = frames.cleanAreas[i];
     Fit(framePicture, g.width, g.height);
     if (clean.Width() != g.width || clean.Height() != g.height) continue;
-    for (int r = 0; r < g.height; ++r) BlendWindowRow(framePicture.Row(r), clean.Row(r), r, g.width);
+    for (int r = 0; r < g.height; ++r)
+      BlendWindowRow(framePicture.Row(r), clean.Row(r), r, g.width);
   }
 }
 

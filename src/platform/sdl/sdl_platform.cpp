@@ -782,7 +782,8 @@ void SdlPlatform::Redraw() {
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
   if (outputWidth > 0 && outputHeight > 0) {
-    const SDL_Rect picture = MovedPicture(PictureRect(outputWidth, outputHeight, FrameHeight()), pictureDx_, pictureDy_);
+    const SDL_Rect picture =
+        MovedPicture(PictureRect(outputWidth, outputHeight, FrameHeight()), pictureDx_, pictureDy_);
     SDL_RenderCopy(renderer_, const_cast<SDL_Texture*>(shown),
                    shown == screen_ ? &composed : &frameRows, &picture);
   }
@@ -860,7 +861,8 @@ void SdlPlatform::ShowDirect(const ScreenRect* game) {
   // The window surface may lag behind a resize by an event; the picture goes where it fits now.
   outputWidth = std::min(outputWidth, window->w);
   outputHeight = std::min(outputHeight, window->h);
-  const SDL_Rect picture = MovedPicture(PictureRect(outputWidth, outputHeight, height), pictureDx_, pictureDy_);
+  const SDL_Rect picture =
+      MovedPicture(PictureRect(outputWidth, outputHeight, height), pictureDx_, pictureDy_);
   if (whole) SDL_FillRect(window, nullptr, SDL_MapRGB(window->format, 0, 0, 0));
   SDL_Rect src{region.x, region.y, region.w, region.h};
   SDL_Rect dst;
