@@ -484,7 +484,7 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   EXPECT_EQ(parsed.FindSpeaker(Sjis("あおい"))->r, 255);
 
   // Each script survives the trip: archive entry -> script-decode -> the demo source.
-  for (const char* script : {"main", "sub", "tour", "names"}) {
+  for (const char* script : {"main", "sub", "tour", "names", "effect", "effects"}) {
     ASSERT_TRUE(archive.Read(archive.Find(script), stored));
     WriteBytes(Path("entry"), std::string(stored.begin(), stored.end()));
     ASSERT_EQ(Run({"script-decode", P("entry"), P("back.txt")}).exitCode, 0);
