@@ -75,6 +75,8 @@ Engine::Engine(Platform& platform, EngineOptions options)
              MovieHooks{[this] { PBPaint(); }, [this] { UpdateToolbar(); }}),
       effects_(screen_, s_, config_, settings_, frameClock_, platform, MakeEffectHooks()),
       globalData_(s_, platform.Settings(), settingsWhere_, settings_),
+      gallery_(s_, screen_, config_, settings_, loader_, pictures_, systemText_, frameClock_,
+               platform, MakeGalleryHooks()),
       backlog_(s_, screen_, config_, settings_, pictures_, layers_, font_, systemText_, platform,
                BacklogHooks{[this](const char* name) { PlaySystemSound(name); },
                             [this] { UpdateToolbar(); }, [this] { quickBar_.DrawQuickBar(); },
@@ -123,6 +125,7 @@ Engine::Engine(Platform& platform, EngineOptions options)
   staffRoll_.Register(commands_);
   tree_.Register(commands_);
   effects_.Register(commands_);
+  gallery_.Register(commands_);
   // The surfaces exist from the start so that even a run that ends early has a picture.
   screen_.CreateSurfaces();
   loader_.SetUnlockHook([this](const std::string& name) { recollection_.UnlockScene(name); });
@@ -245,6 +248,25 @@ LayerHooks Engine::MakeLayerHooks() {
           },
       .skipping = [this] { return Skipping(); },
       .evaluate = [this](const char* text) { return expressions_.Evaluate(text); }};
+}
+
+GalleryHooks Engine::MakeGalleryHooks() {
+  return GalleryHooks{.music = [this](int number) { music_.MusicCommand(number); },
+                      .updateToolbar = [this] { UpdateToolbar(); },
+                      .enableSaveItems = [this](bool enabled) { input_.EnableSaveItems(enabled); },
+                      .enableSaveEdit = [this](bool enabled) { input_.EnableSaveEdit(enabled); },
+                      .resetWaits = [this] { ResetWaits(); },
+                      .gotoLabel = [this](const char* label) { interpreter_.GotoLabel(label); },
+                      .stopLoop = [this] { sound_.StopLoop(); },
+                      .running =
+                          [this] {
+                            return !closed_ && !platform_.ShouldStop() &&
+                                   !platform_.TerminationRequested();
+                          }};
+}
+
+void Engine::ReturnFromReplay() {
+  if (s_.replayOrigin == 1) gallery_.ReturnToViewer();
 }
 
 MessageTextHooks Engine::MakeTextHooks() {

@@ -115,6 +115,7 @@ class Engine : public ScriptHost {
   const QuickBar& Bar() const { return quickBar_; }
   const StaffRoll& Rolls() const { return staffRoll_; }
   const SelectionTree& Tree() const { return tree_; }
+  const Gallery& Viewer() const { return gallery_; }
   Sound& Audio() { return sound_; }
   const std::vector<ShownMessageBox>& MessageBoxes() const { return messageBoxes_; }
   bool Closed() const { return closed_; }
@@ -160,6 +161,7 @@ class Engine : public ScriptHost {
   void UpdateScreen(int transition) override { layers_.UpdateScreen(transition); }
   void InvalidateWindowPicture() override { s_.windowPictureValid = false; }
   void RedrawWindowForNovelMode() override { window_.BuildWindowPicture(); }
+  void ReturnFromReplay() override;
 
  private:
   void ReadSettingsIntoState();
@@ -176,6 +178,7 @@ class Engine : public ScriptHost {
   bool RollPass();
   const std::vector<uint8_t>* LoadConfigScript(const char* name);
   EffectHooks MakeEffectHooks();
+  GalleryHooks MakeGalleryHooks();
   // The message font from the settings (face, size, bold), with its common glyphs cached.
   void LoadFont();
   // The window at the stored place, kept on the desktop.

@@ -62,15 +62,18 @@ void Engine::AppIdle() {
   // Until input or the timer's next tick, passes would only wake the processor to find nothing
   // to do (a click wait, a choice): on a real clock the pass waits for whichever comes first.
   // Passes that count (a click guard, a background animation, a movie) keep their pace.
-  const bool inputOnly = (idleWithoutWork || (s_.interactionMode != 0 && !s_.busy)) &&
-                         s_.clickGuard == 0 && !effects_.BackgroundAnimationRunning() &&
-                         !movie_.Playing() && platform_.RealTimeClock() && nextTick_ != 0;
+  // The gallery viewer between glows waits for the pointer like a click wait does.
+  const bool viewerAtRest = s_.screenMode == 6 && !gallery_.Fading();
+  const bool inputOnly =
+      (idleWithoutWork || viewerAtRest || (s_.interactionMode != 0 && !s_.busy)) &&
+      s_.clickGuard == 0 && !effects_.BackgroundAnimationRunning() && !movie_.Playing() &&
+      platform_.RealTimeClock() && nextTick_ != 0;
 
   const bool modal = s_.backlogOpen || s_.questionKind != 0;
   if (!modal) {
     bool animate = true;
     if (s_.screenMode == 6) {
-      // The gallery viewer's pass comes with the gallery.
+      gallery_.ViewerIdle();
     } else if (s_.screenMode == 0) {
       if (s_.startPending) {
         StartMainScript();

@@ -291,6 +291,15 @@ std::string Engine::DumpState(int exitCode) const {
   }
   j.EndArray().EndObject();
 
+  // The gallery viewer: zero and empty values while it is closed.
+  const bool viewerOpen = gallery_.Open();
+  j.BeginObject("viewer")
+      .String("name", viewerOpen ? SjisToUtf8(gallery_.Definition().name) : "")
+      .Number("type", viewerOpen ? gallery_.Definition().type : 0)
+      .Number("page", viewerOpen ? gallery_.Page() : 0)
+      .Number("hover", viewerOpen ? gallery_.HoverCode() : 0)
+      .String("fullView", viewerOpen ? SjisToUtf8(gallery_.FullViewPicture()) : "")
+      .EndObject();
   KeyedValues(j, "config", ConfigKeys(), config_);
   j.BeginArray("speakers");
   for (int n = 0; n < kSpeakerEntries; ++n) {

@@ -451,6 +451,8 @@ void PlayerInput::OpenQuitMenu() {
   const bool replay = screens_.recollection.ReplayRunning();
   std::vector<MenuItem> items;
   for (int i = 0; i < 4; ++i) items.push_back({kQuitMenuLabels[i], true, i < 2 || replay});
+  // 回想モード終了 stays for as long as any scene replay runs.
+  items[3].visible = items[3].visible || s_.replayOrigin != 0;
   // Just under the tool bar's first button, which in full screen sits on the game area.
   const int chosen = hooks_.runMenu(items, 4, UiLayer::kStripHeight);
   switch (chosen) {
@@ -461,9 +463,16 @@ void PlayerInput::OpenQuitMenu() {
       hooks_.closeWindow();
       break;
     case 2:
-    case 3:
       hooks_.stopVoice();
       screens_.recollection.EndReplay();
+      break;
+    case 3:
+      hooks_.stopVoice();
+      if (s_.replayOrigin == 1) {
+        screens_.gallery.ReturnToViewer();
+      } else {
+        screens_.recollection.EndReplay();
+      }
       break;
     default:
       break;
@@ -816,13 +825,28 @@ void PlayerInput::UpdateToolbar() {
       }
     }
   }
+  PublishToolbar();
+}
+
+void PlayerInput::EnableSaveItems(bool enabled) {
+  for (PopupItem i : {kPopupQuickLoad, kPopupQuickSave, kPopupLoad, kPopupSave}) {
+    popup_[i] = enabled;
+  }
+}
+
+void PlayerInput::EnableSaveEdit(bool enabled) {
+  toolbar_[kToolbarSaveEdit] = enabled;
+  PublishToolbar();
+}
+
+void PlayerInput::PublishToolbar() {
   static constexpr const char* kCaptions[kToolbarButtonCount] = {"終了", "読込", "記録", "設定",
                                                                  "セーブ編集"};
   std::vector<MenuItem> buttons;
   for (int i = 0; i < kToolbarButtonCount; ++i) {
     // セーブ編集 stays hidden, as the game ships it.
-    buttons.push_back(
-        {kCaptions[i], !s_.toolbarLocked && t[static_cast<size_t>(i)], i != kToolbarSaveEdit});
+    buttons.push_back({kCaptions[i], !s_.toolbarLocked && toolbar_[static_cast<size_t>(i)],
+                       i != kToolbarSaveEdit});
   }
   ui_.SetToolbar(buttons);
 }

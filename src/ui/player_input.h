@@ -117,6 +117,10 @@ class PlayerInput {
   void UpdateToolbar();
   const std::array<bool, kToolbarButtonCount>& ToolbarEnabled() const { return toolbar_; }
   const std::array<bool, kPopupItemCount>& PopupEnabled() const { return popup_; }
+  // The pop-up items 即読, 即書, 読込 and 記録 together, and the tool bar's セーブ編集, as the
+  // screens that take the game over set them between two UpdateToolbar calls.
+  void EnableSaveItems(bool enabled);
+  void EnableSaveEdit(bool enabled);
 
   // Full screen from the screen-mode setting (start-up, settings), and back to the window.
   void EnterFullScreen(bool evenInWindowMode = false);
@@ -133,6 +137,8 @@ class PlayerInput {
 
  private:
   void RecordCursorOffset();
+  // Hands the tool bar buttons' state to the interface layer.
+  void PublishToolbar();
   void DrawBar();
   // Auto mode: on at `S027` (or `fallback` when it is 0 or, with `strict`, outside 1..10).
   void StartAuto(int fallback, bool strict);
