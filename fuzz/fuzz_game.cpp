@@ -57,7 +57,8 @@ constexpr char kSub[] =
 
 }  // namespace
 
-bool FuzzGame::Write(const uint8_t* main, size_t size) {
+bool FuzzGame::Write(const uint8_t* main, size_t size,
+                     const std::map<std::string, std::vector<uint8_t>>& extra) {
   if (Dir().empty()) return false;
   // Whatever the last run wrote beside the game (saves, global data) would reach this one.
   std::error_code ec;
@@ -68,6 +69,7 @@ bool FuzzGame::Write(const uint8_t* main, size_t size) {
   scripts["_CONFIG"] = PlainScript(kConfig);
   scripts["MAIN"].assign(main, main + size);
   scripts["SUB"] = PlainScript(kSub);
+  for (const auto& [name, bytes] : extra) scripts[name] = bytes;
 
   std::vector<ArchiveEntry> index;
   uint32_t offset = static_cast<uint32_t>(IndexSize(IndexLayout::kA, scripts.size(), 0));

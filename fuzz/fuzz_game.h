@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -52,8 +53,10 @@ class FuzzGame {
  public:
   const std::string& Dir() const { return dir_.Path(); }
 
-  // Writes vx_data.kpz with `main` (decoded text) as MAIN, beside a SUB to call and chain to.
-  bool Write(const uint8_t* main, size_t size);
+  // Writes vx_data.kpz with `main` (decoded text) as MAIN, beside a SUB to call and chain to and
+  // the `extra` scripts (decoded text by upper-cased name).
+  bool Write(const uint8_t* main, size_t size,
+             const std::map<std::string, std::vector<uint8_t>>& extra = {});
 
  private:
   ScratchDir dir_;

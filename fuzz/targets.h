@@ -61,6 +61,9 @@ void FuzzOgg(const uint8_t* data, size_t size);
 void FuzzSlotFile(const uint8_t* data, size_t size);
 // The bytes are a "save0.dat" that the global data is synchronised with.
 void FuzzGlobalFile(const uint8_t* data, size_t size);
+// The bytes are the decoded "view" script: its viewers are parsed, then one is opened and played
+// with the pointer.
+void FuzzViewDefinition(const uint8_t* data, size_t size);
 
 // The bytes are a roll script, played by `roll` on a virtual clock.
 void FuzzRollScript(const uint8_t* data, size_t size);

@@ -46,6 +46,7 @@ const Target kTargets[] = {
     {"end_roll", zorvel::fuzz::FuzzEndRoll},
     {"scroll_roll", zorvel::fuzz::FuzzScrollRoll},
     {"selection_tree", zorvel::fuzz::FuzzSelectionTree},
+    {"view", zorvel::fuzz::FuzzViewDefinition},
 };
 
 // Test listings show the target's name, not the bytes of the struct.
