@@ -7,6 +7,7 @@
 #include "extras/selection_tree.h"
 #include "extras/staff_roll.h"
 #include "graphics/effects.h"
+#include "extras/gallery.h"
 #include "graphics/layers.h"
 #include "graphics/message_window.h"
 #include "graphics/transitions.h"
@@ -116,6 +117,15 @@ inline SelectionTreeHooks InertSelectionTreeHooks() {
       .gotoLabel = Inert{},
       .resetWaits = Inert{},
       .restoreTextColour = Inert{}};
+inline GalleryHooks InertGalleryHooks() {
+  return GalleryHooks{.music = Inert{},
+                      .updateToolbar = Inert{},
+                      .enableSaveItems = Inert{},
+                      .enableSaveEdit = Inert{},
+                      .resetWaits = Inert{},
+                      .gotoLabel = Inert{},
+                      .stopLoop = Inert{},
+                      .running = [] { return true; }};
 }
 
 }  // namespace zorvel::test
