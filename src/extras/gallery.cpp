@@ -375,6 +375,14 @@ int Gallery::PictureIndex(const std::string& upperName) const {
   return it == firstIndex_.end() ? -1 : it->second;
 }
 
+bool Gallery::Seen(const std::string& picture, int number) const {
+  if (s_.vars.seen.Test(number)) return true;
+  // Showing a picture sets the bit of its first place in the list: an entry that names it again
+  // (a page of favourites, a picture in two entries) has seen it too.
+  const int first = PictureIndex(picture);
+  return first >= 0 && s_.vars.seen.Test(first);
+}
+
 // Opening and drawing ---------------------------------------------------------------------------
 
 void Gallery::OpenViewer(const char* name) {
@@ -416,8 +424,10 @@ void Gallery::ComputeStates() {
             e.state = e.defined ? 1 : 0;
             break;
           }
-          const auto seen = static_cast<size_t>(std::count_if(
-              e.numbers.begin(), e.numbers.end(), [this](int k) { return s_.vars.seen.Test(k); }));
+          size_t seen = 0;
+          for (size_t i = 0; i < e.numbers.size(); ++i) {
+            if (Seen(e.pictures[i], e.numbers[i])) seen += 1;
+          }
           e.state = seen == 0 ? 1 : seen == e.numbers.size() ? 3 : 2;
           break;
         }
@@ -723,7 +733,7 @@ void Gallery::ShowNextPicture() {
   int found = -1;
   for (int k = 0; k < count && found < 0; ++k) {
     const int i = (pictureIndex_ + k) % count;
-    if (s_.vars.seen.Test(e.numbers[static_cast<size_t>(i)])) found = i;
+    if (Seen(e.pictures[static_cast<size_t>(i)], e.numbers[static_cast<size_t>(i)])) found = i;
   }
   if (found < 0) {
     // Nothing of it is seen (bits cleared since the page was drawn): back to the page.

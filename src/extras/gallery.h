@@ -169,6 +169,8 @@ class Gallery {
 
   int Viewer(const char* arg);
   bool ReadDefinition(const std::string& name, int firstNumber, ViewerDefinition& out) const;
+  // Whether a picture of an entry, with its running number, has been seen.
+  bool Seen(const std::string& picture, int number) const;
   void ComputeStates();
   int PageCount() const;
   // Entry n of the current page (an empty one outside the pages).
