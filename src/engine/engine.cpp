@@ -74,6 +74,9 @@ Engine::Engine(Platform& platform, EngineOptions options)
       movie_(s_, platform, options_.gameDir,
              MovieHooks{[this] { PBPaint(); }, [this] { UpdateToolbar(); }}),
       effects_(screen_, s_, config_, settings_, frameClock_, platform, MakeEffectHooks()),
+      objects_(screen_, pictures_, frameClock_, platform,
+               ObjectHooks{[this](const char* text) { return expressions_.Evaluate(text); }}),
+      animation_(screen_, s_, archives_, frameClock_, platform, MakeAnimationHooks()),
       globalData_(s_, platform.Settings(), settingsWhere_, settings_),
       gallery_(s_, screen_, config_, settings_, loader_, pictures_, systemText_, frameClock_,
                platform, MakeGalleryHooks()),
@@ -126,6 +129,8 @@ Engine::Engine(Platform& platform, EngineOptions options)
   tree_.Register(commands_);
   effects_.Register(commands_);
   gallery_.Register(commands_);
+  objects_.Register(commands_);
+  animation_.Register(commands_);
   // The surfaces exist from the start so that even a run that ends early has a picture.
   screen_.CreateSurfaces();
   loader_.SetUnlockHook([this](const std::string& name) { recollection_.UnlockScene(name); });
@@ -299,6 +304,19 @@ EffectHooks Engine::MakeEffectHooks() {
           [this](const std::string& message) {
             devLog_.Report(DeveloperLog::kInvalidExpression, message);
           }};
+AnimationHooks Engine::MakeAnimationHooks() {
+  return AnimationHooks{
+      .updateToolbar = [this] { UpdateToolbar(); },
+      .evaluate = [this](const char* text) { return expressions_.Evaluate(text); },
+      .playSound = [this](StreamSource& source, uint64_t offset,
+                          uint32_t size) { music_.PlayAnimationSound(source, offset, size); },
+      .startStream =
+          [this](std::unique_ptr<StreamSource> source, uint64_t offset) {
+            music_.StartAnimationStream(std::move(source), offset);
+          },
+      .stopSound = [this] { music_.StopAnimationSound(); },
+      .stopStream = [this] { music_.StopStream(); },
+      .askQuit = [this] { AskQuitAfterAnimation(); }};
 }
 
 SoundHooks Engine::MakeSoundHooks() {

@@ -16,10 +16,12 @@
 #include "dialogs/settings_dialog.h"
 #include "dialogs/small_dialogs.h"
 #include "extras/extras.h"
+#include "graphics/animation.h"
 #include "graphics/effects.h"
 #include "graphics/frame_clock.h"
 #include "graphics/layers.h"
 #include "graphics/message_window.h"
+#include "graphics/objects.h"
 #include "graphics/picture.h"
 #include "graphics/screen.h"
 #include "graphics/transitions.h"
@@ -122,6 +124,8 @@ class Engine : public ScriptHost {
   Interpreter& Interp() { return interpreter_; }
   const Layers& LayerState() const { return layers_; }
   const Screen& Surfaces() const { return screen_; }
+  const Objects& ObjectSlots() const { return objects_; }
+  const Animation& Animations() const { return animation_; }
   Expressions& Expr() { return expressions_; }
   SettingsDialog& SettingsScreen() { return settingsDialog_; }
   NameEntryDialog& NameEntry() { return nameEntry_; }
@@ -179,6 +183,7 @@ class Engine : public ScriptHost {
   const std::vector<uint8_t>* LoadConfigScript(const char* name);
   EffectHooks MakeEffectHooks();
   GalleryHooks MakeGalleryHooks();
+  AnimationHooks MakeAnimationHooks();
   // The message font from the settings (face, size, bold), with its common glyphs cached.
   void LoadFont();
   // The window at the stored place, kept on the desktop.
@@ -234,6 +239,7 @@ class Engine : public ScriptHost {
   Movie movie_;
   Effects effects_;
   Objects objects_;
+  Animation animation_;
   GlobalData globalData_;
   Gallery gallery_;
   Recollection recollection_;

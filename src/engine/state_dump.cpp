@@ -300,6 +300,28 @@ std::string Engine::DumpState(int exitCode) const {
       .Number("hover", viewerOpen ? gallery_.HoverCode() : 0)
       .String("fullView", viewerOpen ? SjisToUtf8(gallery_.FullViewPicture()) : "")
       .EndObject();
+  // The loaded object slots and the back picture; the animation playing (or played last).
+  j.BeginObject("objects").BeginArray("slots");
+  for (int n = 0; n < kObjectSlots; ++n) {
+    const ObjectSlot& slot = objects_.Slot(n);
+    if (!slot.loaded) continue;
+    j.BeginObject()
+        .Number("n", n)
+        .String("name", SjisToUtf8(slot.name))
+        .Number("width", slot.work.Width())
+        .Number("height", slot.work.Height())
+        .EndObject();
+  }
+  j.EndArray().Bool("back", objects_.BackPictureExists()).EndObject();
+  j.BeginObject("animation")
+      .Bool("playing", animation_.Playing())
+      .String("name", animation_.Name())
+      .Bool("doubled", animation_.Doubled())
+      .Number("frame", animation_.Frame())
+      .Number("frames", animation_.FrameCount())
+      .Number("drawn", animation_.FramesDrawn())
+      .EndObject();
+
   KeyedValues(j, "config", ConfigKeys(), config_);
   j.BeginArray("speakers");
   for (int n = 0; n < kSpeakerEntries; ++n) {

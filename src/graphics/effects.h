@@ -230,9 +230,4 @@ class Effects {
   std::vector<uint8_t> tintRow_;
 };
 
-class Objects {
- public:
-  void InitObjects() {}
-};
-
 }  // namespace zorvel
