@@ -17,6 +17,7 @@ build: deps
 	@cmake --build $(BUILD) -j$(JOBS)
 
 demo: build
+	@demo/animation/build.sh $(BUILD)/zorvel-tool
 	@$(BUILD)/zorvel-tool build-game demo $(BUILD)/demo
 
 run: demo

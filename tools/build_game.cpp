@@ -202,6 +202,43 @@ bool CheckOggSound(const SourceFile& source, const std::vector<uint8_t>& bytes,
   return true;
 }
 
+// Animations are stored as anim-build made them; every regular file of anim/ is one, named by
+// its stem.
+bool CollectAnimations(const std::string& srcDir, std::vector<SourceFile>& out) {
+  const std::string dir = JoinPath(srcDir, "anim");
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return true;
+  std::vector<fs::path> files;
+  for (fs::directory_iterator it(dir, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    std::error_code typeEc;
+    if (!it->path().filename().string().starts_with(".") &&
+        fs::is_regular_file(it->path(), typeEc)) {
+      files.push_back(it->path());
+    }
+  }
+  if (ec) {
+    Report("cannot list " + dir + ": " + ec.message());
+    return false;
+  }
+  std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+    return UpperAscii(a.filename().string()) < UpperAscii(b.filename().string());
+  });
+  for (const fs::path& p : files) out.push_back({p.stem().string(), p.string()});
+  return true;
+}
+
+bool CheckAnimation(const SourceFile& source, const std::vector<uint8_t>& bytes,
+                    std::vector<uint8_t>& out) {
+  std::string error;
+  if (!CheckAnimationEntry(bytes, error)) {
+    Report(source.path + ": not a usable animation entry: " + error);
+    return false;
+  }
+  out = bytes;
+  return true;
+}
+
 const ArchiveKind kArchiveKinds[] = {
     {"vx_data.kpz", {IndexLayout::kA, 0}, "script", "scripts", CollectScripts, ConvertScript},
     {"vx_gra.kpz",
@@ -258,6 +295,12 @@ const ArchiveKind kArchiveKinds[] = {
      "Ogg music tracks",
      CollectOggSounds<kOggMusicFolder>,
      CheckOggSound},
+    {"vx_anim.kpz",
+     {IndexLayout::kB, kDefaultNameWidth},
+     "animation",
+     "animations",
+     CollectAnimations,
+     CheckAnimation},
 };
 
 struct BuiltArchive {

@@ -27,6 +27,9 @@ inline constexpr std::string_view kWadyEncodeUsage =
 inline constexpr std::string_view kWadyDecodeUsage = "wady-decode --coding byte|run IN OUT.wav";
 inline constexpr std::string_view kSaveInfoUsage = "save-info FILE";
 inline constexpr std::string_view kGlobalInfoUsage = "global-info FILE";
+inline constexpr std::string_view kAnimBuildUsage =
+    "anim-build [--period MS] [--size WxH] [--sound WAV] OUT FRAME...";
+inline constexpr std::string_view kAnimInfoUsage = "anim-info FILE";
 
 int RunPack(Args args);
 int RunList(Args args);
@@ -40,6 +43,12 @@ int RunSaveInfo(Args args);
 int RunGlobalInfo(Args args);
 int RunWadyEncode(Args args);
 int RunWadyDecode(Args args);
+int RunAnimBuild(Args args);
+int RunAnimInfo(Args args);
+
+// Animations, shared by anim-info and build-game: the entry's tables hold together and every
+// whole or patch frame is a JPEG the engine can show.
+bool CheckAnimationEntry(std::span<const uint8_t> bytes, std::string& error);
 
 // Pictures, shared by gra-encode, build-game and list.
 // A PNG of any colour type as a GRA picture; false with `error` set when it cannot be one.

@@ -38,6 +38,11 @@ constexpr Command kCommands[] = {
     {"wady-decode", kWadyDecodeUsage, "a WADY sound to a 16-bit PCM WAV", RunWadyDecode},
     {"save-info", kSaveInfoUsage, "what a saved game (saveNN.dat) holds", RunSaveInfo},
     {"global-info", kGlobalInfoUsage, "what the global data file (save0.dat) holds", RunGlobalInfo},
+    {"anim-build", kAnimBuildUsage,
+     "an animation entry from PNG or JPEG frames (x,y:FILE a patch, hold a hold\n"
+     "      frame) with an optional sound track",
+     RunAnimBuild},
+    {"anim-info", kAnimInfoUsage, "an animation entry's header and frame tables", RunAnimInfo},
     {"build-game", kBuildGameUsage, "build a game directory from a source folder", RunBuildGame},
 };
 
