@@ -74,4 +74,10 @@ void FuzzScrollRoll(const uint8_t* data, size_t size);
 // The bytes are the decoded "sys_seltree" script; every tree is opened and pointed at.
 void FuzzSelectionTree(const uint8_t* data, size_t size);
 
+// The bytes are an animation entry: its header and tables read, its first frames decoded and
+// drawn as `anim` and as `animq` would.
+void FuzzAnimation(const uint8_t* data, size_t size);
+// The bytes, cut at 0 bytes, are arguments of `obj_`.
+void FuzzObjectArgs(const uint8_t* data, size_t size);
+
 }  // namespace zorvel::fuzz

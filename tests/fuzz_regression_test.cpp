@@ -47,6 +47,8 @@ const Target kTargets[] = {
     {"scroll_roll", zorvel::fuzz::FuzzScrollRoll},
     {"selection_tree", zorvel::fuzz::FuzzSelectionTree},
     {"view", zorvel::fuzz::FuzzViewDefinition},
+    {"animation", zorvel::fuzz::FuzzAnimation},
+    {"object_args", zorvel::fuzz::FuzzObjectArgs},
 };
 
 // Test listings show the target's name, not the bytes of the struct.

@@ -436,7 +436,7 @@ void Animation::End(Player& player) {
 }
 
 bool Animation::PlayFromMemory(std::span<const uint8_t> bytes, bool doubled, Surface& window,
-                               std::string& why) {
+                               int32_t maxFrames, std::string& why) {
   AnimationEntry entry;
   if (!ReadAnimationEntry(bytes, entry, why)) return false;
   if (doubled && !DoubledSizeUsable(entry.width, entry.height)) {
@@ -446,13 +446,12 @@ bool Animation::PlayFromMemory(std::span<const uint8_t> bytes, bool doubled, Sur
   Player player(entry, doubled, 0, 0, window);
   player.memory = bytes;
   if (doubled) player.framePicture.Resize(entry.width, entry.height);
-  // Every frame as a play that keeps up draws it, then a catch-up over everything before the
-  // last frame, as a play far behind would.
-  for (int32_t i = 0; i < entry.frameCount; ++i) {
+  const int32_t n = std::min(entry.frameCount, std::max(maxFrames, 1));
+  for (int32_t i = 0; i < n; ++i) {
     const int16_t kind = entry.frames[static_cast<size_t>(i)].kind;
     if (kind == kWholeFrame || kind == kPatchFrame) player.DrawFrame(i);
   }
-  if (entry.frameCount > 1) player.CatchUp(entry.frameCount - 1, entry.frameCount - 1);
+  if (n > 1) player.CatchUp(n - 1, n - 1);
   why = player.problem;
   return true;
 }

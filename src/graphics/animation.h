@@ -90,10 +90,12 @@ class Animation {
   // Plays NAME,X,Y,CUT; doubled for `animq`. False when nothing was played.
   bool Play(const char* arg, bool doubled);
 
-  // A lying entry read from memory, decoded and drawn as a play would (the fuzzer's and the
-  // benchmark's way in): `window` stands for the game window.
+  // An entry read from memory, decoded and drawn as a play would, without the clock (the
+  // fuzzer's way in): its first `maxFrames` frames each drawn, then a catch-up over them as a
+  // play far behind would make. `window` stands for the game window. False with `why` when
+  // the entry is refused.
   static bool PlayFromMemory(std::span<const uint8_t> entry, bool doubled, Surface& window,
-                             std::string& why);
+                             int32_t maxFrames, std::string& why);
 
   // For the state dump: the animation now playing (or last played) and its frame.
   bool Playing() const { return playing_; }
