@@ -132,6 +132,7 @@ TEST(AnimationEntry, EveryLyingSizeIsRefused) {
       {"tables cut short", std::vector<uint8_t>(good.begin(), good.begin() + sizes + 4)},
       {"a period of 0", put32(good, 4, 0)},
       {"a negative period", put32(good, 4, 0xFFFFFFF0u)},
+      {"a period of more than an hour", put32(good, 4, 3600001)},
       {"a sound track past the end", put32(put32(good, 16, 10), 20, uint32_t(good.size() - 5))},
       {"a sound track whose end wraps", put32(put32(good, 16, 0xFFFFFFF0u), 20, 0x20)},
       {"a frame past the end", put32(good, offsets + 4, uint32_t(good.size()))},

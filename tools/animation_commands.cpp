@@ -103,8 +103,10 @@ int RunAnimBuild(Args args) {
   }
   int32_t period = 100;
   if (const auto it = parsed->options.find("--period"); it != parsed->options.end()) {
-    if (!ParseNumber(it->second, period) || period < 1) {
-      return UsageError("--period needs a number of milliseconds, 1 or more", kAnimBuildUsage);
+    if (!ParseNumber(it->second, period) || period < 1 || period > kMaxAnimationPeriod) {
+      return UsageError(
+          "--period needs a number of milliseconds, 1 to " + std::to_string(kMaxAnimationPeriod),
+          kAnimBuildUsage);
     }
   }
   int32_t width = 0;

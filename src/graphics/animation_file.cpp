@@ -39,8 +39,9 @@ bool ReadAnimationHeader(std::span<const uint8_t> header, uint64_t entrySize, An
   e.height = static_cast<int32_t>(h);
   e.soundSize = s;
   e.soundOffset = so;
-  if (e.frameCount <= 0) {
-    return Refuse(why, "frame count " + std::to_string(e.frameCount) + " names no frame");
+  if (e.frameCount <= 0 || e.frameCount > kMaxAnimationFrames) {
+    return Refuse(why, "frame count " + std::to_string(e.frameCount) + " is not 1 to " +
+                           std::to_string(kMaxAnimationFrames));
   }
   if (AnimationTablesEnd(e.frameCount) > entrySize) {
     return Refuse(why, "the tables of " + std::to_string(e.frameCount) + " frames need " +
@@ -48,8 +49,9 @@ bool ReadAnimationHeader(std::span<const uint8_t> header, uint64_t entrySize, An
                            " bytes; the entry has " + std::to_string(entrySize));
   }
   // The pacing divides by the period.
-  if (e.period <= 0) {
-    return Refuse(why, "frame period " + std::to_string(e.period) + " ms is not a period");
+  if (e.period <= 0 || e.period > kMaxAnimationPeriod) {
+    return Refuse(why, "frame period " + std::to_string(e.period) + " ms is not 1 to " +
+                           std::to_string(kMaxAnimationPeriod));
   }
   if (e.soundSize != 0 && uint64_t{e.soundOffset} + e.soundSize > entrySize) {
     return Refuse(why, "the sound track of " + std::to_string(e.soundSize) + " bytes at " +

@@ -19,6 +19,10 @@ constexpr size_t kAnimationTableBytesPerFrame = 14;
 // A frame's JPEG is read whole into memory: past this it is damage, not a frame (a 1,024 ×
 // 1,024 picture at the best quality stays far below it).
 constexpr uint32_t kMaxAnimationFrameBytes = 32u << 20;
+// Past these an entry is damage: a million frames is days of animation, an hour a frame no
+// animation at all, and both keep the tables and the schedule's arithmetic bounded.
+constexpr int32_t kMaxAnimationFrames = 1000000;
+constexpr int32_t kMaxAnimationPeriod = 3600000;
 // Both sides of an `animq` frame lie in 1 … kMaxDoubledSide.
 constexpr int kMaxDoubledSide = 1024;
 // A sound track from this size on is streamed, below it played from memory.
