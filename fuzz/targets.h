@@ -80,4 +80,10 @@ void FuzzAnimation(const uint8_t* data, size_t size);
 // The bytes, cut at 0 bytes, are arguments of `obj_`.
 void FuzzObjectArgs(const uint8_t* data, size_t size);
 
+// The bytes are the decoded "sys_flashbak": read, every listed scene unlocked, and every
+// category and sub-page of the menu drawn.
+void FuzzFlashbackList(const uint8_t* data, size_t size);
+// The bytes are a "kaiso.dat" read at start-up.
+void FuzzKaisoFile(const uint8_t* data, size_t size);
+
 }  // namespace zorvel::fuzz

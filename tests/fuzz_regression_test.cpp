@@ -49,6 +49,8 @@ const Target kTargets[] = {
     {"view", zorvel::fuzz::FuzzViewDefinition},
     {"animation", zorvel::fuzz::FuzzAnimation},
     {"object_args", zorvel::fuzz::FuzzObjectArgs},
+    {"flashbak", zorvel::fuzz::FuzzFlashbackList},
+    {"kaiso_file", zorvel::fuzz::FuzzKaisoFile},
 };
 
 // Test listings show the target's name, not the bytes of the struct.

@@ -8,6 +8,7 @@
 #include "extras/staff_roll.h"
 #include "graphics/effects.h"
 #include "extras/gallery.h"
+#include "extras/recollection.h"
 #include "graphics/layers.h"
 #include "graphics/message_window.h"
 #include "graphics/transitions.h"
@@ -126,6 +127,14 @@ inline GalleryHooks InertGalleryHooks() {
                       .gotoLabel = Inert{},
                       .stopLoop = Inert{},
                       .running = [] { return true; }};
+inline RecollectionHooks InertRecollectionHooks() {
+  return RecollectionHooks{.resetWaits = Inert{},
+                           .updateToolbar = Inert{},
+                           .music = Inert{},
+                           .stopLoopingEffect = Inert{},
+                           .showReplayItems = Inert{},
+                           .enableSaveItems = Inert{},
+                           .askPlaylistName = Inert{}};
 }
 
 }  // namespace zorvel::test

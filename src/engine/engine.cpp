@@ -80,6 +80,8 @@ Engine::Engine(Platform& platform, EngineOptions options)
       globalData_(s_, platform.Settings(), settingsWhere_, settings_),
       gallery_(s_, screen_, config_, settings_, loader_, pictures_, systemText_, frameClock_,
                platform, MakeGalleryHooks()),
+      recollection_(s_, screen_, pictures_, loader_, layers_, systemText_, platform,
+                    globalData_.Playlists(), MakeRecollectionHooks()),
       backlog_(s_, screen_, config_, settings_, pictures_, layers_, font_, systemText_, platform,
                BacklogHooks{[this](const char* name) { PlaySystemSound(name); },
                             [this] { UpdateToolbar(); }, [this] { quickBar_.DrawQuickBar(); },
@@ -131,6 +133,7 @@ Engine::Engine(Platform& platform, EngineOptions options)
   gallery_.Register(commands_);
   objects_.Register(commands_);
   animation_.Register(commands_);
+  recollection_.Register(commands_);
   // The surfaces exist from the start so that even a run that ends early has a picture.
   screen_.CreateSurfaces();
   loader_.SetUnlockHook([this](const std::string& name) { recollection_.UnlockScene(name); });
@@ -272,6 +275,7 @@ GalleryHooks Engine::MakeGalleryHooks() {
 
 void Engine::ReturnFromReplay() {
   if (s_.replayOrigin == 1) gallery_.ReturnToViewer();
+  if (s_.replayOrigin == 2) recollection_.EndRecollectionScene(false);
 }
 
 MessageTextHooks Engine::MakeTextHooks() {
@@ -369,6 +373,20 @@ SettingsDialogHooks Engine::MakeSettingsDialogHooks() {
       .applyMusicSwitch = [this] { music_.ApplyMusicSwitch(); },
       .rebuildGlyphs = [this] { LoadFont(); },
       .fontFamilies = [] { return InstalledFontFamilies(); }};
+}
+
+RecollectionHooks Engine::MakeRecollectionHooks() {
+  return RecollectionHooks{
+      .resetWaits = [this] { ResetWaits(); },
+      .updateToolbar = [this] { UpdateToolbar(); },
+      .music = [this](int number) { music_.MusicCommand(number); },
+      .stopLoopingEffect = [this] { sound_.StopLoop(); },
+      .showReplayItems =
+          [this](bool sceneSkip, bool endRecollection) {
+            input_.ShowReplayItems(sceneSkip, endRecollection);
+          },
+      .enableSaveItems = [this](bool enabled) { input_.EnableSaveItems(enabled); },
+      .askPlaylistName = [this](const std::string& name) { return AskPlaylistName(name); }};
 }
 
 QuickBarHooks Engine::MakeQuickBarHooks() {

@@ -114,6 +114,7 @@ class Engine : public ScriptHost {
   const Choices& ChoiceList() const { return choices_; }
   SaveScreens& Saves() { return saves_; }
   const Movie& MoviePlayer() const { return movie_; }
+  Recollection& RecollectionScreen() { return recollection_; }
   const QuickBar& Bar() const { return quickBar_; }
   const StaffRoll& Rolls() const { return staffRoll_; }
   const SelectionTree& Tree() const { return tree_; }
@@ -184,6 +185,7 @@ class Engine : public ScriptHost {
   EffectHooks MakeEffectHooks();
   GalleryHooks MakeGalleryHooks();
   AnimationHooks MakeAnimationHooks();
+  RecollectionHooks MakeRecollectionHooks();
   // The message font from the settings (face, size, bold), with its common glyphs cached.
   void LoadFont();
   // The window at the stored place, kept on the desktop.

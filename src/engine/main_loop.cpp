@@ -121,7 +121,10 @@ void Engine::Timer1Timer() {
   music_.RefillStream();
   if (movie_.TickMovie()) return;
   effects_.EffectTick();
-  if (s_.screenMode == 8) return;  // the recollection screen's tick comes with that screen
+  if (s_.screenMode == 8) {
+    recollection_.RecollectionTick();
+    return;
+  }
   if (s_.backlogOpen || s_.busy || s_.screenMode != 0) return;
   if (s_.interactionMode != 0 && s_.questionKind == 0) return;  // click-map timeout: later
 

@@ -321,6 +321,7 @@ std::string Engine::DumpState(int exitCode) const {
       .Number("frames", animation_.FrameCount())
       .Number("drawn", animation_.FramesDrawn())
       .EndObject();
+  recollection_.Dump(j);
 
   KeyedValues(j, "config", ConfigKeys(), config_);
   j.BeginArray("speakers");

@@ -1,28 +1,8 @@
-// The recollection list, read at start-up once that screen exists, and the entry points that
-// input already routes to its screen, the staff roll and the selection tree. The gallery viewer
-// has its own header.
+// The screens that take the game over beyond the story: the gallery viewer, recollection mode,
+// the staff rolls and the selection tree. Each has its own header; input routes to them here.
 #pragma once
 
-#include <string>
-
+#include "extras/gallery.h"
+#include "extras/recollection.h"
 #include "extras/selection_tree.h"
 #include "extras/staff_roll.h"
-#include "extras/gallery.h"
-#include "platform/platform.h"
-
-namespace zorvel {
-
-class Recollection {
- public:
-  void ReadRecollectionList() {}
-  // A script load reports its scene; listed scenes unlock themselves and their heading.
-  void UnlockScene(const std::string& /*upperName*/) {}
-  void ScreenClick(MouseButton, int /*x*/, int /*y*/) {}
-  void ScreenMouseMove(int /*x*/, int /*y*/) {}
-  void ScreenMouseUp(int /*x*/, int /*y*/) {}
-  // The replay's own end, from the tool bar menu.
-  void EndReplay() {}
-  bool ReplayRunning() const { return false; }
-};
-
-}  // namespace zorvel

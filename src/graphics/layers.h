@@ -73,6 +73,10 @@ class Layers {
   // After a saved game is loaded: the background from its remembered name, the characters from
   // the remembered character list. The caller updates the screen.
   void RestoreLayers();
+  // BackgroundSurface as the solid colour an "S" name gives, and an arrangement without
+  // characters: the pieces of `gra` that the recollection preview replays on its own.
+  void FillSolid(const char* name);
+  void ClearArrangement();
   // S080-S099 back to the default arrangement positions.
   void ResetPositions();
   // Start-up: overlay registers, empty arrangement and slots.
@@ -98,8 +102,6 @@ class Layers {
   // The name's first letter decides: "A" background, "B" characters, "S" solid colour.
   void Background(const char* name, int transition);
   void SolidColour(const char* name, int transition);
-  void FillSolid(const char* name);
-  void ClearArrangement();
   void DrawOverlay();
   void DrawCharacter(int position, int centreRegister, int topRegister);
   bool LoadIntoSlot(const std::string& name, int& slot);

@@ -89,35 +89,36 @@ namespace {
 // How many damaged copies of "save0.dat" are kept beside it at most.
 constexpr int kMaxKeptCopies = 100;
 
-// The read marks in memory go with a rebuild; the damaged file may still hold a player's years
-// of them, so it is kept where a tool or a person can get them back. A kept copy is never
-// replaced: a later, worse damage (a file cut to nothing) goes to the next free name, or
-// nowhere when a copy already holds the same bytes.
-void KeepDamaged(const std::string& path, const std::vector<uint8_t>& file) {
+// A damaged file may still hold a player's years of read marks or their playlists, so it is
+// kept where a tool or a person can get them back. A kept copy is never replaced: a later,
+// worse damage (a file cut to nothing) goes to the next free name, or nowhere when a copy
+// already holds the same bytes. `what` says what the engine does instead.
+void KeepDamaged(const std::string& path, const std::vector<uint8_t>& file,
+                 const std::string& what) {
+  const std::string name = path.substr(path.find_last_of('/') + 1);
   const std::string size = std::to_string(file.size()) + " bytes";
   if (file.empty()) {
-    LogMessage("save0.dat is empty; rebuilt");
+    LogMessage(name + " is empty; " + what);
     return;
   }
   for (int n = 0; n < kMaxKeptCopies; ++n) {
     const std::string bad = path + ".bad" + (n == 0 ? std::string() : std::to_string(n));
     if (FileExists(bad)) {
       if (ReadWholeFile(bad) == file) {
-        LogMessage("save0.dat is damaged (" + size + "), as kept in " + bad + "; rebuilt");
+        LogMessage(name + " is damaged (" + size + "), as kept in " + bad + "; " + what);
         return;
       }
       continue;
     }
     if (WriteFileAtomic(bad, file.data(), file.size())) {
-      LogMessage("save0.dat is damaged (" + size + ", checksum wrong or file short); kept as " +
-                 bad + " and rebuilt");
+      LogMessage(name + " is damaged (" + size + "); kept as " + bad + " and " + what);
     } else {
-      LogMessage("save0.dat is damaged and could not be kept as " + bad + "; rebuilt");
+      LogMessage(name + " is damaged and could not be kept as " + bad + "; " + what);
     }
     return;
   }
-  LogMessage("save0.dat is damaged (" + size + "); " + std::to_string(kMaxKeptCopies) +
-             " damaged copies are kept already, this one is not; rebuilt");
+  LogMessage(name + " is damaged (" + size + "); " + std::to_string(kMaxKeptCopies) +
+             " damaged copies are kept already, this one is not; " + what);
 }
 
 // The slots' folder exists from the start, and with it the directory itself: a directory named
@@ -170,7 +171,7 @@ void GlobalData::SyncGlobalData(bool atStartUp) {
         file.size() >= kGlobalFileSize && GlobalChecksum(std::span(file).first(kGlobalDataBytes)) ==
                                               LoadLe32(file, GlobalLayout::kChecksum);
     if (usable && file.size() == kGlobalFileSize) onDisk = file;
-    if (!usable) KeepDamaged(path, file);
+    if (!usable) KeepDamaged(path, file, "rebuilt (checksum wrong or file short)");
   }
   if (!usable) {
     file.assign(kGlobalFileSize, 0);
@@ -190,6 +191,43 @@ void GlobalData::SyncGlobalData(bool atStartUp) {
               GlobalChecksum(std::span(file).first(kGlobalDataBytes)));
   }
   WriteFiles(file, !onDisk.empty() && onDisk == file);
+}
+
+bool ReadPlaylists(std::span<const uint8_t> file, RecollectionPlaylists& out) {
+  if (file.size() != kKaisoFileSize) return false;
+  RecollectionPlaylists read;
+  size_t at = 0;
+  for (auto& list : read.entries) {
+    for (int32_t& entry : list) {
+      entry = static_cast<int32_t>(LoadLe32(file, at));
+      at += 4;
+      // A scene number names a line of the recollection list, which has an unlock bit each.
+      if (entry < 0 || entry >= static_cast<int32_t>(decltype(VariableBanks::unlocked)::kBits)) {
+        return false;
+      }
+    }
+  }
+  for (auto& name : read.names) {
+    std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(at), name.size(), name.begin());
+    name.back() = 0;
+    at += name.size();
+  }
+  out = read;
+  return true;
+}
+
+void GlobalData::LoadGlobalData() {
+  if (!dir_.empty()) {
+    const std::string path = JoinPath(dir_, "kaiso.dat");
+    if (auto bytes = ReadWholeFile(path)) {
+      if (ReadPlaylists(*bytes, playlists_)) {
+        writtenKaiso_ = std::move(*bytes);
+      } else {
+        KeepDamaged(path, *bytes, "the playlists start empty");
+      }
+    }
+  }
+  SyncGlobalData(true);
 }
 
 void GlobalData::MergeInto(std::vector<uint8_t>& file) {

@@ -4,8 +4,8 @@
 // union back, so bits only ever accumulate. "kaiso.dat" receives the playlists.
 //
 // Touches: the E, seen, unlocked, readMarks and G banks of the game state; the settings store
-// (GV00-GV09); the files "save0.dat", its damaged copies "save0.dat.bad", "save0.dat.bad1", ...
-// and "kaiso.dat" in the save directory.
+// (GV00-GV09); the files "save0.dat" and "kaiso.dat" in the save directory and their damaged
+// copies ("save0.dat.bad", "save0.dat.bad1", ...).
 #pragma once
 
 #include <array>
@@ -55,6 +55,10 @@ struct GlobalFileInfo {
 };
 GlobalFileInfo DescribeGlobalFile(std::span<const uint8_t> file);
 
+// Reads "kaiso.dat" into `out`; false, and `out` untouched, when the file is not 2,640 bytes or
+// names a scene past the unlock bits.
+bool ReadPlaylists(std::span<const uint8_t> file, RecollectionPlaylists& out);
+
 // Where the save files of a game live: the directory given on the command line; else the game
 // directory; else, when that cannot be written (a game installed read-only), a folder named
 // after the game's GAME_ID under the per-user data directory, said once in the log.
@@ -71,8 +75,10 @@ class GlobalData {
   void SetDirectory(std::string dir) { dir_ = std::move(dir); }
   const std::string& Directory() const { return dir_; }
 
-  // The start-up sync: the stored character-display counter wins over the one in memory.
-  void LoadGlobalData() { SyncGlobalData(true); }
+  // Start-up: the playlists from "kaiso.dat" when it is whole (a damaged one is kept aside as
+  // "kaiso.dat.bad"), then the sync, in which the stored character-display counter wins over
+  // the one in memory.
+  void LoadGlobalData();
   // Merges "save0.dat" into memory, writes the union back, the G bank to the settings and the
   // playlists to "kaiso.dat".
   void SyncGlobalData(bool atStartUp = false);

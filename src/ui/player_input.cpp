@@ -448,11 +448,12 @@ void PlayerInput::RunPopupItem(int item) {
 }
 
 void PlayerInput::OpenQuitMenu() {
-  const bool replay = screens_.recollection.ReplayRunning();
   std::vector<MenuItem> items;
-  for (int i = 0; i < 4; ++i) items.push_back({kQuitMenuLabels[i], true, i < 2 || replay});
-  // 回想モード終了 stays for as long as any scene replay runs.
-  items[3].visible = items[3].visible || s_.replayOrigin != 0;
+  // シーンスキップ shows while a playlist has another scene queued; 回想モード終了 while any
+  // scene replay runs, from the gallery or from recollection mode.
+  const bool shown[4] = {true, true, sceneSkipShown_,
+                         endRecollectionShown_ || s_.replayOrigin != 0};
+  for (int i = 0; i < 4; ++i) items.push_back({kQuitMenuLabels[i], true, shown[i]});
   // Just under the tool bar's first button, which in full screen sits on the game area.
   const int chosen = hooks_.runMenu(items, 4, UiLayer::kStripHeight);
   switch (chosen) {
@@ -463,19 +464,28 @@ void PlayerInput::OpenQuitMenu() {
       hooks_.closeWindow();
       break;
     case 2:
-      hooks_.stopVoice();
-      screens_.recollection.EndReplay();
-      break;
     case 3:
       hooks_.stopVoice();
       if (s_.replayOrigin == 1) {
         screens_.gallery.ReturnToViewer();
-      } else {
-        screens_.recollection.EndReplay();
+      } else if (s_.replayOrigin == 2) {
+        // シーンスキップ goes on with the playlist; 回想モード終了 abandons it.
+        screens_.recollection.EndRecollectionScene(chosen == 3);
       }
       break;
     default:
       break;
+  }
+}
+
+void PlayerInput::ShowReplayItems(bool sceneSkip, bool endRecollection) {
+  sceneSkipShown_ = sceneSkip;
+  endRecollectionShown_ = endRecollection;
+}
+
+void PlayerInput::EnableSaveItems(bool enabled) {
+  for (PopupItem i : {kPopupQuickLoad, kPopupQuickSave, kPopupLoad, kPopupSave}) {
+    popup_[i] = enabled;
   }
 }
 
@@ -828,12 +838,6 @@ void PlayerInput::UpdateToolbar() {
   PublishToolbar();
 }
 
-void PlayerInput::EnableSaveItems(bool enabled) {
-  for (PopupItem i : {kPopupQuickLoad, kPopupQuickSave, kPopupLoad, kPopupSave}) {
-    popup_[i] = enabled;
-  }
-}
-
 void PlayerInput::EnableSaveEdit(bool enabled) {
   toolbar_[kToolbarSaveEdit] = enabled;
   PublishToolbar();
@@ -844,9 +848,9 @@ void PlayerInput::PublishToolbar() {
                                                                  "セーブ編集"};
   std::vector<MenuItem> buttons;
   for (int i = 0; i < kToolbarButtonCount; ++i) {
-    // セーブ編集 stays hidden, as the game ships it.
+    // セーブ編集 shows only during a scene replay, where a player may want to keep the scene.
     buttons.push_back({kCaptions[i], !s_.toolbarLocked && toolbar_[static_cast<size_t>(i)],
-                       i != kToolbarSaveEdit});
+                       i != kToolbarSaveEdit || s_.replayOrigin != 0});
   }
   ui_.SetToolbar(buttons);
 }

@@ -121,6 +121,10 @@ class PlayerInput {
   // screens that take the game over set them between two UpdateToolbar calls.
   void EnableSaveItems(bool enabled);
   void EnableSaveEdit(bool enabled);
+  // The quit menu's items シーンスキップ and 回想モード終了, shown only while a replay runs.
+  void ShowReplayItems(bool sceneSkip, bool endRecollection);
+  bool SceneSkipShown() const { return sceneSkipShown_; }
+  bool EndRecollectionShown() const { return endRecollectionShown_; }
 
   // Full screen from the screen-mode setting (start-up, settings), and back to the window.
   void EnterFullScreen(bool evenInWindowMode = false);
@@ -174,6 +178,8 @@ class PlayerInput {
   bool fullScreen_ = false;
   std::array<bool, kToolbarButtonCount> toolbar_{};
   std::array<bool, kPopupItemCount> popup_{};
+  bool sceneSkipShown_ = false;
+  bool endRecollectionShown_ = false;
 };
 
 }  // namespace zorvel
