@@ -8,6 +8,7 @@
 #include "core/variable_banks.h"
 #include "platform/files.h"
 #include "script/commands.h"
+#include "text/font.h"
 #include "text/sjis.h"
 
 namespace zorvel {
@@ -284,11 +285,18 @@ void Recollection::Register(CommandTable& table) {
 }
 
 void Recollection::ReadRecollectionList() {
-  list_ = {};
+  SetList({});
   if (!loader_.LoadScript("sys_flashbak", kLoadConfig)) return;
   std::vector<std::string> problems;
-  list_ = ParseFlashbackList(loader_.ConfigText(), &problems);
+  SetList(ParseFlashbackList(loader_.ConfigText(), &problems));
   for (const std::string& p : problems) LogMessage("sys_flashbak: " + p);
+}
+
+void Recollection::SetList(FlashbackList list) {
+  list_ = std::move(list);
+  codes_.clear();
+  codes_.reserve(list_.display.size());
+  for (const std::string& line : list_.display) codes_.push_back(SjisToCodePoints(line));
 }
 
 void Recollection::UnlockScene(const std::string& upperName) {
@@ -324,6 +332,11 @@ const std::string& Recollection::SceneText(int32_t scene) const {
   return list_.display[static_cast<size_t>(scene)];
 }
 
+std::u32string_view Recollection::SceneCodes(int32_t scene) const {
+  if (scene <= 0 || static_cast<size_t>(scene) >= codes_.size()) return {};
+  return codes_[static_cast<size_t>(scene)];
+}
+
 bool Recollection::Unlocked(int32_t scene) const {
   return s_.vars.unlocked.Test(scene);
 }
@@ -340,6 +353,7 @@ void Recollection::OpenRecollection() {
   }
   label_.Resize(kLabelWidth, kLabelHeight);
   previewShown_.Resize(kPreview.w, kPreview.h);
+  panelKey_.clear();
   selected_ = 0;
   category_ = 0;
   for (size_t c = 0; c < subPages_.size(); ++c) {
@@ -367,13 +381,12 @@ void Recollection::DrawMenu() {
 
 void Recollection::DrawTabs() {
   Surface& screen = screen_.screenSurface;
-  if (menu_.Width() == kScreenWidth && menu_.Height() == kScreenHeight) {
-    screen = menu_;
-  } else {
+  if (screen.Width() != kScreenWidth || screen.Height() != kScreenHeight) {
     screen.Resize(kScreenWidth, kScreenHeight);
-    screen.Fill(0, 0, 0);
-    Paste(screen, menu_, 0, 0);
   }
+  // Row by row into the screen's own pixels: sharing the menu's would cost a fresh copy at the
+  // first write of every redraw.
+  CopyView(screen, menu_, 0, 0);
   CopyRect(screen, menuLit_, TabRect(category_));
   const int pages = SubPageCount(category_);
   if (pages >= 2) {
@@ -401,7 +414,7 @@ void Recollection::DrawGrid() {
   const auto found = std::find(list_.display.begin(), list_.display.end(), label);
   if (found == list_.display.end()) return;
   int cell = 0;
-  const auto drawText = [&](int c, std::string_view text, bool bold) {
+  const auto drawText = [&](int c, std::u32string_view text, bool bold) {
     const Rect r = CellRect(c);
     text_.Draw(screen, r.x + 1, r.y + 1, text, kFace, 11, TextColour{0, 0, 0}, bold);
     text_.Draw(screen, r.x, r.y, text, kFace, 11, TextColour{255, 255, 255}, bold);
@@ -415,13 +428,13 @@ void Recollection::DrawGrid() {
     if (!line.empty() && line[0] == '*') {
       cell = (cell + kGridColumns - 1) / kGridColumns * kGridColumns;
       if (cell >= kGridCells) break;
-      const std::string_view heading = std::string_view(line).substr(1);
+      const std::u32string_view heading = SceneCodes(scene).substr(1);
       if (Unlocked(scene)) drawText(cell, heading, true);
       if (!heading.empty()) cell += kGridColumns;
       continue;
     }
     if (Unlocked(scene)) {
-      drawText(cell, line, false);
+      drawText(cell, SceneCodes(scene), false);
       cells_[static_cast<size_t>(cell)] = scene;
     }
     cell += 1;
@@ -434,17 +447,29 @@ void Recollection::DrawPanel() {
   CopyRect(screen, menuLit_, SelectorRect(selected_));
   auto& name = playlists_.names[static_cast<size_t>(selected_)];
   if (name[0] == 0) std::snprintf(name.data(), name.size(), "Record Slot %d", selected_ + 1);
-  CopyRect(screen, menu_, kNameArea);
-  text_.Draw(screen, 428, 108, std::string_view(name.data(), strnlen(name.data(), name.size())),
-             kFace, 22, TextColour{255, 255, 255});
-  CopyRect(screen, menu_, kPanel);
-  const Playlist& list = Selected();
-  for (int i = 0; i < kPlaylistRows && list[static_cast<size_t>(i)] != 0; ++i) {
-    const Rect r = EntryRect(i);
-    text_.Draw(screen, r.x, r.y, SceneText(list[static_cast<size_t>(i)]), kFace, 12,
+  // The panel and the name are drawn on their own pictures, again only when what they show
+  // changed: a hover, a press or a return from a replay puts back the same texts.
+  std::vector<int32_t> key(Selected().begin(), Selected().begin() + kPlaylistRows);
+  key.push_back(selected_);
+  key.insert(key.end(), name.begin(), name.end());
+  if (key != panelKey_) {
+    panelKey_ = std::move(key);
+    nameArea_.Resize(kNameArea.w, kNameArea.h);
+    CopyView(nameArea_, menu_, kNameArea.x, kNameArea.y);
+    text_.Draw(nameArea_, 428 - kNameArea.x, 108 - kNameArea.y,
+               std::string_view(name.data(), strnlen(name.data(), name.size())), kFace, 22,
                TextColour{255, 255, 255});
+    panel_.Resize(kPanel.w, kPanel.h);
+    CopyView(panel_, menu_, kPanel.x, kPanel.y);
+    const Playlist& list = Selected();
+    for (int i = 0; i < kPlaylistRows && list[static_cast<size_t>(i)] != 0; ++i) {
+      const Rect r = EntryRect(i);
+      text_.Draw(panel_, r.x - kPanel.x, r.y - kPanel.y, SceneCodes(list[static_cast<size_t>(i)]),
+                 kFace, 12, TextColour{255, 255, 255});
+    }
   }
-  clean_ = screen;
+  Paste(screen, nameArea_, kNameArea.x, kNameArea.y);
+  Paste(screen, panel_, kPanel.x, kPanel.y);
   Rehover();
   Show();
 }
@@ -494,7 +519,7 @@ void Recollection::ShowHighlight(int code) {
   if (code >= kHoverCell) {
     const int c = code - kHoverCell;
     const Rect r = CellRect(c);
-    text_.Draw(screen, r.x, r.y, SceneText(cells_[static_cast<size_t>(c)]), kFace, 11,
+    text_.Draw(screen, r.x, r.y, SceneCodes(cells_[static_cast<size_t>(c)]), kFace, 11,
                TextColour{0, 255, 0});
   } else if (code >= kHoverSelector) {
     CopyRect(screen, menuLit_, SelectorRect(code - kHoverSelector));
@@ -503,7 +528,7 @@ void Recollection::ShowHighlight(int code) {
   } else if (code >= kHoverEntry) {
     const int row = code - kHoverEntry;
     const Rect r = EntryRect(row);
-    text_.Draw(screen, r.x, r.y, SceneText(Selected()[static_cast<size_t>(row)]), kFace, 12,
+    text_.Draw(screen, r.x, r.y, SceneCodes(Selected()[static_cast<size_t>(row)]), kFace, 12,
                TextColour{0, 0, 255});
   }
 }
@@ -511,13 +536,23 @@ void Recollection::ShowHighlight(int code) {
 void Recollection::RemoveHighlight(int code) {
   Surface& screen = screen_.screenSurface;
   if (code >= kHoverCell) {
-    CopyRect(screen, clean_, CellRect(code - kHoverCell));
+    // Only the menu's own picture lies under a cell's text: the sub-page strip, which the last
+    // column's cells reach, starts at x 520.
+    const int c = code - kHoverCell;
+    Rect r = CellRect(c);
+    r.w = std::min(r.w, 520 - r.x);
+    CopyRect(screen, menu_, r);
+    const std::u32string_view text = SceneCodes(cells_[static_cast<size_t>(c)]);
+    const Rect cell = CellRect(c);
+    text_.Draw(screen, cell.x + 1, cell.y + 1, text, kFace, 11, TextColour{0, 0, 0});
+    text_.Draw(screen, cell.x, cell.y, text, kFace, 11, TextColour{255, 255, 255});
   } else if (code >= kHoverSelector) {
-    CopyRect(screen, clean_, SelectorRect(code - kHoverSelector));
+    CopyRect(screen, menu_, SelectorRect(code - kHoverSelector));
   } else if (code >= kHoverButton) {
-    if (const Rect* r = ButtonRect(code - kHoverButton)) CopyRect(screen, clean_, *r);
+    if (const Rect* r = ButtonRect(code - kHoverButton)) CopyRect(screen, menu_, *r);
   } else if (code >= kHoverEntry) {
-    CopyRect(screen, clean_, EntryRect(code - kHoverEntry));
+    const Rect r = EntryRect(code - kHoverEntry);
+    CopyRectTo(screen, r.x, r.y, panel_, {r.x - kPanel.x, r.y - kPanel.y, r.w, r.h});
   }
 }
 
@@ -543,8 +578,8 @@ void Recollection::ScreenMouseMove(int x, int y) {
 void Recollection::MakeLabel(int32_t scene) {
   label_.Resize(kLabelWidth, kLabelHeight);
   label_.Fill(128, 128, 128);
-  text_.Draw(label_, 3, 3, SceneText(scene), kFace, 12, TextColour{0, 0, 0});
-  text_.Draw(label_, 2, 2, SceneText(scene), kFace, 12, TextColour{255, 255, 255});
+  text_.Draw(label_, 3, 3, SceneCodes(scene), kFace, 12, TextColour{0, 0, 0});
+  text_.Draw(label_, 2, 2, SceneCodes(scene), kFace, 12, TextColour{255, 255, 255});
 }
 
 void Recollection::ScreenClick(MouseButton button, int x, int y) {
@@ -652,7 +687,6 @@ void Recollection::LeaveMenu() {
   menu_.Resize(0, 0);
   menuLit_.Resize(0, 0);
   strip_.Resize(0, 0);
-  clean_.Resize(0, 0);
   hooks_.showReplayItems(false, false);
   s_.screenMode = 0;
   hover_ = kHoverNone;

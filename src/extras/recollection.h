@@ -87,7 +87,7 @@ class Recollection {
 
   // Start-up: the scene list from "sys_flashbak"; a game without one has no scenes.
   void ReadRecollectionList();
-  void SetList(FlashbackList list) { list_ = std::move(list); }
+  void SetList(FlashbackList list);
   const FlashbackList& List() const { return list_; }
   // A script load reports its scene; listed scenes unlock themselves and their heading.
   void UnlockScene(const std::string& upperName);
@@ -163,6 +163,8 @@ class Recollection {
   void DrawGrid();
   void DrawPanel();
   const std::string& SceneText(int32_t scene) const;
+  // The line's text decoded once for drawing; empty for no line.
+  std::u32string_view SceneCodes(int32_t scene) const;
   bool Unlocked(int32_t scene) const;
   int HoverAt(int x, int y) const;
   void ShowHighlight(int code);
@@ -192,9 +194,11 @@ class Recollection {
   RecollectionHooks hooks_;
 
   FlashbackList list_;
+  std::vector<std::u32string> codes_;  // the display list decoded
   Surface menu_, menuLit_, strip_;
-  // The menu as drawn, without a hover highlight: what a highlight is taken away with.
-  Surface clean_;
+  // The playlist panel and its name as last drawn, and what they were drawn for.
+  Surface panel_, nameArea_;
+  std::vector<int32_t> panelKey_;
   Surface label_;
   // The preview as shown: a thumbnail as it is, or the scene scaled down.
   Surface previewShown_;

@@ -67,13 +67,19 @@ int SystemText::Measure(std::string_view sjisText, std::string_view sjisFace, in
 
 int SystemText::Draw(Surface& target, int x, int y, std::string_view sjisText,
                      std::string_view sjisFace, int pixelHeight, TextColour colour, bool bold) {
+  return Draw(target, x, y, std::u32string_view(SjisToCodePoints(UpToZero(sjisText))), sjisFace,
+              pixelHeight, colour, bold);
+}
+
+int SystemText::Draw(Surface& target, int x, int y, std::u32string_view text,
+                     std::string_view sjisFace, int pixelHeight, TextColour colour, bool bold) {
   const int slot = FaceFor(sjisFace, bold, pixelHeight);
   if (slot < 0) return 0;
   FontFace& face = *faces_[static_cast<size_t>(slot)].face;
   const int baseline = face.SetCellHeight(pixelHeight) ? y + face.Ascent() : y + pixelHeight;
   const uint8_t bgr[3] = {colour.b, colour.g, colour.r};
   int penX = x;
-  for (char32_t ch : SjisToCodePoints(UpToZero(sjisText))) {
+  for (char32_t ch : text) {
     if (ch < 0x20) continue;
     const FontFace::Bitmap& glyph = GlyphFor(static_cast<size_t>(slot), pixelHeight, ch);
     const int left = penX + glyph.left;

@@ -38,6 +38,10 @@ class SystemText {
   // target, and returns the width (as Measure). Writes only `target`.
   int Draw(Surface& target, int x, int y, std::string_view sjisText, std::string_view sjisFace,
            int pixelHeight, TextColour colour, bool bold = false);
+  // The same for text already decoded: a screen that draws the same texts again and again
+  // (the recollection menu's scene grid) decodes them once.
+  int Draw(Surface& target, int x, int y, std::u32string_view text, std::string_view sjisFace,
+           int pixelHeight, TextColour colour, bool bold = false);
 
  private:
   struct Face {
