@@ -294,6 +294,7 @@ void Recollection::ReadRecollectionList() {
 
 void Recollection::SetList(FlashbackList list) {
   list_ = std::move(list);
+  drawnPages_.clear();
   codes_.clear();
   codes_.reserve(list_.display.size());
   for (const std::string& line : list_.display) codes_.push_back(SjisToCodePoints(line));
@@ -354,6 +355,7 @@ void Recollection::OpenRecollection() {
   label_.Resize(kLabelWidth, kLabelHeight);
   previewShown_.Resize(kPreview.w, kPreview.h);
   panelKey_.clear();
+  drawnPages_.clear();
   selected_ = 0;
   category_ = 0;
   for (size_t c = 0; c < subPages_.size(); ++c) {
@@ -374,9 +376,43 @@ void Recollection::OpenRecollection() {
 }
 
 void Recollection::DrawMenu() {
-  DrawTabs();
-  DrawGrid();
+  // The tabs and the grid of a page drawn before, with the same scenes unlocked, come back from
+  // the kept picture: a return from a replay or a step back to a page costs one copy, not the
+  // grid's texts again.
+  std::vector<uint8_t> unlocked;
+  if (const int found = PageLabel(); found >= 0) {
+    for (size_t i = static_cast<size_t>(found) + 1;
+         i < list_.display.size() && i < static_cast<size_t>(found) + kGridCells; ++i) {
+      unlocked.push_back(Unlocked(static_cast<int32_t>(i)) ? 1 : 0);
+    }
+  }
+  const auto kept = std::find_if(drawnPages_.begin(), drawnPages_.end(), [&](const DrawnPage& p) {
+    return p.category == category_ && p.subPage == SubPage() && p.unlocked == unlocked;
+  });
+  if (kept != drawnPages_.end()) {
+    // Into the screen's own pixels, as the menu picture is.
+    CopyView(screen_.screenSurface, kept->picture, 0, 0);
+    cells_ = kept->cells;
+    auto& S = s_.vars.S;
+    S[kAutoLevel] = 0;
+    S[kSkipLamp] = 0;
+    s_.skipMode = 0;
+  } else {
+    DrawTabs();
+    DrawGrid();
+    if (drawnPages_.size() >= kKeptPages) drawnPages_.erase(drawnPages_.begin());
+    drawnPages_.push_back(
+        {category_, SubPage(), std::move(unlocked), screen_.screenSurface, cells_});
+  }
   DrawPanel();
+}
+
+int Recollection::PageLabel() const {
+  if (SubPageCount(category_) == 0) return -1;
+  const std::string label =
+      ":" + list_.categories[static_cast<size_t>(category_)][static_cast<size_t>(SubPage())];
+  const auto found = std::find(list_.display.begin(), list_.display.end(), label);
+  return found == list_.display.end() ? -1 : static_cast<int>(found - list_.display.begin());
 }
 
 void Recollection::DrawTabs() {
@@ -407,19 +443,15 @@ void Recollection::DrawTabs() {
 void Recollection::DrawGrid() {
   cells_.fill(0);
   Surface& screen = screen_.screenSurface;
-  const int pages = SubPageCount(category_);
-  if (pages == 0) return;
-  const std::string label =
-      ":" + list_.categories[static_cast<size_t>(category_)][static_cast<size_t>(SubPage())];
-  const auto found = std::find(list_.display.begin(), list_.display.end(), label);
-  if (found == list_.display.end()) return;
+  const int found = PageLabel();
+  if (found < 0) return;
   int cell = 0;
   const auto drawText = [&](int c, std::u32string_view text, bool bold) {
     const Rect r = CellRect(c);
     text_.Draw(screen, r.x + 1, r.y + 1, text, kFace, 11, TextColour{0, 0, 0}, bold);
     text_.Draw(screen, r.x, r.y, text, kFace, 11, TextColour{255, 255, 255}, bold);
   };
-  const size_t first = static_cast<size_t>(found - list_.display.begin()) + 1;
+  const size_t first = static_cast<size_t>(found) + 1;
   for (size_t i = first; i < list_.display.size() && i < first + kGridCells - 1; ++i) {
     if (cell >= kGridCells) break;
     const std::string& line = list_.display[i];
@@ -687,6 +719,7 @@ void Recollection::LeaveMenu() {
   menu_.Resize(0, 0);
   menuLit_.Resize(0, 0);
   strip_.Resize(0, 0);
+  drawnPages_.clear();
   hooks_.showReplayItems(false, false);
   s_.screenMode = 0;
   hover_ = kHoverNone;

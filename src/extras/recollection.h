@@ -159,6 +159,8 @@ class Recollection {
 
   int CategoryCount() const;
   int SubPageCount(int category) const;
+  // The current sub-page's label in the display list, or -1.
+  int PageLabel() const;
   void DrawTabs();
   void DrawGrid();
   void DrawPanel();
@@ -199,6 +201,16 @@ class Recollection {
   // The playlist panel and its name as last drawn, and what they were drawn for.
   Surface panel_, nameArea_;
   std::vector<int32_t> panelKey_;
+  // The tabs and grid of the pages drawn since the menu opened, with the unlock bits they
+  // were drawn for.
+  struct DrawnPage {
+    int category = 0, subPage = 0;
+    std::vector<uint8_t> unlocked;
+    Surface picture;
+    std::array<int32_t, kGridCells> cells{};
+  };
+  static constexpr size_t kKeptPages = kFlashbackSubPages;
+  std::vector<DrawnPage> drawnPages_;
   Surface label_;
   // The preview as shown: a thumbnail as it is, or the scene scaled down.
   Surface previewShown_;
