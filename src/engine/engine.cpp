@@ -90,6 +90,7 @@ Engine::Engine(Platform& platform, EngineOptions options)
                             [this](int transition) { layers_.UpdateScreen(transition); }}),
       quickBar_(s_, screen_, config_, settings_, systemText_, platform, saves_,
                 MakeQuickBarHooks()),
+      cursors_(s_, screen_, pictures_, frameClock_, platform, options_.gameDir),
       choices_(s_, screen_, config_, settings_, font_, expressions_, interpreter_, frameClock_,
                platform,
                ChoiceHooks{[this](const char* name) { PlaySystemSound(name); },
@@ -103,6 +104,7 @@ Engine::Engine(Platform& platform, EngineOptions options)
                                 [this](bool muted) { muted ? sound_.Mute() : sound_.Unmute(); }}),
       staffRoll_(s_, screen_, systemText_, platform, MakeStaffRollHooks()),
       tree_(s_, screen_, font_, platform, MakeSelectionTreeHooks()),
+      clickMap_(s_, screen_, loader_, interpreter_, expressions_, platform, MakeClickMapHooks()),
       saveGames_(s_, screen_, config_, settings_, platform.Settings(), settingsWhere_, systemText_,
                  frameClock_, platform, backlog_.Ring(), MakeSaveGameHooks()),
       saves_(s_, ui_, saveGames_,
@@ -122,6 +124,8 @@ Engine::Engine(Platform& platform, EngineOptions options)
   transitions_.Register(commands_);
   window_.Register(commands_);
   choices_.Register(commands_);
+  clickMap_.Register(commands_);
+  cursors_.Register(commands_);
   saves_.Register(commands_);
   sound_.Register(commands_);
   music_.Register(commands_);
@@ -236,7 +240,25 @@ void Engine::Start() {
   gallery_.ReadConfiguration("VIEW_1");
   recollection_.ReadRecollectionList();
   tree_.ReadTrees();
-  cursors_.LoadCursors();
+  cursors_.LoadCursorsAndMeter();
+}
+
+ClickMapHooks Engine::MakeClickMapHooks() {
+  return ClickMapHooks{.playSystemSound = [this](const char* name) { PlaySystemSound(name); },
+                       .takeAsChoice = [this](int chosen) { choices_.RecordTaken(chosen); },
+                       .redrawMessageWindow = [this] { window_.DrawWindowAndText(); },
+                       .setMapCursor = [this](int n) { cursors_.SetMapCursor(n); },
+                       .pointer =
+                           [this] {
+                             return std::pair{input_.MouseX(), input_.MouseY()};
+                           },
+                       .textWidth =
+                           [this](const char* text, int height) {
+                             const std::string& face = settings_.FontName.empty()
+                                                           ? config_.FONT_NAME
+                                                           : settings_.FontName;
+                             return systemText_.Measure(text, face, height);
+                           }};
 }
 
 LayerHooks Engine::MakeLayerHooks() {

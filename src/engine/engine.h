@@ -112,6 +112,8 @@ class Engine : public ScriptHost {
   Font& MessageFont() { return font_; }
   const HiddenWindow& HiddenScreen() const { return hidden_; }
   const Choices& ChoiceList() const { return choices_; }
+  const ClickMap& Map() const { return clickMap_; }
+  const Cursors& MapCursors() const { return cursors_; }
   SaveScreens& Saves() { return saves_; }
   const Movie& MoviePlayer() const { return movie_; }
   Recollection& RecollectionScreen() { return recollection_; }
@@ -186,6 +188,7 @@ class Engine : public ScriptHost {
   GalleryHooks MakeGalleryHooks();
   AnimationHooks MakeAnimationHooks();
   RecollectionHooks MakeRecollectionHooks();
+  ClickMapHooks MakeClickMapHooks();
   // The message font from the settings (face, size, bold), with its common glyphs cached.
   void LoadFont();
   // The window at the stored place, kept on the desktop.

@@ -50,6 +50,8 @@ void Engine::AppIdle() {
   ui_.Render(t0);
   movie_.ShowNewFrame();
   if (s_.clickGuard != 0) s_.clickGuard -= 1;
+  // A map left without a choice (a load, the title) takes its cursor and timeout with it.
+  if (s_.interactionMode != 4) clickMap_.Abandon();
 
   // Nothing more can happen until input arrives: the script has ended, or it waits for a click.
   const bool scriptEnded =
@@ -126,7 +128,10 @@ void Engine::Timer1Timer() {
     return;
   }
   if (s_.backlogOpen || s_.busy || s_.screenMode != 0) return;
-  if (s_.interactionMode != 0 && s_.questionKind == 0) return;  // click-map timeout: later
+  if (s_.interactionMode != 0 && s_.questionKind == 0) {
+    clickMap_.TickMapTimeout();
+    return;
+  }
 
   const bool soundPlaying = sound_.VoiceOrEffectPlaying();
   if (!soundPlaying) s_.waitVoiceEnd = false;

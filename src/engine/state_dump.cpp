@@ -112,6 +112,34 @@ void DumpEffects(JsonWriter& j, const Effects& e, const EngineState& s) {
       .Number("height", e.MarkHeight())
       .EndObject();
   j.EndObject();
+// The last click map: its entries (the branch lines' names in force), the highlight, the timeout
+// still to run, and the meter's shown image.
+void DumpMap(JsonWriter& j, const ClickMap& map, const Cursors& cursors) {
+  j.BeginObject("map")
+      .Bool("waiting", map.Waiting())
+      .Number("count", map.Count())
+      .Number("highlighted", map.Highlighted())
+      .Number("timeoutTicks", map.TimeoutTicks())
+      .Number("timeoutEntry", map.TimeoutEntry())
+      .Number("meterShown", cursors.MeterShown())
+      .BeginArray("entries");
+  for (int i = 0; i < map.Count(); ++i) {
+    const MapEntry& e = map.Entry(i);
+    j.BeginObject()
+        .String("name", Text(e.name, sizeof e.name))
+        .Bool("enabled", e.enabled)
+        .Number("x1", e.x1)
+        .Number("y1", e.y1)
+        .Number("x2", e.x2)
+        .Number("y2", e.y2)
+        .Number("cursor", e.cursor)
+        .Number("labelLeft", e.labelLeft)
+        .Number("labelRight", e.labelRight)
+        .Number("labelTop", e.labelTop)
+        .Number("target", e.target)
+        .EndObject();
+  }
+  j.EndArray().EndObject();
 }
 
 }  // namespace
@@ -180,7 +208,12 @@ std::string Engine::DumpState(int exitCode) const {
       .Number("hoverButton", quickBar_.HoverButton())
       .Number("questionAnswer", quickBar_.Answer())
       .String("dialog", ui_.DialogName())
+      .Number("mapCursor", cursors_.MapCursor())
       .EndObject();
+  j.BeginArray("mapCursors");
+  for (const int n : cursors_.LoadedCursors()) j.Number(n);
+  j.EndArray();
+  DumpMap(j, clickMap_, cursors_);
 
   j.BeginObject("vars");
   BitList(j, "F", s.vars.F);

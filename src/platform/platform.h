@@ -87,6 +87,27 @@ struct InputEvent {
   std::string text;
 };
 
+// One picture of an animated cursor: straight (not premultiplied) 0xAARRGGBB pixels, rows top to
+// bottom, and the hot spot inside it.
+struct CursorFrame {
+  int width = 0;
+  int height = 0;
+  int hotX = 0;
+  int hotY = 0;
+  std::vector<uint32_t> argb;
+};
+
+// A cursor as the window shows it: the pictures, and the steps it cycles through, each showing
+// one picture for its time.
+struct CursorAnimation {
+  struct Step {
+    int frame = 0;
+    uint32_t ms = 0;
+  };
+  std::vector<CursorFrame> frames;
+  std::vector<Step> steps;
+};
+
 enum class MessageBoxKind { kOk, kOkCancel, kError };
 enum class MessageBoxAnswer { kOk, kCancel };
 
@@ -174,6 +195,16 @@ class Platform {
     (void)x;
     (void)y;
   }
+
+  // Cursors by number: a number from 1 up takes an animation (true when the window can show
+  // it), and ShowCursor puts a registered one on the pointer over the game area, stepping its
+  // pictures at their own pace; 0, or a number never registered, shows the default arrow.
+  virtual bool RegisterCursor(int number, const CursorAnimation& animation) {
+    (void)number;
+    (void)animation;
+    return false;
+  }
+  virtual void ShowCursor(int number) { (void)number; }
 
   virtual bool HasAudioOutput() = 0;
   // False for a virtual clock (headless), on which time passes only as the engine sleeps: what

@@ -105,7 +105,7 @@ Interpreter::Flow Interpreter::DispatchLine() {
           name = name.substr(0, name.find('('));
           s_.scriptPos = FindNamedBlockEnd(s_.scriptPos, name.c_str());
         } else {
-          s_.scriptPos = FindLineStart(s_.scriptPos, '}');
+          s_.scriptPos = FindBlockEnd(s_.scriptPos);
         }
         return Flow::kContinue;
       case '\\':
@@ -474,6 +474,14 @@ int32_t Interpreter::FindLineStart(int32_t from, uint8_t first) const {
   }
   bytesRead_ += std::max(p - start, 0);
   return kNotFound;
+}
+
+int32_t Interpreter::FindBlockEnd(int32_t from) const {
+  int32_t p = FindLineStart(from, '}');
+  while (p < s_.scriptSize && p + 1 < s_.scriptSize && s_.scriptBuffer[p + 1] == ':') {
+    p = FindLineStart(p + 1, '}');
+  }
+  return p;
 }
 
 int32_t Interpreter::FindNamedBlockEnd(int32_t from, const char* name) const {

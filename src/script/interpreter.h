@@ -29,6 +29,8 @@ class Interpreter {
   void GotoLabel(const char* label);
   int32_t FindLineStart(int32_t from, uint8_t first) const;
   int32_t FindNamedBlockEnd(int32_t from, const char* name) const;
+  // The "}" line that ends an unnamed block: "}:" lines end named blocks nested in it.
+  int32_t FindBlockEnd(int32_t from) const;
   int32_t FindNamedBlock(int32_t from, const char* name) const;
   int32_t FindByte(int32_t from, uint8_t byte) const;
 

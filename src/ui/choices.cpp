@@ -352,26 +352,7 @@ void Choices::TakeChoice() {
 void Choices::Take(bool replayed) {
   if (!shown_ || highlighted_ < 1 || highlighted_ > count_) return;
   auto& S = s_.vars.S;
-  if (s_.stringVars[7][0] != 0) {
-    char name[kStringVarSize + 1] = {};
-    std::memcpy(name, s_.stringVars[8], kStringVarSize);
-    PlaySound(name);
-  } else {
-    PlaySound(kTakenSound);
-  }
-  // A list the replay read from the log is in the log already, even when the replay ended on
-  // it and recording is back on: writing it again would put every later choice of the scene
-  // one place off.
-  if (!fromLog_ && S[kRecording] == 1) {
-    int32_t& at = S[kRecording2];
-    if (at >= 0 && at < kChoiceLogSize) {
-      log_[static_cast<size_t>(at)] = static_cast<uint8_t>(highlighted_);
-      at += 1;
-    } else {
-      LogMessage("choice not recorded: the choice log holds " + std::to_string(kChoiceLogSize) +
-                 " choices and its position is " + std::to_string(at));
-    }
-  }
+  SoundAndLog(highlighted_, fromLog_);
   const int32_t target = targets_[highlighted_ - 1];
   shown_ = false;
   if (!novel_) {
@@ -389,6 +370,30 @@ void Choices::Take(bool replayed) {
   s_.scriptPos = target;
   S[kBacktoPos] = 0;
   s_.needLine = true;
+}
+
+void Choices::SoundAndLog(int chosen, bool logged) {
+  auto& S = s_.vars.S;
+  if (s_.stringVars[7][0] != 0) {
+    char name[kStringVarSize + 1] = {};
+    std::memcpy(name, s_.stringVars[8], kStringVarSize);
+    PlaySound(name);
+  } else {
+    PlaySound(kTakenSound);
+  }
+  // A list the replay read from the log is in the log already, even when the replay ended on
+  // it and recording is back on: writing it again would put every later choice of the scene
+  // one place off.
+  if (!logged && S[kRecording] == 1) {
+    int32_t& at = S[kRecording2];
+    if (at >= 0 && at < kChoiceLogSize) {
+      log_[static_cast<size_t>(at)] = static_cast<uint8_t>(chosen);
+      at += 1;
+    } else {
+      LogMessage("choice not recorded: the choice log holds " + std::to_string(kChoiceLogSize) +
+                 " choices and its position is " + std::to_string(at));
+    }
+  }
 }
 
 void Choices::ClickAnimation(int frames) {

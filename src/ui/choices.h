@@ -67,6 +67,8 @@ class Choices {
   void Hover(int x, int y);
   // Takes the highlighted choice; a click beside the list (none highlighted) does nothing.
   void TakeChoice();
+  // The choice sound and the choice log of a choice made elsewhere (a click map's entry).
+  void RecordTaken(int chosen) { SoundAndLog(chosen, false); }
   // The screen as it was before a window-mode list was drawn, for leaving the list without a
   // choice (the return to the title).
   void RestoreScreen();
@@ -106,6 +108,8 @@ class Choices {
   Box EntryRect(int entry) const;
   // Takes the highlighted choice; `replayed` when the choice log's replay took it.
   void Take(bool replayed);
+  // Plays the choice sound and logs `chosen` while recording, unless the log holds it already.
+  void SoundAndLog(int chosen, bool logged);
   // The chosen box blinks from plain to lit, `frames` steps of 100 ms.
   void ClickAnimation(int frames);
   // The script line (1-based) that holds the current command, for the log.

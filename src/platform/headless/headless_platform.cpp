@@ -556,4 +556,19 @@ bool HeadlessPlatform::ShouldStop() {
   return next_ >= events_.size() && quietSince_ && now_ - *quietSince_ >= kQuietMsBeforeStop;
 }
 
+bool HeadlessPlatform::RegisterCursor(int number, const CursorAnimation& animation) {
+  if (number < 1 || animation.frames.empty() || animation.steps.empty()) return false;
+  cursors_[number] = animation;
+  return true;
+}
+
+void HeadlessPlatform::ShowCursor(int number) {
+  shownCursor_ = cursors_.contains(number) ? number : 0;
+}
+
+const CursorAnimation* HeadlessPlatform::Cursor(int number) const {
+  const auto it = cursors_.find(number);
+  return it == cursors_.end() ? nullptr : &it->second;
+}
+
 }  // namespace zorvel

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -140,6 +141,13 @@ class HeadlessPlatform : public Platform {
   // Every switch of the full-screen mode, in order.
   const std::vector<bool>& FullScreenSwitches() const { return fullScreenSwitches_; }
   SettingsStore& Settings() override { return store_; }
+  // Cursors are kept by number; the one shown is remembered (0 the default arrow, also for a
+  // number never registered).
+  bool RegisterCursor(int number, const CursorAnimation& animation) override;
+  void ShowCursor(int number) override;
+  int ShownCursor() const { return shownCursor_; }
+  // The registered animation of a cursor number, or null.
+  const CursorAnimation* Cursor(int number) const;
   bool ShouldStop() override;
   void NoteIdleWithoutWork(bool idle) override;
 
@@ -185,6 +193,8 @@ class HeadlessPlatform : public Platform {
   std::string wavPath_;
   uint64_t wavFrames_ = 0;
   bool wavFailed_ = false;
+  std::map<int, CursorAnimation> cursors_;
+  int shownCursor_ = 0;
   int desktopWidth_ = 1920;
   int desktopHeight_ = 1080;
 };

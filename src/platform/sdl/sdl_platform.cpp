@@ -218,6 +218,7 @@ std::string CleanUtf8(const std::string& text) {
 SdlPlatform::SdlPlatform(SettingsStore& store) : store_(store) {}
 
 SdlPlatform::~SdlPlatform() {
+  FreeCursors();
   for (const auto& [instance, pad] : controllers_) SDL_GameControllerClose(pad);
   if (controllersReady_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
   ui_.SetRenderer(nullptr);
@@ -404,11 +405,18 @@ void SdlPlatform::Sleep(uint32_t ms) {
 void SdlPlatform::WaitForInput(uint32_t ms) {
   Flush();
   if (!pending_.empty() || ms == 0) return;
+  // An animated cursor wakes the wait for its next picture.
+  const auto shown = cursors_.find(shownCursor_);
+  if (shown != cursors_.end() && shown->second.steps.size() > 1) {
+    const int32_t untilStep = static_cast<int32_t>(cursorStepDue_ - SDL_GetTicks());
+    ms = std::min<uint32_t>(ms, static_cast<uint32_t>(std::max(untilStep, 1)));
+  }
   // The window system's own wait: no wake-ups until an event or the time is up.
   SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(ms, 1000)));
 }
 
 bool SdlPlatform::PollEvent(InputEvent& event) {
+  StepCursor();
   if (videoReady_) {
     SDL_Event sdlEvent;
     while (pending_.empty() && SDL_PollEvent(&sdlEvent)) Translate(sdlEvent);
@@ -1074,6 +1082,74 @@ void SdlPlatform::DesktopSize(int& width, int& height) {
     width = mode.w;
     height = mode.h;
   }
+}
+
+bool SdlPlatform::RegisterCursor(int number, const CursorAnimation& animation) {
+  if (!videoReady_ || number < 1 || animation.frames.empty() || animation.steps.empty()) {
+    return false;
+  }
+  AnimatedSdlCursor made;
+  for (const CursorFrame& frame : animation.frames) {
+    SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint32_t*>(frame.argb.data()), frame.width, frame.height, 32, frame.width * 4,
+        SDL_PIXELFORMAT_ARGB8888);
+    SDL_Cursor* cursor = picture ? SDL_CreateColorCursor(picture, frame.hotX, frame.hotY) : nullptr;
+    if (picture) SDL_FreeSurface(picture);
+    if (cursor == nullptr) {
+      LogMessage("cursor " + std::to_string(number) + " cannot be made: " + SDL_GetError());
+      for (SDL_Cursor* c : made.pictures) SDL_FreeCursor(c);
+      return false;
+    }
+    made.pictures.push_back(cursor);
+  }
+  made.steps = animation.steps;
+  const auto old = cursors_.find(number);
+  if (old != cursors_.end()) {
+    if (shownCursor_ == number) SDL_SetCursor(SDL_GetDefaultCursor());
+    for (SDL_Cursor* c : old->second.pictures) SDL_FreeCursor(c);
+    if (shownCursor_ == number) shownCursor_ = 0;
+  }
+  cursors_[number] = std::move(made);
+  return true;
+}
+
+void SdlPlatform::ShowCursor(int number) {
+  if (!videoReady_) return;
+  const auto it = cursors_.find(number);
+  if (it == cursors_.end()) {
+    shownCursor_ = 0;
+    SDL_SetCursor(SDL_GetDefaultCursor());
+    return;
+  }
+  if (shownCursor_ == number) return;
+  shownCursor_ = number;
+  cursorStep_ = 0;
+  const CursorAnimation::Step& step = it->second.steps.front();
+  SDL_SetCursor(it->second.pictures[static_cast<size_t>(step.frame)]);
+  cursorStepDue_ = SDL_GetTicks() + step.ms;
+}
+
+void SdlPlatform::StepCursor() {
+  const auto it = cursors_.find(shownCursor_);
+  if (it == cursors_.end() || it->second.steps.size() < 2) return;
+  const uint32_t now = SDL_GetTicks();
+  if (static_cast<int32_t>(now - cursorStepDue_) < 0) return;
+  const auto& steps = it->second.steps;
+  cursorStep_ = (cursorStep_ + 1) % steps.size();
+  SDL_SetCursor(it->second.pictures[static_cast<size_t>(steps[cursorStep_].frame)]);
+  // Late by more than a step (the window was busy): the next step is timed from now.
+  cursorStepDue_ += steps[cursorStep_].ms;
+  if (static_cast<int32_t>(now - cursorStepDue_) >= 0) cursorStepDue_ = now + steps[cursorStep_].ms;
+}
+
+void SdlPlatform::FreeCursors() {
+  if (cursors_.empty()) return;
+  SDL_SetCursor(SDL_GetDefaultCursor());
+  for (auto& [number, cursor] : cursors_) {
+    for (SDL_Cursor* c : cursor.pictures) SDL_FreeCursor(c);
+  }
+  cursors_.clear();
+  shownCursor_ = 0;
 }
 
 }  // namespace zorvel

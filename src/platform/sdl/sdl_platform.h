@@ -24,6 +24,7 @@ struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
 struct SDL_Surface;
+struct SDL_Cursor;
 struct _SDL_GameController;
 union SDL_Event;
 
@@ -70,6 +71,10 @@ class SdlPlatform : public Platform {
   void MoveWindow(int x, int y) override;
   void SetPictureOffset(int dx, int dy) override;
   SettingsStore& Settings() override { return store_; }
+  // Colour cursors, one SDL cursor a picture; the platform steps the shown one's pictures at
+  // their own times while events are polled and waited for.
+  bool RegisterCursor(int number, const CursorAnimation& animation) override;
+  void ShowCursor(int number) override;
 
   // The window itself, for tests that size and move it as a player would.
   SDL_Window* Window() const { return window_; }
@@ -149,6 +154,18 @@ class SdlPlatform : public Platform {
   int pointerY_ = 0;
   // The window as it was before full screen, put back on leaving it.
   WindowPlace windowed_;
+
+  struct AnimatedSdlCursor {
+    std::vector<SDL_Cursor*> pictures;
+    std::vector<CursorAnimation::Step> steps;
+  };
+  // Shows the next picture of the shown cursor once its step's time is up.
+  void StepCursor();
+  void FreeCursors();
+  std::map<int, AnimatedSdlCursor> cursors_;
+  int shownCursor_ = 0;
+  size_t cursorStep_ = 0;
+  uint32_t cursorStepDue_ = 0;
 
   std::deque<InputEvent> pending_;
   bool redrawPending_ = false;
