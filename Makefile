@@ -19,6 +19,7 @@ build: deps
 demo: build
 	@demo/animation/build.sh $(BUILD)/zorvel-tool
 	@$(BUILD)/zorvel-tool build-game demo $(BUILD)/demo
+	@demo/cursors/build.sh $(BUILD)/zorvel-tool $(BUILD)/demo
 
 run: demo
 	$(BUILD)/zorvel $(BUILD)/demo

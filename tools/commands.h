@@ -30,6 +30,9 @@ inline constexpr std::string_view kGlobalInfoUsage = "global-info FILE";
 inline constexpr std::string_view kAnimBuildUsage =
     "anim-build [--period MS] [--size WxH] [--sound WAV] OUT FRAME...";
 inline constexpr std::string_view kAnimInfoUsage = "anim-info FILE";
+inline constexpr std::string_view kAniBuildUsage =
+    "ani-build OUT.ani FRAME.png... [--rate JIFFIES] [--hotspot X,Y]";
+inline constexpr std::string_view kAniInfoUsage = "ani-info FILE";
 
 int RunPack(Args args);
 int RunList(Args args);
@@ -49,6 +52,8 @@ int RunAnimInfo(Args args);
 // Animations, shared by anim-info and build-game: the entry's tables hold together and every
 // whole or patch frame is a JPEG the engine can show.
 bool CheckAnimationEntry(std::span<const uint8_t> bytes, std::string& error);
+int RunAniBuild(Args args);
+int RunAniInfo(Args args);
 
 // Pictures, shared by gra-encode, build-game and list.
 // A PNG of any colour type as a GRA picture; false with `error` set when it cannot be one.

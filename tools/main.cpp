@@ -43,6 +43,11 @@ constexpr Command kCommands[] = {
      "      frame) with an optional sound track",
      RunAnimBuild},
     {"anim-info", kAnimInfoUsage, "an animation entry's header and frame tables", RunAnimInfo},
+    {"ani-build", kAniBuildUsage,
+     "PNG frames (with their opacity) to an animated cursor; each frame shows for\n"
+     "      JIFFIES sixtieths of a second (10 unless given), the hot spot at X,Y (0,0)",
+     RunAniBuild},
+    {"ani-info", kAniInfoUsage, "an animated cursor's header, frames, steps and rates", RunAniInfo},
     {"build-game", kBuildGameUsage, "build a game directory from a source folder", RunBuildGame},
 };
 

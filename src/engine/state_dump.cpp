@@ -112,6 +112,8 @@ void DumpEffects(JsonWriter& j, const Effects& e, const EngineState& s) {
       .Number("height", e.MarkHeight())
       .EndObject();
   j.EndObject();
+}
+
 // The last click map: its entries (the branch lines' names in force), the highlight, the timeout
 // still to run, and the meter's shown image.
 void DumpMap(JsonWriter& j, const ClickMap& map, const Cursors& cursors) {

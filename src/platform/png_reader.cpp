@@ -82,4 +82,62 @@ bool ReadPng(std::span<const uint8_t> bytes, Surface& out, std::string* error) {
   return true;
 }
 
+bool ReadPngArgb(std::span<const uint8_t> bytes, int& width, int& height,
+                 std::vector<uint32_t>& argb, std::string* error) {
+  auto src = std::make_unique<PngSource>();
+  src->bytes = bytes;
+  auto pixels = std::make_unique<std::vector<uint32_t>>();
+  auto rows = std::make_unique<std::vector<png_bytep>>();
+  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) {
+    if (error) *error = "not a PNG file";
+    return false;
+  }
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, src.get(), OnError, OnWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (error) *error = "out of memory";
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (error) *error = src->message;
+    return false;
+  }
+  png_set_read_fn(png, src.get(), ReadBytes);
+  png_set_user_limits(png, kMaxSide, kMaxSide);
+  png_read_info(png, info);
+  png_set_expand(png);
+  png_set_strip_16(png);
+  png_set_gray_to_rgb(png);
+  // Blue, green, red, alpha in memory: a little-endian 0xAARRGGBB word.
+  png_set_bgr(png);
+  png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_channels(png, info) != 4 || png_get_bit_depth(png, info) != 8) {
+    png_error(png, "unsupported PNG colour format");
+  }
+  const int w = static_cast<int>(png_get_image_width(png, info));
+  const int h = static_cast<int>(png_get_image_height(png, info));
+  pixels->resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+  rows->resize(static_cast<size_t>(h));
+  for (int y = 0; y < h; ++y) {
+    (*rows)[static_cast<size_t>(y)] =
+        reinterpret_cast<png_bytep>(pixels->data() + static_cast<size_t>(y) * w);
+  }
+  png_read_image(png, rows->data());
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  for (uint32_t& px : *pixels) {
+    const auto* b = reinterpret_cast<const uint8_t*>(&px);
+    px = static_cast<uint32_t>(b[3]) << 24 | static_cast<uint32_t>(b[2]) << 16 |
+         static_cast<uint32_t>(b[1]) << 8 | b[0];
+  }
+  width = w;
+  height = h;
+  argb = std::move(*pixels);
+  return true;
+}
+
 }  // namespace zorvel
