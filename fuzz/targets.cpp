@@ -20,6 +20,7 @@
 #include "engine/engine.h"
 #include "fuzz_check.h"
 #include "fuzz_game.h"
+#include "graphics/ani_cursor.h"
 #include "graphics/frame_clock.h"
 #include "graphics/picture.h"
 #include "graphics/screen.h"
@@ -32,6 +33,7 @@
 #include "resources/settings.h"
 #include "scratch_dir.h"
 #include "script/expressions.h"
+#include "ui/click_map.h"
 #include "ui/hidden_window.h"
 
 namespace zorvel::fuzz {
@@ -286,6 +288,79 @@ void FuzzBmp(const uint8_t* data, size_t size) {
   } else {
     FUZZ_CHECK(!error.empty());
     FUZZ_CHECK(IsSentinel(bitmap));
+  }
+}
+
+void FuzzAni(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> bytes(data, size);
+  CursorAnimation animation;
+  AniHeader header;
+  std::string error;
+  if (ReadAniCursor(bytes, animation, error, &header)) {
+    FUZZ_CHECK(!animation.frames.empty() && animation.frames.size() <= kMaxCursorFrames);
+    FUZZ_CHECK(!animation.steps.empty() && animation.steps.size() <= kMaxCursorSteps);
+    for (const CursorFrame& f : animation.frames) {
+      FUZZ_CHECK(f.width >= 1 && f.width <= kMaxCursorSide);
+      FUZZ_CHECK(f.height >= 1 && f.height <= kMaxCursorSide);
+      FUZZ_CHECK(f.argb.size() == static_cast<size_t>(f.width) * static_cast<size_t>(f.height));
+      FUZZ_CHECK(f.hotX >= 0 && f.hotX < f.width && f.hotY >= 0 && f.hotY < f.height);
+    }
+    for (const CursorAnimation::Step& st : animation.steps) {
+      FUZZ_CHECK(st.frame >= 0 && static_cast<size_t>(st.frame) < animation.frames.size());
+      FUZZ_CHECK(st.ms >= 1);
+    }
+    // What was read is written back as a file the reader takes again.
+    std::vector<uint8_t> written;
+    std::string why;
+    bool sameSize = true;
+    for (const CursorFrame& f : animation.frames) {
+      sameSize &= f.width == animation.frames[0].width && f.height == animation.frames[0].height;
+    }
+    if (sameSize) {
+      FUZZ_CHECK(WriteAniCursor(animation.frames, 1, written, why));
+      CursorAnimation again;
+      FUZZ_CHECK(ReadAniCursor(written, again, why));
+      FUZZ_CHECK(again.frames.size() == animation.frames.size());
+    }
+  } else {
+    FUZZ_CHECK(!error.empty());
+  }
+  if (size > 1) {
+    CursorFrame frame;
+    int bits = 0;
+    error.clear();
+    if (ReadIconFile(bytes.subspan(1), frame, bits, error)) {
+      FUZZ_CHECK(frame.argb.size() ==
+                 static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height));
+      FUZZ_CHECK(bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32);
+    } else {
+      FUZZ_CHECK(!error.empty());
+    }
+  }
+}
+
+void FuzzMapScript(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> bytes(data, size);
+  size_t nameEnd = 0;
+  while (nameEnd < size && nameEnd < 64 && data[nameEnd] != 0 && data[nameEnd] != '\n') ++nameEnd;
+  const std::string name(reinterpret_cast<const char*>(data), nameEnd);
+  auto entries = std::make_unique<MapEntries>();
+  std::string problem;
+  if (ReadMapEntries(bytes, name, *entries, problem)) {
+    FUZZ_CHECK(entries->count >= 0 && entries->count <= kMaxMapEntries);
+    for (int i = 0; i < entries->count; ++i) {
+      MapEntry& e = entries->entries[static_cast<size_t>(i)];
+      FUZZ_CHECK(std::memchr(e.name, 0, sizeof e.name) != nullptr);
+      FUZZ_CHECK(e.fieldCount >= 0 && e.fieldCount <= kMapFields);
+      FUZZ_CHECK(e.x1 <= e.x2 && e.y1 <= e.y2);
+      if (e.Kind() == '#') FUZZ_CHECK(e.a1 <= e.a2 && e.b1 <= e.b2);
+      // A branch line's text replaces the name and the kind follows it.
+      CopyField(e.name, sizeof e.name, name.c_str());
+      e.Derive();
+      FUZZ_CHECK(e.x1 <= e.x2 && e.y1 <= e.y2);
+    }
+  } else {
+    FUZZ_CHECK(!problem.empty());
   }
 }
 

@@ -25,6 +25,11 @@ void FuzzGraPicture(const uint8_t* data, size_t size);
 void FuzzJpeg(const uint8_t* data, size_t size);
 // The bytes are a panic.bmp file.
 void FuzzBmp(const uint8_t* data, size_t size);
+// The bytes are an animated cursor file, then (from the second byte) one ICO/CUR file.
+void FuzzAni(const uint8_t* data, size_t size);
+// The bytes are the decoded "map" script; the first line names the map to read, and the
+// entries' branch names are put through the derivation a replaced name gets.
+void FuzzMapScript(const uint8_t* data, size_t size);
 
 // The bytes are a settings file on disk, read through the INI store into the settings; then one
 // value is changed as the settings dialog would, and the others must read back unchanged.

@@ -170,8 +170,9 @@ TEST_F(ClickMapTest, HotspotKindsShowAndTakeBackTheirHighlight) {
   EXPECT_NE(dump.find("\"mapCursors\":[3]"), std::string::npos);
   EXPECT_NE(dump.find("\"mapCursor\":0"), std::string::npos);
 
-  // A left click on the colour area takes its branch: the choice sound, the arrow back.
-  Do({"click 750 310"}, 500);
+  // Enter, a left press where the pointer is, takes the colour area: the choice sound, the arrow
+  // back.
+  Do({"move 750 310", "key Enter"}, 500);
   EXPECT_EQ(s.state().interactionMode, 0);
   EXPECT_EQ(V(10), 4);
   EXPECT_EQ(V(2), 7);

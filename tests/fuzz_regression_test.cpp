@@ -30,6 +30,8 @@ const Target kTargets[] = {
     {"gra", zorvel::fuzz::FuzzGraPicture},
     {"jpeg", zorvel::fuzz::FuzzJpeg},
     {"bmp", zorvel::fuzz::FuzzBmp},
+    {"ani", zorvel::fuzz::FuzzAni},
+    {"map_script", zorvel::fuzz::FuzzMapScript},
     {"settings_store", zorvel::fuzz::FuzzSettingsStore},
     {"events_file", zorvel::fuzz::FuzzEventsFile},
     {"tool_archive", zorvel::fuzz::FuzzToolArchive},
