@@ -33,6 +33,7 @@
 #include "resources/settings.h"
 #include "scratch_dir.h"
 #include "script/expressions.h"
+#include "text/sjis.h"
 #include "ui/click_map.h"
 #include "ui/hidden_window.h"
 
