@@ -314,3 +314,41 @@ TEST_F(SdlSmoke, ControllerPluggedInPlaysAndUnpluggedLetsGoOfTheTrigger) {
 
 }  // namespace
 }  // namespace zorvel::test
+
+namespace zorvel::test {
+namespace {
+
+// A registered cursor shows its pictures in turn at its own times while events are polled; the
+// arrow comes back for 0 and for a number never registered.
+TEST_F(SdlSmoke, AnimatedCursorStepsOnItsOwnClock) {
+  CursorAnimation animation;
+  for (const uint32_t colour : {0xFFFF0000u, 0xFF0000FFu}) {
+    CursorFrame f;
+    f.width = f.height = 16;
+    f.hotX = 3;
+    f.argb.assign(256, colour);
+    animation.frames.push_back(f);
+  }
+  animation.steps = {{0, 40}, {1, 40}};
+  ASSERT_TRUE(platform_->RegisterCursor(32, animation));
+  platform_->ShowCursor(32);
+  SDL_Cursor* first = SDL_GetCursor();
+  EXPECT_NE(first, SDL_GetDefaultCursor());
+  InputEvent event;
+  bool stepped = false;
+  const uint32_t until = SDL_GetTicks() + 1000;
+  while (!stepped && static_cast<int32_t>(SDL_GetTicks() - until) < 0) {
+    platform_->PollEvent(event);
+    stepped = SDL_GetCursor() != first;
+    SDL_Delay(5);
+  }
+  EXPECT_TRUE(stepped);
+  EXPECT_NE(SDL_GetCursor(), SDL_GetDefaultCursor());
+  platform_->ShowCursor(0);
+  EXPECT_EQ(SDL_GetCursor(), SDL_GetDefaultCursor());
+  platform_->ShowCursor(33);
+  EXPECT_EQ(SDL_GetCursor(), SDL_GetDefaultCursor());
+}
+
+}  // namespace
+}  // namespace zorvel::test
