@@ -534,8 +534,8 @@ TEST_F(ToolTest, BuiltDemoPlaysToTheEnd) {
   fs::create_directories(Path("config"));
   zorvel::test::Session s(P("game"), P("config"));
   // Skipping as a player holding Ctrl does: unread passages stop it, so it is taken up again.
-  // A choice stops it too: the pointer is run down the screen until an entry lights, and that
-  // entry is taken.
+  // A choice or a click map stops it too: the pointer is run down the screen until an entry
+  // lights, and that entry is taken.
   for (int ms = 0; ms < 60000; ms += 100) {
     if (s.state().interactionMode != 0) {
       for (int y = 0; y < 600; y += 5) {
@@ -544,7 +544,7 @@ TEST_F(ToolTest, BuiltDemoPlaysToTheEnd) {
         e.x = 400;
         e.y = y;
         s.engine().HandleEvent(e);
-        if (s.engine().ChoiceList().Current() == 0) continue;
+        if (s.engine().ChoiceList().Current() == 0 && s.engine().Map().Highlighted() == 0) continue;
         e.kind = zorvel::InputEvent::Kind::kMouseDown;
         s.engine().HandleEvent(e);
         break;
@@ -622,7 +622,7 @@ TEST_F(ToolTest, DemoPagesFitTheirWindow) {
       // The first entry that lights under the pointer, as a player takes it.
       for (int y = 0; y < 600; y += 5) {
         mouse(zorvel::InputEvent::Kind::kMouseMove, 400, y);
-        if (s.engine().ChoiceList().Current() == 0) continue;
+        if (s.engine().ChoiceList().Current() == 0 && s.engine().Map().Highlighted() == 0) continue;
         click(400, y);
         break;
       }
