@@ -4,11 +4,11 @@
 #pragma once
 
 #include "audio/music.h"
+#include "extras/gallery.h"
+#include "extras/recollection.h"
 #include "extras/selection_tree.h"
 #include "extras/staff_roll.h"
 #include "graphics/effects.h"
-#include "extras/gallery.h"
-#include "extras/recollection.h"
 #include "graphics/layers.h"
 #include "graphics/message_window.h"
 #include "graphics/transitions.h"
@@ -118,6 +118,8 @@ inline SelectionTreeHooks InertSelectionTreeHooks() {
       .gotoLabel = Inert{},
       .resetWaits = Inert{},
       .restoreTextColour = Inert{}};
+}
+
 inline GalleryHooks InertGalleryHooks() {
   return GalleryHooks{.music = Inert{},
                       .updateToolbar = Inert{},
@@ -127,6 +129,8 @@ inline GalleryHooks InertGalleryHooks() {
                       .gotoLabel = Inert{},
                       .stopLoop = Inert{},
                       .running = [] { return true; }};
+}
+
 inline RecollectionHooks InertRecollectionHooks() {
   return RecollectionHooks{.resetWaits = Inert{},
                            .updateToolbar = Inert{},

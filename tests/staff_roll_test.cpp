@@ -457,8 +457,9 @@ TEST_F(StaffRollTest, SpecialEffects) {
   }
   // Skipping with EFX_CUT on: no effect at all.
   {
-    Session& s = Play({{"main", "@gra A001 0\n@sleep 600\n@special 2,300,300,0\n!V005=5\n@sleep -1\n"}},
-                      "EFX_CUT=1\n");
+    Session& s =
+        Play({{"main", "@gra A001 0\n@sleep 600\n@special 2,300,300,0\n!V005=5\n@sleep -1\n"}},
+             "EFX_CUT=1\n");
     s.RunFor(200);
     s.state().skipMode = 1;
     s.RunFor(1000);

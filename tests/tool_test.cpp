@@ -458,8 +458,8 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
                                      ? "built " + g + "/vx_anim.kpz: 2 animations\n"
                                      : std::string();
   EXPECT_EQ(r.out,
-            "built " + g + "/vx_data.kpz: 7 scripts\nbuilt " + g +
-                "/vx_gra.kpz: 23 pictures\nbuilt " + g + "/vx_se0.kpz: 8 sound effects\nbuilt " +
+            "built " + g + "/vx_data.kpz: 25 scripts\nbuilt " + g +
+                "/vx_gra.kpz: 47 pictures\nbuilt " + g + "/vx_se0.kpz: 8 sound effects\nbuilt " +
                 g + "/vx_se2.kpz: 1 looping sound effect\nbuilt " + g +
                 "/vx_ogg1.kpz: 4 voices\nbuilt " + g + "/vx_bgm.kpz: 1 music track\nbuilt " + g +
                 "/vx_ogm.kpz: 1 Ogg music track\n" + animations + "copied 1 file into " + g + "\n");
@@ -469,8 +469,12 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   ASSERT_TRUE(archive.Open(P("game/vx_data.kpz"), IndexLayout::kA));
   std::vector<std::string> names;
   for (const ArchiveEntry& e : archive.Entries()) names.push_back(e.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"_CONFIG", "ANIMOBJ", "MAIN", "NAMES", "STITLE", "SUB",
-                                             "TOUR"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{
+                "_CONFIG",     "ANIMOBJ", "EFFECT",  "EFFECTS", "ENDING", "ENDROLL", "EXTRAS",
+                "KAISOU",      "K_MAIN",  "K_NIGHT", "K_SUB",   "K_TOUR", "K_TOWER", "MAIN",
+                "MAP",         "NAMES",   "SROLL",   "STAFF",   "STITLE", "SUB",     "SYS_FLASHBAK",
+                "SYS_SELTREE", "TOUR",    "TOWNMAP", "VIEW"}));
 
   std::vector<uint8_t> stored;
   ASSERT_TRUE(archive.Read(archive.Find("_config"), stored));

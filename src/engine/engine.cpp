@@ -102,9 +102,9 @@ Engine::Engine(Platform& platform, EngineOptions options)
               HiddenWindowHooks{[this] { UpdateToolbar(); }, [this] { quickBar_.DrawQuickBar(); },
                                 [this] { sound_.StopVoice(); },
                                 [this](bool muted) { muted ? sound_.Mute() : sound_.Unmute(); }}),
+      clickMap_(s_, screen_, loader_, interpreter_, expressions_, platform, MakeClickMapHooks()),
       staffRoll_(s_, screen_, systemText_, platform, MakeStaffRollHooks()),
       tree_(s_, screen_, font_, platform, MakeSelectionTreeHooks()),
-      clickMap_(s_, screen_, loader_, interpreter_, expressions_, platform, MakeClickMapHooks()),
       saveGames_(s_, screen_, config_, settings_, platform.Settings(), settingsWhere_, systemText_,
                  frameClock_, platform, backlog_.Ring(), MakeSaveGameHooks()),
       saves_(s_, ui_, saveGames_,
@@ -330,6 +330,8 @@ EffectHooks Engine::MakeEffectHooks() {
           [this](const std::string& message) {
             devLog_.Report(DeveloperLog::kInvalidExpression, message);
           }};
+}
+
 AnimationHooks Engine::MakeAnimationHooks() {
   return AnimationHooks{
       .updateToolbar = [this] { UpdateToolbar(); },
