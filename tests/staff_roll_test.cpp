@@ -433,6 +433,21 @@ TEST_F(StaffRollTest, SpecialEffects) {
     }
     EXPECT_EQ(after.back(), before.back());
   }
+  // In full screen the picture shakes inside the screen and the desktop stays.
+  {
+    Session& s = Play({{"main", "@sleep 600\n@special 1\n@sleep -1\n"}});
+    s.platform().SetFullScreen(true);
+    s.RunFor(200);
+    const size_t windowMoves = s.platform().WindowPositions().size();
+    s.RunFor(1500);
+    EXPECT_EQ(s.platform().WindowPositions().size(), windowMoves);
+    const auto& offsets = s.platform().PictureOffsets();
+    ASSERT_EQ(offsets.size(), 11u);
+    for (size_t i = 0; i < 10; ++i) {
+      EXPECT_EQ(offsets[i], std::make_pair(0, i % 2 == 0 ? -20 : 20)) << i;
+    }
+    EXPECT_EQ(offsets.back(), std::make_pair(0, 0));
+  }
   // Dimmed bars: rows above 100 and from 500 on at half, the middle untouched.
   {
     Session& s = Play({{"main", "@gra A001 0\n@special 2,100,500,8\n@sleep -1\n"}});

@@ -581,6 +581,13 @@ TEST_F(ShakeTest, MovesAlternateAndShrinkThenTheWindowGoesBack) {
   EXPECT_FALSE(state_->busy);
 }
 
+TEST_F(ShakeTest, InFullScreenThePictureShakesAndTheDesktopStays) {
+  using P = std::vector<std::pair<int, int>>;
+  platform_.SetFullScreen(true);
+  EXPECT_EQ(Run("1,6"), P{});
+  EXPECT_EQ(platform_.PictureOffsets(), (P{{6, 0}, {-4, 0}, {2, 0}, {0, 0}}));
+}
+
 TEST_F(ShakeTest, TypeTwoMovesAlongRandomAxes) {
   const auto moves = Run("2,8");
   ASSERT_EQ(moves.size(), 5u);

@@ -638,11 +638,12 @@ void StaffRoll::Shake() {
   int left = 0;
   int top = 0;
   platform_.WindowPosition(left, top);
+  // In full screen the picture shakes inside the screen; the desktop stays where it is.
   for (int counter = 20; counter >= 2; counter -= 2) {
-    platform_.MoveWindow(left, top + ((counter & 2) != 0 ? 20 : -20));
+    platform_.ShakeTo(left, top, 0, (counter & 2) != 0 ? 20 : -20);
     Sleep(50);
   }
-  platform_.MoveWindow(left, top);
+  platform_.EndShake(left, top);
 }
 
 void StaffRoll::DimBars(const char* arg) {

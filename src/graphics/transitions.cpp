@@ -838,7 +838,10 @@ int Transitions::Shake(const char* arg) {
   int top0 = 0;
   platform_.WindowPosition(left0, top0);
   clock_.StartFrameClock();
-  auto place = [this](int64_t x, int64_t y) { platform_.MoveWindow(ClampToInt(x), ClampToInt(y)); };
+  // In full screen the picture shakes inside the screen; the desktop stays where it is.
+  auto place = [&](int64_t dx, int64_t dy) {
+    platform_.ShakeTo(left0, top0, ClampToInt(dx), ClampToInt(dy));
+  };
   // Directions of type 2: up, up-right, right, down-right, down, down-left, left, up-left.
   static constexpr int kDx[8] = {0, 1, 1, 1, 0, -1, -1, -1};
   static constexpr int kDy[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
@@ -846,14 +849,14 @@ int Transitions::Shake(const char* arg) {
     const int64_t signedE = (e & 2) != 0 ? e : -e;
     switch (args.type) {
       case 0:
-        place(left0, top0 + signedE);
+        place(0, signedE);
         break;
       case 1:
-        place(left0 + signedE, top0);
+        place(signedE, 0);
         break;
       case 2: {
         const int direction = random_.Next() % 8;
-        place(left0 + kDx[direction] * e, top0 + kDy[direction] * e);
+        place(kDx[direction] * e, kDy[direction] * e);
         break;
       }
       default:
@@ -861,7 +864,7 @@ int Transitions::Shake(const char* arg) {
     }
     e -= int64_t{2} * clock_.WaitFrames(args.interval);
   }
-  platform_.MoveWindow(left0, top0);
+  platform_.EndShake(left0, top0);
   return 1;
 }
 
