@@ -452,3 +452,27 @@ TEST(GalleryParser, BoundsAndDefaults) {
 
 }  // namespace
 }  // namespace zorvel::test
+
+namespace zorvel::test {
+namespace {
+
+// 回想モード終了 from the tool bar's 終了 menu ends a gallery replay as `vend` would: the third
+// row, since シーンスキップ belongs to playlists only.
+TEST_F(GalleryTest, ToolbarQuitMenuEndsAGalleryReplay) {
+  Play("!E005=1\n!S050=0\n@viewer VIEW_4\n!V001=1\n@sleep -1\n",
+       {{"K_SCENE", "始まり▼\n:START\nシーン▼\n二つ目▼\n!V012=1\n@end\n"}});
+  ASSERT_EQ(State().screenMode, 6);
+  const EngineState before = State();
+  Do({"click 60 60"}, 500);
+  ASSERT_EQ(State().replayOrigin, 1);
+  // The menu is modal: its answer must be queued with the click that opens it.
+  Do({"click 30 -12\n" + std::to_string(session_->platform().Ticks() + 200) + " click 60 52"}, 400);
+  EXPECT_EQ(State().replayOrigin, 0);
+  EXPECT_EQ(State().screenMode, 6);
+  EXPECT_EQ(State().vars.V[12], 0);
+  EXPECT_EQ(State().scriptPos, before.scriptPos);
+  EXPECT_TRUE(Near(210, 60, kPlate));
+}
+
+}  // namespace
+}  // namespace zorvel::test

@@ -451,3 +451,32 @@ TEST(RecollectionRenameTest, NameFromTheDialogOrKeptOnCancel) {
 
 }  // namespace
 }  // namespace zorvel::test
+
+namespace zorvel::test {
+namespace {
+
+// The tool bar's 終了 menu during a playlist: シーンスキップ goes on to the next scene,
+// 回想モード終了 drops the rest and comes back to the menu. Its rows are 20 pixels apart from the
+// strip's lower edge; the two replay items follow タイトルへ戻る and ゲーム終了.
+TEST_F(RecollectionTest, ToolbarQuitMenuSkipsAndEndsAPlaylist) {
+  Session& s = Play(kStory);
+  DragToRow(kCell3X, kCell3Y, 0);
+  DragToRow(kCell4X, kCell4Y, 1);
+  DragToRow(kCell6X, kCell6Y, 2);
+  ASSERT_EQ(Playlist(0), (std::vector<int32_t>{2, 3, 5}));
+  Do({"click 745 557"}, 300);
+  ASSERT_STREQ(s.state().scriptName, "k_S01");
+  // The menu is modal: its answer must be queued with the click that opens it.
+  Do({"click 30 -12\n" + std::to_string(s.platform().Ticks() + 200) + " click 60 52"}, 400);
+  EXPECT_STREQ(s.state().scriptName, "k_S02");
+  EXPECT_EQ(Menu().QueuePosition(), 1);
+  EXPECT_EQ(s.state().replayOrigin, 2);
+  Do({"click 30 -12\n" + std::to_string(s.platform().Ticks() + 200) + " click 60 72"}, 400);
+  EXPECT_EQ(s.state().screenMode, 8);
+  EXPECT_EQ(s.state().replayOrigin, 0);
+  EXPECT_EQ(s.state().vars.S[5], 1);
+  EXPECT_EQ(Shown(100, 60), kMenu);
+}
+
+}  // namespace
+}  // namespace zorvel::test
