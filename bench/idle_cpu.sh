@@ -11,10 +11,12 @@ set -euo pipefail
 
 limit_percent=2
 settle_seconds=6
-# The demo's first choice comes after nine pages; a click every 1.5 s lets each page finish
-# typing (a click while it types only completes the page). Row 104 of the frame lies above the
-# choices, so a click there never picks one.
-clicks_to_choice="${CLICKS_TO_CHOICE:-9}"
+# The demo asks for the hero's name after its first page (OK at frame point 490, 344); its first
+# choice comes ten pages later. A click every 1.5 s lets each page finish typing (a click while
+# it types only completes the page). Row 104 of the frame lies above the choices and the name
+# dialog, so a click there never picks one. NAME_CLICKS=0 skips the dialog step for other games.
+name_clicks="${NAME_CLICKS:-1}"
+clicks_to_choice="${CLICKS_TO_CHOICE:-10}"
 click_seconds=1.5
 click_x=400
 click_y=104
@@ -112,9 +114,16 @@ sleep "$settle_seconds"
 at_click="$(measure)" || exit 1
 echo "idle CPU at a click wait: $at_click% of one core"
 
-DISPLAY="$(cat "$work/pid.display")" XAUTHORITY="$(cat "$work/pid.xauth")" \
-  python3 "$here/x_click.py" "$clicks_to_choice" "$click_seconds" "$click_x" "$click_y" ||
-  { echo "idle_cpu: cannot click in the player's window" >&2; exit 1; }
+click() {
+  DISPLAY="$(cat "$work/pid.display")" XAUTHORITY="$(cat "$work/pid.xauth")" \
+    python3 "$here/x_click.py" "$@" ||
+    { echo "idle_cpu: cannot click in the player's window" >&2; exit 1; }
+}
+if [ "$name_clicks" -gt 0 ]; then
+  click "$name_clicks" "$click_seconds" "$click_x" "$click_y"
+  click 1 "$click_seconds" 490 344
+fi
+click "$clicks_to_choice" "$click_seconds" "$click_x" "$click_y"
 sleep "$settle_seconds"
 at_choice="$(measure)" || exit 1
 echo "idle CPU at a choice: $at_choice% of one core"
