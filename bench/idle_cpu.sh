@@ -12,11 +12,12 @@ set -euo pipefail
 limit_percent=2
 settle_seconds=6
 # The demo asks for the hero's name after its first page (OK at frame point 490, 344); its first
-# choice comes ten pages later. A click every 1.5 s lets each page finish typing (a click while
-# it types only completes the page). Row 104 of the frame lies above the choices and the name
-# dialog, so a click there never picks one. NAME_CLICKS=0 skips the dialog step for other games.
+# choice comes ten pages later, eleven clicks as one completes a page still waiting on its
+# voice. A click every 1.5 s lets each page finish typing (a click while it types only completes
+# the page). Row 104 of the frame lies above the choices and the name dialog, so a click there
+# never picks one. NAME_CLICKS=0 skips the dialog step for other games.
 name_clicks="${NAME_CLICKS:-1}"
-clicks_to_choice="${CLICKS_TO_CHOICE:-10}"
+clicks_to_choice="${CLICKS_TO_CHOICE:-11}"
 click_seconds=1.5
 click_x=400
 click_y=104
