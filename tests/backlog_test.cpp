@@ -105,11 +105,8 @@ class BacklogTest : public ::testing::Test {
     return *session_;
   }
   // Events in the events-file format without times: each happens after the one before.
-  void Do(std::initializer_list<const char*> events, uint32_t ms = 100) {
-    for (const char* e : events) {
-      session_->Events(std::to_string(session_->platform().Ticks()) + " " + e + "\n");
-      session_->RunFor(ms);
-    }
+  void Do(std::initializer_list<std::string> events, uint32_t ms = 100) {
+    session_->Do(events, ms);
   }
   const zorvel::Backlog& View() { return session_->engine().BacklogScreen(); }
   Rgb Shown(int x, int y) { return PixelAt(session_->platform().LastFrame(), x, y); }

@@ -58,10 +58,7 @@ class ChoicesTest : public ::testing::Test {
   }
   // Events in the events-file format without times: each happens after the one before.
   void Do(std::initializer_list<std::string> events, uint32_t ms = 100) {
-    for (const std::string& e : events) {
-      session_->Events(std::to_string(session_->platform().Ticks()) + " " + e + "\n");
-      session_->RunFor(ms);
-    }
+    session_->Do(events, ms);
   }
   const Choices& List() { return session_->engine().ChoiceList(); }
   std::vector<std::string> Texts() {

@@ -91,10 +91,7 @@ class ClickMapTest : public ::testing::Test {
     return *session_;
   }
   void Do(std::initializer_list<std::string> events, uint32_t ms = 100) {
-    for (const std::string& e : events) {
-      session_->Events(std::to_string(session_->platform().Ticks()) + " " + e + "\n");
-      session_->RunFor(ms);
-    }
+    session_->Do(events, ms);
   }
   const ClickMap& Map() { return session_->engine().Map(); }
   int32_t V(int n) { return session_->state().vars.V[static_cast<size_t>(n)]; }

@@ -206,6 +206,13 @@ void Session::Events(const std::string& text) {
   platform_->AddEvents(events);
 }
 
+void Session::Do(std::initializer_list<std::string> events, uint32_t ms) {
+  for (const std::string& e : events) {
+    Events(std::to_string(platform_->Ticks()) + " " + e + "\n");
+    RunFor(ms);
+  }
+}
+
 void Session::RunFor(uint32_t ms) {
   if (!started_) {
     engine_->Start();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -68,6 +69,9 @@ class Session {
   void Events(const std::string& text);
   // Runs until `ms` of game time have passed (or the game closes).
   void RunFor(uint32_t ms);
+  // Events in the events-file format without their times: each happens now and the game runs
+  // `ms` after it, so the next one follows.
+  void Do(std::initializer_list<std::string> events, uint32_t ms = 100);
 
   Engine& engine() { return *engine_; }
   EngineState& state() { return engine_->State(); }

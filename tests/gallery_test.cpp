@@ -111,10 +111,7 @@ class GalleryTest : public ::testing::Test {
     return *session_;
   }
   void Do(std::initializer_list<std::string> events, uint32_t ms = 100) {
-    for (const std::string& e : events) {
-      session_->Events(std::to_string(session_->platform().Ticks()) + " " + e + "\n");
-      session_->RunFor(ms);
-    }
+    session_->Do(events, ms);
   }
   const Gallery& Viewer() { return session_->engine().Viewer(); }
   EngineState& State() { return session_->state(); }

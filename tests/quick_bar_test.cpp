@@ -60,10 +60,7 @@ class QuickBarTest : public ::testing::Test {
   std::string Ini() const { return config_ / "Software/Zorvel/Test.ini"; }
   // Events in the events-file format without times: each happens after the one before.
   void Do(std::initializer_list<std::string> events, uint32_t ms = 100) {
-    for (const std::string& e : events) {
-      session_->Events(std::to_string(session_->platform().Ticks()) + " " + e + "\n");
-      session_->RunFor(ms);
-    }
+    session_->Do(events, ms);
   }
   // The title question from the tool bar's 終了 menu (its first item). The menu runs its own
   // loop until answered, so its click is queued with the one that opens it.

@@ -90,10 +90,7 @@ class RecollectionTest : public ::testing::Test {
   }
   // Events without times, each after the one before.
   void Do(std::initializer_list<std::string> events, uint32_t ms = 100) {
-    for (const std::string& e : events) {
-      session_->Events(std::to_string(session_->platform().Ticks()) + " " + e + "\n");
-      session_->RunFor(ms);
-    }
+    session_->Do(events, ms);
   }
   Recollection& Menu() { return session_->engine().RecollectionScreen(); }
   std::vector<int32_t> Playlist(int n) {

@@ -67,10 +67,7 @@ class SelectionTreeTest : public ::testing::Test {
     session_->RunFor(500);
     return *session_;
   }
-  void Do(const std::string& event, uint32_t ms = 100) {
-    session_->Events(std::to_string(session_->platform().Ticks()) + " " + event + "\n");
-    session_->RunFor(ms);
-  }
+  void Do(const std::string& event, uint32_t ms = 100) { session_->Do({event}, ms); }
   std::vector<std::string> Captions(const std::vector<int>& rows) {
     std::vector<std::string> out;
     for (int n : rows) out.push_back(SjisToUtf8(session_->engine().Tree().Node(n)->caption));
