@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "fixture.h"
 #include "text/sjis.h"
@@ -330,6 +331,171 @@ TEST_F(Text, ClickWaitIconFrames) {
   s.RunFor(30);
   EXPECT_EQ(PixelAt(s.platform().LastFrame(), 703, 563),
             PixelAt(s.engine().Surfaces().screenSurface, 703, 563));
+}
+
+// Word wrap in a narrow window: half-width letters stand in columns 2 to 19 of each row (12 to
+// a row in novel mode), with WordWrap=1 in the settings store unless a case turns it off.
+class WordWrap : public Text {
+ protected:
+  Session& PlayWrapped(const std::string& script, bool on = true, uint32_t ms = 3000) {
+    std::filesystem::create_directories(config_ / "Software/Zorvel");
+    WriteText(config_ / "Software/Zorvel/Test.ini",
+              std::string("[test]\nWordWrap=") + (on ? "1" : "0") + "\n");
+    return Play(script, ms,
+                "MOJI_MAX_X:20\nMOJI_MAX2_X:12\nMAKER_REG:Software\\Zorvel\\Test\n"
+                "GAME_ID:test\n");
+  }
+  // Rows `first` onwards up to the first empty one.
+  std::vector<std::string> Rows(int first) {
+    std::vector<std::string> rows;
+    for (int row = first; row < kPageRows && !session_->PageRow(row).empty(); ++row) {
+      rows.push_back(session_->PageRow(row));
+    }
+    return rows;
+  }
+};
+
+TEST_F(WordWrap, WordsMoveWholeToTheNextRow) {
+  struct Case {
+    const char* what;
+    std::string script;
+    bool on;
+    std::vector<std::string> rows;  // from row 1 (row 0 in novel mode)
+  };
+  const Case cases[] = {
+      {"a word that would cross the column",
+       "The quick brown fox jumps▼\n",
+       true,
+       {"The quick brown ", "fox jumps"}},
+      {"the same without word wrap",
+       "The quick brown fox jumps▼\n",
+       false,
+       {"The quick brown fo", "x jumps"}},
+      // The second word ends in the last column; the space after it is dropped, so the next
+      // row starts with the word, not with a blank.
+      {"a word ending at the column",
+       "abcdefgh abcdefghi xy▼\n",
+       true,
+       {"abcdefgh abcdefghi", "xy"}},
+      {"the same without word wrap",
+       "abcdefgh abcdefghi xy▼\n",
+       false,
+       {"abcdefgh abcdefghi", " xy"}},
+      {"a word at a row's start", "abcdefghijklmnopqr▼\n", true, {"abcdefghijklmnopqr"}},
+      {"a word longer than a row",
+       "ab cdefghijklmnopqrstuvwxyz0123▼\n",
+       true,
+       {"ab ", "cdefghijklmnopqrst", "uvwxyz0123"}},
+      {"a word after full-width text",
+       "あいうえおかきくHello。▼\n",
+       true,
+       {"あいうえおかきく", "Hello。"}},
+      {"full-width text keeps its hanging rules",
+       "あいうえおかきくけ、こ▼\n",
+       true,
+       {"あいうえおかきくけ、", "こ"}},
+      {"tags and a wait inside the word",
+       "The quick brown f[col 2]o%1[cv X]x jumps▼\n",
+       true,
+       {"The quick brown ", "fox jumps"}},
+      {"ruby and a tag before the word",
+       "The quick brown <ruby>[col 2]fox▼\n",
+       true,
+       {"The quick brown ", "fox"}},
+      {"a string variable in the word",
+       "@string 5 fox\nThe quick brown ＄５ jumps▼\n",
+       true,
+       {"The quick brown ", "fox jumps"}},
+      {"a string variable tag in the word",
+       "@string 5 ox\nThe quick brown f[$5]!▼\n",
+       true,
+       {"The quick brown ", "fox!"}},
+      {"an expression's value", "The quick brown [?123]4▼\n", true, {"The quick brown ", "1234"}},
+      {"three columns a letter after [2]", "@tw_set 1\n[2]abc def▼\n", true, {"abc ", "def"}},
+      {"three columns without word wrap", "@tw_set 1\n[2]abc def▼\n", false, {"abc de", "f"}},
+      {"novel mode", "@mode 1\nThe quick fox▼\n", true, {"The quick ", "fox"}},
+  };
+  for (const Case& c : cases) {
+    PlayWrapped(c.script, c.on);
+    const bool novel = c.script.find("@mode 1") != std::string::npos;
+    EXPECT_EQ(Rows(novel ? 0 : 1), c.rows) << c.what;
+  }
+}
+
+// The row is chosen when the word starts: typed out a letter at a time, the word never shows
+// on the first row and then jumps.
+TEST_F(WordWrap, AWordBeingTypedStaysOnItsRow) {
+  const std::string first = "The quick brown ";
+  Session& s = PlayWrapped("[delay 2]The quick brown fox jumps▼\n", true, 20);
+  for (int pass = 0; pass < 200 && s.state().waitKind != 1; ++pass) {
+    const std::string row1 = s.PageRow(1);
+    ASSERT_EQ(row1, first.substr(0, row1.size())) << "pass " << pass;
+    s.RunFor(20);
+  }
+  EXPECT_EQ(s.state().waitKind, 1);
+  EXPECT_EQ(Rows(1), (std::vector<std::string>{first, "fox jumps"}));
+}
+
+// Word wrap changes where text stands, never where the script is: the history and the page
+// ring keep the rows as shown, the wait is reached at the same script place as without it,
+// and a saved game comes back with the same page and goes on from there.
+TEST_F(WordWrap, HistoryRewindAndSavesFollowThePage) {
+  const std::string script =
+      "!S028=1\n>ゆうき\nThe quick brown fox jumps over the lazy dog.▼\nThe end.▼\n@sleep -1\n";
+  const std::vector<std::string> wrapped = {"The quick brown ", "fox jumps over the", "lazy dog."};
+  struct Place {
+    int32_t scriptPos, lineStart, linePos;
+  };
+  const auto placeOf = [](const EngineState& st) {
+    return Place{st.scriptPos, st.lineStart, st.linePos};
+  };
+  Session& plain = PlayWrapped(script, false);
+  ASSERT_EQ(plain.state().waitKind, 1);
+  const Place unwrapped = placeOf(plain.state());
+
+  Session& s = PlayWrapped(script, true);
+  ASSERT_EQ(s.state().waitKind, 1);
+  const Place place = placeOf(s.state());
+  EXPECT_EQ(place.scriptPos, unwrapped.scriptPos);
+  EXPECT_EQ(place.lineStart, unwrapped.lineStart);
+  EXPECT_EQ(place.linePos, unwrapped.linePos);
+  // The space dropped at the end of row 2 is in neither the page nor the history.
+  EXPECT_EQ(Rows(1), wrapped);
+  EXPECT_EQ(s.History(), (std::vector<std::string>{"ゆうき", wrapped[0], wrapped[1], wrapped[2]}));
+  ASSERT_TRUE(s.engine().Saves().Games().SaveGame(1, true));
+
+  s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+  s.RunFor(1500);
+  ASSERT_EQ(s.PageRow(1), "The end.");
+  // The page rewind shows the first page from its record: as wrapped.
+  bool recorded = false;
+  for (const PageRecord& r : s.engine().BacklogScreen().Ring().records) {
+    std::string row;
+    for (const char c : r.text[2]) {
+      if (c != 0) row += c;
+    }
+    recorded = recorded || row == wrapped[1];
+  }
+  EXPECT_TRUE(recorded);
+
+  ASSERT_TRUE(s.engine().Saves().Games().LoadGame(1, true));
+  s.RunFor(1500);
+  EXPECT_EQ(Rows(1), wrapped);
+  EXPECT_EQ(s.state().scriptPos, place.scriptPos);
+  s.Events(std::to_string(s.platform().Ticks()) + " click 5 5\n");
+  s.RunFor(1500);
+  EXPECT_EQ(Rows(1), (std::vector<std::string>{"The end."}));
+}
+
+// The engine's own switch (a translation in use) turns word wrap on without the setting.
+TEST_F(WordWrap, TheEngineSwitchWrapsWithoutTheSetting) {
+  WriteGame(game_.Path(), {{"main", "The quick brown fox jumps▼\n"},
+                           {"_config", kLayout + std::string("MOJI_MAX_X:20\n")}});
+  session_ = std::make_unique<Session>(game_.Path(), config_.Path());
+  session_->engine().SetWordWrap(true);
+  session_->RunFor(3000);
+  EXPECT_EQ(session_->engine().CurrentSettings().WordWrap, 0);
+  EXPECT_EQ(Rows(1), (std::vector<std::string>{"The quick brown ", "fox jumps"}));
 }
 
 }  // namespace

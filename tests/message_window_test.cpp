@@ -341,7 +341,7 @@ TEST_F(MessageWindowTest, AnyConfiguredGeometryIsClampedToTheScreen) {
 
 TEST_F(MessageWindowTest, WinOpenDrawsIntoTheScreenSurfaceOnlyAndOnlyOnce) {
   struct Host : ScriptHost {
-    void OutputChar(const char*, int) override {}
+    bool OutputChar(const char*, int) override { return true; }
     void OpenTextPage() override {}
     void AutoWaitTicks() override {}
     bool Skipping() const override { return false; }

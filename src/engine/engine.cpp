@@ -659,8 +659,8 @@ void Engine::UpdateToolbar() {
   input_.UpdateToolbar();
 }
 
-void Engine::OutputChar(const char* bytes, int advance) {
-  text_.OutputChar(bytes, advance);
+bool Engine::OutputChar(const char* bytes, int advance) {
+  return text_.OutputChar(bytes, advance);
 }
 
 void Engine::OpenTextPage() {

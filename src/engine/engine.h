@@ -96,6 +96,9 @@ class Engine : public ScriptHost {
 
   void ResetWaits() override;
   void UpdateToolbar();
+  // Word wrap for text in a language written with spaces (a translation in use); the WordWrap
+  // setting turns it on as well.
+  void SetWordWrap(bool on) { text_.SetWordWrap(on); }
 
   // State as JSON (texts in UTF-8), as --dump-state and the `dump` event write it.
   std::string DumpState(int exitCode) const;
@@ -142,7 +145,7 @@ class Engine : public ScriptHost {
   }
 
   // ScriptHost.
-  void OutputChar(const char* bytes, int advance) override;
+  bool OutputChar(const char* bytes, int advance) override;
   void OpenTextPage() override;
   void AutoWaitTicks() override;
   void RecordBacklogPage() override { backlog_.RecordBacklogPage(); }
@@ -163,6 +166,8 @@ class Engine : public ScriptHost {
   void DrawSpeakerName() override { text_.DrawSpeakerName(s_.speakerName); }
   void DrawRuby(const char* text) override { text_.DrawRuby(text); }
   void SetTextColour() override { text_.SetTextColour(); }
+  bool WordWrap() const override { return text_.WordWrap(); }
+  void StartWord(int letters) override { text_.StartWord(letters); }
   void CloseMessageWindow() override { window_.CloseMessageWindow(); }
   void RunClrbTag(const char* arg) override { layers_.ClrbTag(arg); }
   void UpdateScreen(int transition) override { layers_.UpdateScreen(transition); }

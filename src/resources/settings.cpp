@@ -43,7 +43,7 @@ constexpr SettingKey kKeys[] = {
     NUM(GV08),          NUM(GV09),
     NUM(TXBG_R),        NUM(TXBG_G),
     NUM(TXBG_B),        NUM(TXBG_A),
-    NUM(TXBG_A2),
+    NUM(TXBG_A2),       NUM(WordWrap),
 };
 
 #undef TEXT

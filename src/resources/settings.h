@@ -28,6 +28,9 @@ struct Settings {
   int32_t GV00 = 0, GV01 = 0, GV02 = 0, GV03 = 0, GV04 = 0, GV05 = 0, GV06 = 0, GV07 = 0, GV08 = 0,
           GV09 = 0;
   int32_t TXBG_R = 0, TXBG_G = 0, TXBG_B = 0, TXBG_A = 0, TXBG_A2 = 0;
+  // Ours, for games played in a language written with spaces: words of half-width letters are
+  // kept whole at the wrap column.
+  int32_t WordWrap = 0;
 };
 
 // Every value in the order start-up reads it.

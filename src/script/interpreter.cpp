@@ -1,5 +1,6 @@
 #include "script/interpreter.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -26,6 +27,11 @@ constexpr int kNicknameFlag = 28;
 
 char FoldAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+// The letters words are made of: half-width, printable, not a space.
+bool IsWordLetter(char c) {
+  return c > 0x20 && c < 0x7F;
 }
 
 // Full-width digit ０..９ at p (two bytes), or -1.
@@ -64,6 +70,7 @@ void Interpreter::Step() {
 
 Interpreter::Flow Interpreter::FetchLine() {
   s_.instantLine = false;
+  inWord_ = false;
   s_.lineStart = s_.scriptPos;
   s_.linePos = 0;
   if (s_.scriptPos < 0 || s_.scriptPos >= s_.scriptSize) {
@@ -179,6 +186,7 @@ Interpreter::Flow Interpreter::StoryChar() {
   if (s_.pendingText >= 0 && s_.pendingText < static_cast<int32_t>(sizeof s_.substBuffer) &&
       s_.substBuffer[s_.pendingText] != 0) {
     const char* p = s_.substBuffer + s_.pendingText;
+    if (IsWordLetter(*p)) NoteWordStart();
     const int len = CharLength(p);
     char bytes[2] = {p[0], len == 2 ? p[1] : '\0'};
     s_.pendingText += len;
@@ -207,8 +215,10 @@ Interpreter::Flow Interpreter::StoryChar() {
       return Flow::kReturn;
     }
     case '[':
+      NoteWordStart();
       return InlineTag();
     case '<': {
+      NoteWordStart();
       const char* end = std::strchr(p + 1, '>');
       const std::string ruby(p + 1, end ? end : p + std::strlen(p));
       host_.DrawRuby(ruby.c_str());
@@ -260,13 +270,7 @@ Interpreter::Flow Interpreter::StoryChar() {
       return Flow::kReturn;
     }
     if (second == kDollar) {
-      if (p[2] != 0) {
-        const int digit = static_cast<uint8_t>(p[3]) - 0x4F;
-        if (digit >= 0 && digit <= 9) {
-          const bool nickname = digit <= 1 && s_.vars.F.Test(kNicknameFlag);
-          SetSubstitution(nickname ? kNickname : s_.stringVars[digit]);
-        }
-      }
+      if (const char* text = DollarText(p)) SetSubstitution(text);
       // Four bytes on, but never past the end of the line.
       int step = 0;
       while (step < 4 && p[step] != 0) ++step;
@@ -281,9 +285,81 @@ Interpreter::Flow Interpreter::StoryChar() {
       (static_cast<uint8_t>(p[1]) == kDiamond || static_cast<uint8_t>(p[1]) == kSection ||
        static_cast<uint8_t>(p[1]) == kRoot);
   char bytes[2] = {p[0], len == 2 ? p[1] : '\0'};
+  if (len == 1 && IsWordLetter(p[0])) NoteWordStart();
   s_.linePos += len;
   ShowChar(bytes, len, stop, !hidden);
   return stop ? Flow::kReturn : Flow::kContinue;
+}
+
+const char* Interpreter::DollarText(const char* p) const {
+  if (p[2] == 0) return nullptr;
+  const int digit = static_cast<uint8_t>(p[3]) - 0x4F;
+  if (digit < 0 || digit > 9) return nullptr;
+  const bool nickname = digit <= 1 && s_.vars.F.Test(kNicknameFlag);
+  return nickname ? kNickname : s_.stringVars[digit];
+}
+
+void Interpreter::NoteWordStart() {
+  if (inWord_ || !host_.WordWrap()) return;
+  const int letters = WordLetters();
+  if (letters == 0) return;
+  inWord_ = true;
+  host_.StartWord(letters);
+}
+
+int Interpreter::WordLetters() const {
+  int letters = 0;
+  // Counts a text's leading letters; false when the word ends inside it.
+  const auto take = [&letters](const char* text, size_t size) {
+    for (size_t i = 0; i < size && text[i] != 0; ++i) {
+      if (!IsWordLetter(text[i])) return false;
+      ++letters;
+    }
+    return true;
+  };
+  if (s_.pendingText >= 0 && s_.pendingText < static_cast<int32_t>(sizeof s_.substBuffer)) {
+    const size_t at = static_cast<size_t>(s_.pendingText);
+    if (!take(s_.substBuffer + at, sizeof s_.substBuffer - at)) return letters;
+  }
+  const char* line = s_.lineBuffer;
+  // The buffer always ends in a 0 byte; the searches below stop there.
+  int32_t i = std::clamp(s_.linePos, 0, kLineBufferSize - 1);
+  while (line[i] != 0) {
+    const auto c = static_cast<uint8_t>(line[i]);
+    if (c == '[') {
+      const char* close = std::strchr(line + i + 1, ']');
+      if (close == nullptr) return letters;
+      if (line[i + 1] == '$') {
+        const int32_t n = ReadDecimal(line + i + 2);
+        if (n >= 0 && n < kStringVarCount && !take(s_.stringVars[n], kStringVarSize)) {
+          return letters;
+        }
+      } else if (line[i + 1] == '?') {
+        // An expression's value is known only once it is shown; it is measured then.
+        return letters;
+      }
+      i = static_cast<int32_t>(close - line) + 1;
+    } else if (c == '<') {
+      const char* close = std::strchr(line + i + 1, '>');
+      if (close == nullptr) return letters;
+      i = static_cast<int32_t>(close - line) + 1;
+    } else if (c == '%') {
+      ++i;
+      while (line[i] >= '0' && line[i] <= '9') ++i;
+    } else if (c == kLead81 && static_cast<uint8_t>(line[i + 1]) == kDollar) {
+      const char* text = DollarText(line + i);
+      if (text != nullptr && !take(text, kStringVarSize)) return letters;
+      int step = 0;
+      while (step < 4 && line[i + step] != 0) ++step;
+      i += step;
+    } else if (IsWordLetter(static_cast<char>(c))) {
+      ++letters;
+      ++i;
+    } else {
+      return letters;
+    }
+  }
+  return letters;
 }
 
 Interpreter::Flow Interpreter::InlineTag() {
@@ -364,10 +440,11 @@ Interpreter::Flow Interpreter::InlineTag() {
 }
 
 void Interpreter::ShowChar(const char* bytes, int len, bool& stop, bool keep) {
-  host_.OutputChar(bytes, len);
+  const bool shown = host_.OutputChar(bytes, len);
+  inWord_ = len == 1 && IsWordLetter(bytes[0]);
   // After the output: a character that wraps closes the history line first and opens the next
   // one, so each backlog line holds what one row of the page shows.
-  if (keep) AppendHistory(bytes, len);
+  if (keep && shown) AppendHistory(bytes, len);
   if (s_.instantLine || s_.charDelay == 0 || s_.finishPage || host_.WholeLinesAtOnce() ||
       host_.Skipping()) {
     stop = false;

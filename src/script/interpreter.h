@@ -62,6 +62,14 @@ class Interpreter {
   // Shows one character and, when `keep`, adds it to the history line.
   void ShowChar(const char* bytes, int len, bool& stop, bool keep = true);
   void SetSubstitution(const char* text);
+  // The text a ＄ and digit at `p` stands for, or null when it names none.
+  const char* DollarText(const char* p) const;
+  // At what may be a word's first element (a letter, or a tag or ruby before one): tells the
+  // text page how many letters the word holds, once per word.
+  void NoteWordStart();
+  // Half-width letters from here to the next space, full-width character or line end, looking
+  // through tags, ruby, waits and substitutions.
+  int WordLetters() const;
   bool LineStartsWith(int32_t pos, const char* text) const;
   void IndexLabels();
 
@@ -79,6 +87,9 @@ class Interpreter {
   int32_t labelsForSize_ = -1;
   // Script bytes read since the current Step began; the searches are const but count too.
   mutable int64_t bytesRead_ = 0;
+  // Between a word's first letter and the space or full-width character after it: the page
+  // was told about this word already.
+  bool inWord_ = false;
 };
 
 }  // namespace zorvel

@@ -9,11 +9,18 @@ class ScriptHost {
   virtual ~ScriptHost() = default;
 
   // Message text.
-  virtual void OutputChar(const char* bytes, int advance) = 0;
+  // False when the page dropped the character (a space at the wrap column under word wrap):
+  // the history leaves it out too.
+  virtual bool OutputChar(const char* bytes, int advance) = 0;
   virtual void OpenTextPage() = 0;
   virtual void DrawSpeakerName() {}
   virtual void DrawRuby(const char* /*text*/) {}
   virtual void SetTextColour() {}
+  // Word wrap: whether words of half-width letters are kept whole on a line, and the word about
+  // to be shown, told before its first letter (or the ruby or tag before it) so the page can
+  // move it to the next line before it starts to type out.
+  virtual bool WordWrap() const { return false; }
+  virtual void StartWord(int /*letters*/) {}
   // Click waits and the backlog.
   virtual void AutoWaitTicks() = 0;
   virtual void RecordBacklogPage() {}

@@ -109,12 +109,14 @@ void MessageText::OpenTextPage() {
   s_.overlayName[0] = 0;
 }
 
-void MessageText::OutputChar(const char* bytes, int advance) {
+bool MessageText::OutputChar(const char* bytes, int advance) {
   if (!s_.textWindowOn) OpenTextPage();
   const bool novel = Novel();
   const uint16_t code = CodeOf(bytes, advance);
   if (!novel && s_.textColumn == 0 && s_.textRow == 0) s_.textRow = 1;
   const int32_t wrap = novel ? config_.MOJI_MAX2_X : config_.MOJI_MAX_X;
+  // A space at the edge would only push the next line's first word in by one column.
+  if (bytes[0] == ' ' && advance == 1 && s_.textColumn >= wrap && WordWrap()) return false;
   if (s_.textColumn >= wrap) {
     // Closing punctuation and small kana may hang two columns past the edge.
     const bool hangs = IsLineStartCharacter(code) && s_.textColumn < int64_t{wrap} + 2;
@@ -153,6 +155,22 @@ void MessageText::OutputChar(const char* bytes, int advance) {
   s_.pageChars += 1;
   const int step = !novel && s_.textStyle == 1 ? 3 : advance;
   s_.textColumn = static_cast<int32_t>(std::min<int64_t>(int64_t{column} + step, 1 << 20));
+  return true;
+}
+
+void MessageText::StartWord(int letters) {
+  // A closed window opens a fresh page at the word's first letter.
+  if (!WordWrap() || letters <= 0 || !s_.textWindowOn) return;
+  const int64_t column = s_.textColumn;
+  if (column <= 0) return;
+  const bool novel = Novel();
+  const int64_t wrap = novel ? config_.MOJI_MAX2_X : config_.MOJI_MAX_X;
+  const int64_t step = !novel && s_.textStyle == 1 ? 3 : 1;
+  // Half-width letters never hang past the column: the last one must start before it.
+  if (column + int64_t{letters - 1} * step < wrap) return;
+  s_.textColumn = 0;
+  s_.textRow += 1;
+  hooks_.closeBacklogLine();
 }
 
 void MessageText::RedrawText() {

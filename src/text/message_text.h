@@ -7,7 +7,8 @@
 // Touches: the page fields of the game state, S037 and S154; the screen surface, the window
 // and name-plate pictures of the screen (read), the click-wait pictures; the window through
 // the platform. The message window itself, the quick buttons and the crossfade are reached
-// through the hooks.
+// through the hooks. Words of half-width letters are kept whole when word wrap is on; the
+// interpreter measures each word, this class decides where it goes.
 #pragma once
 
 #include <functional>
@@ -48,8 +49,9 @@ class MessageText {
 
   // Empties the page and makes sure the window is shown.
   void OpenTextPage();
-  // Places, stores and draws one character of `advance` bytes and moves the cursor on.
-  void OutputChar(const char* bytes, int advance);
+  // Places, stores and draws one character of `advance` bytes and moves the cursor on. False
+  // when word wrap dropped it (a space at the wrap column).
+  bool OutputChar(const char* bytes, int advance);
   // Draws the whole page onto the screen surface (and shows each character's cell).
   void RedrawText();
   // Sets the speaker's colour from the speaker table and draws the name plate.
@@ -61,6 +63,16 @@ class MessageText {
   void EraseClickWait();
   // Colour index 0 (the speaker's colour in S037) for the glyphs that follow.
   void SetTextColour() { font_.SetTextColour(0); }
+
+  // Word wrap, on while the engine asks for it (a translation is shown) or the WordWrap setting
+  // is set: a word of half-width letters that would cross the wrap column starts the next line
+  // instead, and a space that reaches the column is dropped rather than opening the next line.
+  void SetWordWrap(bool on) { wordWrapAsked_ = on; }
+  bool WordWrap() const { return wordWrapAsked_ || settings_.WordWrap != 0; }
+  // Told before the first letter of a word of `letters` half-width letters is output: moves the
+  // cursor to the next line when the word would cross the wrap column there. A word longer than
+  // a line still starts a line of its own, then breaks at the column.
+  void StartWord(int letters);
 
   // Whether `code` (lead x 256 + trail) may hang up to two columns past the wrap column.
   static bool IsLineStartCharacter(uint16_t code);
@@ -83,6 +95,7 @@ class MessageText {
   Platform& platform_;
   MessageTextHooks hooks_;
 
+  bool wordWrapAsked_ = false;
   // The click-wait icon: its frame counter and where it is shown.
   uint32_t iconCounter_ = 0;
   bool iconShown_ = false;
