@@ -182,6 +182,8 @@ void FuzzScript(const uint8_t* data, size_t size) {
     // Whole lines at once: the same text and commands in fewer passes.
     store.Write("Software\\Zorvel\\Fuzz", "fuzz", "Delay", "1");
   }
+  // Every other input with word wrap: each word's measure reads ahead through the line.
+  if (size % 2 == 0) store.Write("Software\\Zorvel\\Fuzz", "fuzz", "WordWrap", "1");
   FramelessPlatform platform(store);
   platform.SetAudioRate(kFuzzAudioRate);
   EngineOptions options;

@@ -471,10 +471,10 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
   for (const ArchiveEntry& e : archive.Entries()) names.push_back(e.name);
   EXPECT_EQ(names,
             (std::vector<std::string>{
-                "_CONFIG",     "ANIMOBJ", "EFFECT",  "EFFECTS", "ENDING", "ENDROLL", "EXTRAS",
-                "KAISOU",      "K_MAIN",  "K_NIGHT", "K_SUB",   "K_TOUR", "K_TOWER", "MAIN",
-                "MAP",         "NAMES",   "SROLL",   "STAFF",   "STITLE", "SUB",     "SYS_FLASHBAK",
-                "SYS_SELTREE", "TOUR",    "TOWNMAP", "VIEW"}));
+                "_CONFIG",      "ANIMOBJ",     "EFFECT", "EFFECTS", "ENDING", "ENDROLL", "ENGLISH",
+                "EXTRAS",       "KAISOU",      "K_MAIN", "K_NIGHT", "K_SUB",  "K_TOUR",  "K_TOWER",
+                "MAIN",         "MAP",         "NAMES",  "SROLL",   "STAFF",  "STITLE",  "SUB",
+                "SYS_FLASHBAK", "SYS_SELTREE", "TOUR",   "TOWNMAP", "VIEW"}));
 
   std::vector<uint8_t> stored;
   ASSERT_TRUE(archive.Read(archive.Find("_config"), stored));
