@@ -458,7 +458,7 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
                                      ? "built " + g + "/vx_anim.kpz: 2 animations\n"
                                      : std::string();
   EXPECT_EQ(r.out,
-            "built " + g + "/vx_data.kpz: 25 scripts\nbuilt " + g +
+            "built " + g + "/vx_data.kpz: 26 scripts\nbuilt " + g +
                 "/vx_gra.kpz: 47 pictures\nbuilt " + g + "/vx_se0.kpz: 8 sound effects\nbuilt " +
                 g + "/vx_se2.kpz: 1 looping sound effect\nbuilt " + g +
                 "/vx_ogg1.kpz: 4 voices\nbuilt " + g + "/vx_bgm.kpz: 1 music track\nbuilt " + g +
