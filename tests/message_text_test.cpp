@@ -436,6 +436,24 @@ TEST_F(WordWrap, AWordBeingTypedStaysOnItsRow) {
   EXPECT_EQ(Rows(1), (std::vector<std::string>{first, "fox jumps"}));
 }
 
+// Ruby before a word that moves is drawn over the word's new place, at the next row's start
+// (x below 200), not where the row before ended (column 18, x 267).
+TEST_F(WordWrap, RubyFollowsItsWordToTheNextRow) {
+  PlayWrapped("@gra S000\nThe quick brown <ab>fox▼\n");
+  const Surface withRuby = session_->engine().Surfaces().screenSurface;
+  PlayWrapped("@gra S000\nThe quick brown fox▼\n");
+  const Surface& without = session_->engine().Surfaces().screenSurface;
+  int near = 0;
+  int far = 0;
+  for (int y = 440; y < 520; ++y) {
+    for (int x = 0; x < 800; ++x) {
+      if (PixelAt(withRuby, x, y) != PixelAt(without, x, y)) (x < 200 ? near : far) += 1;
+    }
+  }
+  EXPECT_GT(near, 0);
+  EXPECT_EQ(far, 0);
+}
+
 // Word wrap changes where text stands, never where the script is: the history and the page
 // ring keep the rows as shown, the wait is reached at the same script place as without it,
 // and a saved game comes back with the same page and goes on from there.
