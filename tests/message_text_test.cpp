@@ -1,7 +1,8 @@
 // Message text played through fixture games: where characters land on the page (the name line,
 // the wrap column and the characters that may hang past it, the indent after 「), spacing, the
 // speaker and tag colours, wrapped rows in the history, the page drawn again by a screen update,
-// novel mode and the click-wait icon.
+// novel mode and the click-wait icon; and word wrap, which keeps words of half-width letters
+// whole on a row.
 #include "text/message_text.h"
 
 #include <gtest/gtest.h>
