@@ -141,6 +141,17 @@ TEST_F(Play, GotoFindsTheFirstColonFollowedByTheLabel) {
   EXPECT_EQ(s.state().vars.V[1], 1);
 }
 
+// A hostile line of many colons: every one of them starts a text a jump could name, and the
+// index of them must not keep a copy of the rest of the line for each.
+TEST_F(Play, ALongLineOfColonsIsIndexedWithoutCopyingItsTails) {
+  const std::string colons(120000, ':');
+  Session& s = Start({{"main", "@go b\n" + colons + "\n" + colons + "B\n!V001=1\n:b\n!V002=1\n"}});
+  s.RunFor(300);
+  // "::::B" is the first line whose text after a colon is "B".
+  EXPECT_EQ(s.state().vars.V[1], 1);
+  EXPECT_EQ(s.state().vars.V[2], 1);
+}
+
 TEST_F(Play, IfRunsCommandsAssignmentsOrJumps) {
   Session& s = Start({{"main",
                        "!V001=1\n"

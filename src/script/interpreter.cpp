@@ -500,36 +500,62 @@ void Interpreter::ReturnFromCall() {
   s_.needLine = true;
 }
 
+namespace {
+
+// A polynomial hash whose first byte has the lowest power, so the hash of every tail of a line
+// follows from the next one in one step.
+constexpr uint64_t kLabelHashBase = 0x100000001b3ULL;
+
+uint64_t LabelHashStep(uint64_t tailHash, char c) {
+  return tailHash * kLabelHashBase + static_cast<uint8_t>(FoldAscii(c)) + 1;
+}
+
+}  // namespace
+
 void Interpreter::IndexLabels() {
   labels_.clear();
   labelsForLoad_ = loader_.StoryLoads();
   labelsForSize_ = s_.scriptSize;
   const auto* buf = s_.scriptBuffer.data();
   const int32_t size = s_.scriptSize;
-  for (int32_t i = 0; i < size;) {
-    const void* colon = std::memchr(buf + i, ':', static_cast<size_t>(size - i));
-    if (colon == nullptr) break;
-    i = static_cast<int32_t>(static_cast<const uint8_t*>(colon) - buf);
-    int32_t end = i + 1;
-    while (end < size && buf[end] != 0) ++end;
+  for (int32_t lineStart = 0; lineStart < size;) {
+    const void* zero = std::memchr(buf + lineStart, 0, static_cast<size_t>(size - lineStart));
     // A text that runs into the end of the script without its 0 byte cannot match a label.
-    if (end < size) {
-      std::string key(reinterpret_cast<const char*>(buf) + i + 1, static_cast<size_t>(end - i - 1));
-      for (char& c : key) c = FoldAscii(c);
-      labels_.emplace(std::move(key), i);
+    if (zero == nullptr) break;
+    const auto end = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - buf);
+    uint64_t tail = 0;
+    for (int32_t i = end - 1; i >= lineStart; --i) {
+      if (buf[i] == ':') labels_.emplace(tail, i);
+      tail = LabelHashStep(tail, static_cast<char>(buf[i]));
     }
-    i += 1;
+    lineStart = end + 1;
   }
   bytesRead_ += size;
 }
 
 void Interpreter::GotoLabel(const char* label) {
   if (labelsForLoad_ != loader_.StoryLoads() || labelsForSize_ != s_.scriptSize) IndexLabels();
-  std::string key(label);
-  for (char& c : key) c = FoldAscii(c);
-  const auto it = labels_.find(key);
-  if (it == labels_.end()) return;
-  s_.scriptPos = it->second + 1 + static_cast<int32_t>(key.size()) + 1;
+  const size_t length = std::strlen(label);
+  uint64_t hash = 0;
+  for (size_t i = length; i-- > 0;) hash = LabelHashStep(hash, label[i]);
+  // The first ":" in the script whose text is the label, letters folded.
+  const auto* buf = s_.scriptBuffer.data();
+  int32_t found = -1;
+  const auto [first, last] = labels_.equal_range(hash);
+  for (auto it = first; it != last; ++it) {
+    const int32_t colon = it->second;
+    if (found >= 0 && colon > found) continue;
+    const int64_t after = static_cast<int64_t>(colon) + 1 + static_cast<int64_t>(length);
+    if (after >= s_.scriptSize || buf[after] != 0) continue;
+    bool same = true;
+    for (size_t i = 0; i < length && same; ++i) {
+      same = FoldAscii(static_cast<char>(buf[static_cast<size_t>(colon) + 1 + i])) ==
+             FoldAscii(label[i]);
+    }
+    if (same) found = colon;
+  }
+  if (found < 0) return;
+  s_.scriptPos = found + 1 + static_cast<int32_t>(length) + 1;
   s_.needLine = true;
 }
 

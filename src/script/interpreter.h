@@ -80,9 +80,10 @@ class Interpreter {
   ScriptHost& host_;
   int maxLines_ = kMaxLinesPerStep;
   int64_t maxBytes_ = kMaxBytesPerStep;
-  // Where each ":" text first occurs in the loaded script (ASCII letters folded), so a jump
-  // costs a lookup instead of a scan from the top.
-  std::unordered_map<std::string, int32_t> labels_;
+  // The text after each ":" of the loaded script up to its line end, by a hash of its ASCII-folded
+  // bytes, so a jump costs a lookup instead of a scan from the top. Hashes, not copies: a
+  // hostile line of many colons would otherwise store a copy of its tail for every one of them.
+  std::unordered_multimap<uint64_t, int32_t> labels_;
   uint64_t labelsForLoad_ = UINT64_MAX;
   int32_t labelsForSize_ = -1;
   // Script bytes read since the current Step began; the searches are const but count too.
