@@ -62,13 +62,15 @@ TEST(Lint, ScriptNamingOnlyWhatTheGameHoldsIsClean) {
       ">あおい\n@select\n{(F001=0)行く\n@go START\n{$3\n}\n"
       "@clickmap TOWN\n{\n@go START\n{@5\n}\n"
       "@switch CASE\n{:CASE(V001>1)\n{:CASE\n}:CASE\n"
-      "@viewer VIEW_1\n@roll staff\n@ptset 0,0,V001,100,10,10\n@chain main:START\n";
+      "@viewer VIEW_1\n@roll staff\n@ptset 0,0,V001,100,10,10\n@chain main:START\n"
+      "@effect flash\n@bg_anim 5,A_SKY,A_SKY,#0101\n@bg_anim RELEASE\n@manpu PARTS,2,10,10\n";
   MemoryGame game = SmallGame(main);
   game.AddScript("staff", Decoded("*RESET\nZorvel\n"));
+  game.AddScript("effect", Decoded(":FLASH\nF,100,FGGG,50\n"));
   const LintReport report = LintScripts(game);
   EXPECT_EQ(Messages(report), "");
   EXPECT_EQ(report.errors, 0);
-  EXPECT_EQ(report.lines, 47 + 2);  // main and sub; map, view and the roll script are data
+  EXPECT_EQ(report.lines, 51 + 2);  // main and sub; map, view and the roll script are data
 }
 
 TEST(Lint, ReportsEachKindOfFaultOnItsLine) {
@@ -135,6 +137,12 @@ TEST(Lint, ReportsEachKindOfFaultOnItsLine) {
       {"@cv V002", "MAIN:1: error: cv \"V002\": no sound archive holds it"},
       {"ね[cv V009]", "MAIN:1: error: [cv] \"V009\": no sound archive holds it"},
       {"@anim MOON,1,2", "MAIN:1: error: anim \"MOON\": no animation archive holds it"},
+      {"@bg_anim 5,A_SKY,A_RAIN,>01",
+       "MAIN:1: error: bg_anim \"A_RAIN\": no picture archive holds it"},
+      {"@manpu SWEAT,1", "MAIN:1: error: manpu \"SWEAT\": no picture archive holds it"},
+      {"@effect FLASH",
+       "MAIN:1: error: effect \"FLASH\": the \"effect\" script has no \":FLASH\" block; nothing "
+       "is played"},
       {"@movie movie/ed.mpg", "MAIN:1: error: movie \"movie/ed.mpg\" is missing beside the game"},
       {"@viewer VIEW_9",
        "MAIN:1: error: viewer \"VIEW_9\": the \"view\" script has no \":VIEW_9\""},

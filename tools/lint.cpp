@@ -343,8 +343,8 @@ class Linter {
   std::unordered_set<std::string> scripts_;      // upper-cased names the archives hold
   std::unordered_set<std::string> rollScripts_;  // named by `roll`: data, not story
   std::unordered_map<std::string, std::unique_ptr<ScriptIndex>> indexes_;
-  std::optional<std::vector<uint8_t>> mapText_, viewText_;
-  bool mapRead_ = false, viewRead_ = false;
+  std::optional<std::vector<uint8_t>> mapText_, viewText_, effectText_;
+  bool mapRead_ = false, viewRead_ = false, effectRead_ = false;
 
   // The line being linted.
   std::string scriptName_;
@@ -609,6 +609,56 @@ void Linter::LintCommand(int command, const char* line, int depth) {
       std::string_view name(arg);
       name = name.substr(0, std::min(name.find(','), name.size()));
       CheckPicture(name, wordText.c_str());
+      break;
+    }
+    case kBgAnim: {
+      const std::string text = UpperSjis(arg);
+      std::vector<std::string_view> fields;
+      for (size_t from = 0;;) {
+        const size_t comma = text.find(',', from);
+        fields.push_back(
+            std::string_view(text).substr(from, comma == text.npos ? text.npos : comma - from));
+        if (comma == std::string::npos) break;
+        from = comma + 1;
+      }
+      if (fields[0] == "END" || fields[0] == "RELEASE" || fields[0] == "OFS") break;
+      // The picture form: a frame's picture per field until an empty one or the sequence.
+      for (size_t i = 1; i < fields.size() && i <= 32; ++i) {
+        if (fields[i].empty() || fields[i][0] == '#' || fields[i][0] == '>') break;
+        CheckPicture(fields[i], "bg_anim");
+      }
+      break;
+    }
+    case kManpu: {
+      std::string_view name(arg);
+      name = name.substr(0, std::min(name.find(','), name.size()));
+      if (!name.empty()) CheckPicture(name, "manpu");
+      break;
+    }
+    case kEffect: {
+      const std::string name(TrimEnd(arg));
+      if (!effectRead_) {
+        effectText_ = game_.ScriptText("EFFECT");
+        effectRead_ = true;
+      }
+      const std::string wanted = ":" + UpperSjis(name);
+      bool found = false;
+      if (effectText_) {
+        const std::vector<uint8_t>& text = *effectText_;
+        for (size_t pos = 0; pos < text.size() && !found;) {
+          const void* zero = std::memchr(text.data() + pos, 0, text.size() - pos);
+          const size_t end =
+              zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - text.data())
+                   : text.size();
+          const std::string_view line(reinterpret_cast<const char*>(text.data()) + pos, end - pos);
+          found = line.size() == wanted.size() && UpperSjis(line) == wanted;
+          pos = end + 1;
+        }
+      }
+      if (!found) {
+        Error("effect " + Quoted(name) + ": the \"effect\" script has no \"" + SjisToUtf8(wanted) +
+              "\" block; nothing is played");
+      }
       break;
     }
     case kCv: {
