@@ -11,7 +11,6 @@
 #include "extras/gallery.h"
 #include "graphics/animation.h"
 #include "graphics/layers.h"
-#include "graphics/picture.h"
 #include "platform/files.h"
 #include "resources/game_config.h"
 #include "script/commands.h"
@@ -28,17 +27,26 @@ namespace zorvel::tool {
 bool GameDirectory::Open(const std::string& gameDir, std::string& why) {
   archives_ = std::make_unique<ArchiveSet>(gameDir);
   if (!archives_->OpenScriptArchives(why)) return false;
+  const auto readAll = [](const ResourceArchive& a, std::vector<uint8_t>& out) {
+    if (!a.Found()) return;
+    if (auto bytes = ReadWholeFile(a.FileName())) out = std::move(*bytes);
+  };
+  readAll(archives_->script, scriptBytes_);
+  readAll(archives_->scriptPatch, patchBytes_);
   // The other archives are opened as the engine opens them, by what `_config` says the game has.
   GameConfig config;
-  int entry = -1;
-  if (const ResourceArchive* a = archives_->FindScript("_CONFIG", entry)) {
-    std::vector<uint8_t> bytes;
-    if (a->Read(entry, bytes)) {
-      DecodeScriptBytes(bytes.data(), bytes.size());
-      config = ParseConfig(bytes);
-    }
-  }
+  if (auto text = ScriptText("_CONFIG")) config = ParseConfig(*text);
   archives_->OpenArchives(config, "");
+  const auto names = [](std::unordered_set<std::string>& set, const ResourceArchive& a) {
+    for (const ArchiveEntry& e : a.Entries()) set.insert(e.name);
+  };
+  // The archives PictureLoader::PictureExists, Sound::PlaySound and Animation::Play look in.
+  names(pictures_, archives_->gjp);
+  for (const ResourceArchive& a : archives_->gra) names(pictures_, a);
+  for (const ResourceArchive& a : archives_->ogg) names(sounds_, a);
+  for (const ResourceArchive& a : archives_->wav) names(sounds_, a);
+  for (const ResourceArchive& a : archives_->se) names(sounds_, a);
+  for (const ResourceArchive& a : archives_->anim) names(animations_, a);
   return true;
 }
 
@@ -57,45 +65,42 @@ std::optional<std::vector<uint8_t>> GameDirectory::ScriptText(const std::string&
   int entry = -1;
   const ResourceArchive* a = archives_->FindScript(UpperSjis(name), entry);
   if (a == nullptr) return std::nullopt;
-  std::vector<uint8_t> bytes;
-  if (!a->Read(entry, bytes) || bytes.size() > static_cast<size_t>(kScriptBufferSize)) {
+  const ArchiveEntry& e = a->Entries()[static_cast<size_t>(entry)];
+  const std::vector<uint8_t>& file = a == &archives_->script ? scriptBytes_ : patchBytes_;
+  // The index was checked against the file's size when it was read; the file may have changed
+  // since.
+  if (e.size > static_cast<uint32_t>(kScriptBufferSize) || e.offset > file.size() ||
+      e.size > file.size() - e.offset) {
     return std::nullopt;
   }
+  std::vector<uint8_t> bytes(file.begin() + e.offset, file.begin() + e.offset + e.size);
   DecodeScriptBytes(bytes.data(), bytes.size());
   return bytes;
 }
 
 bool GameDirectory::HasPicture(const std::string& name) const {
-  return PictureLoader(*archives_).PictureExists(name.c_str());
+  return pictures_.count(UpperSjis(name)) != 0;
 }
 
 bool GameDirectory::HasSound(const std::string& name) const {
-  // The archives Sound::PlaySound looks in.
-  for (const auto* group : {&archives_->ogg}) {
-    for (const ResourceArchive& a : *group) {
-      if (a.Find(name) >= 0) return true;
-    }
-  }
-  for (const ResourceArchive& a : archives_->wav) {
-    if (a.Find(name) >= 0) return true;
-  }
-  for (const ResourceArchive& a : archives_->se) {
-    if (a.Find(name) >= 0) return true;
-  }
-  return false;
+  return sounds_.count(UpperSjis(name)) != 0;
 }
 
 bool GameDirectory::HasAnimation(const std::string& name) const {
-  for (const ResourceArchive& a : archives_->anim) {
-    if (a.Find(name) >= 0) return true;
-  }
-  return false;
+  return animations_.count(UpperSjis(name)) != 0;
 }
 
 std::string GameDirectory::MovieProblem(const std::string& path) const {
+  const auto it = movies_.find(path);
+  if (it != movies_.end()) return it->second;
   std::string why;
-  if (ResolveMoviePath(archives_->GameDir(), path, why)) return "";
-  return why.empty() ? "is missing beside the game" : why;
+  if (ResolveMoviePath(archives_->GameDir(), path, why)) {
+    why.clear();
+  } else if (why.empty()) {
+    why = "is missing beside the game";
+  }
+  movies_.emplace(path, why);
+  return why;
 }
 
 // MemoryGame ---------------------------------------------------------------------------------
@@ -345,6 +350,8 @@ class Linter {
   std::unordered_map<std::string, std::unique_ptr<ScriptIndex>> indexes_;
   std::optional<std::vector<uint8_t>> mapText_, viewText_, effectText_;
   bool mapRead_ = false, viewRead_ = false, effectRead_ = false;
+  // Whether each viewer name read so far is defined.
+  std::unordered_map<std::string, bool> viewers_;
 
   // The line being linted.
   std::string scriptName_;
@@ -410,7 +417,7 @@ LintReport Linter::Run() {
     if (index == nullptr) continue;
     for (size_t i = 0; i < index->lines.size(); ++i) {
       const std::string_view line = index->LineText(i);
-      if (line.size() < 6 || (line[0] != '@' && line[0] != '*')) continue;
+      if (line.size() < 6 || (line[0] != '@' && line[0] != '*') || Fold(line[1]) != 'R') continue;
       const std::string head(line.substr(1, std::min<size_t>(line.size() - 1, 5)));
       if (CommandTable::Match(head.c_str()) != kRoll) continue;
       std::string_view name = line.substr(6);
@@ -799,10 +806,18 @@ void Linter::LintCommand(int command, const char* line, int depth) {
         viewText_ = game_.ScriptText("VIEW");
         viewRead_ = true;
       }
-      ViewerDefinition def;
       if (!viewText_) {
         Error("viewer " + Quoted(name) + ": the game has no \"view\" script");
-      } else if (!ParseViewer(*viewText_, name, 0, def, [](const std::string&) {})) {
+        break;
+      }
+      auto known = viewers_.find(name);
+      if (known == viewers_.end()) {
+        ViewerDefinition def;
+        known =
+            viewers_.emplace(name, ParseViewer(*viewText_, name, 0, def, [](const std::string&) {}))
+                .first;
+      }
+      if (!known->second) {
         Error("viewer " + Quoted(name) + ": the \"view\" script has no \":" + SjisToUtf8(name) +
               "\"");
       }

@@ -11,6 +11,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "resources/archive_set.h"
@@ -47,6 +49,11 @@ class GameDirectory : public LintGame {
 
  private:
   std::unique_ptr<ArchiveSet> archives_;
+  // The script archives' bytes, read once: the walk reads every script, some more than once.
+  std::vector<uint8_t> scriptBytes_, patchBytes_;
+  // Every name each kind of archive holds, as the engine's lookups upper-case them.
+  std::unordered_set<std::string> pictures_, sounds_, animations_;
+  mutable std::unordered_map<std::string, std::string> movies_;
 };
 
 // A game held in memory, for tests and the fuzzer: scripts by name (decoded text) and the
