@@ -917,7 +917,7 @@ void Linter::LintList(const char* what, bool clickmap) {
     const std::string text(line.substr(1));
     if (clickmap) {
       if (!text.empty() && text[0] == '(' && !expr_.Condition(text.c_str())) {
-        Warning(std::string(what) + ": the condition " + Quoted(text) + " does not parse");
+        Error(std::string(what) + ": the condition " + Quoted(text) + " does not parse");
       }
       continue;
     }
