@@ -63,14 +63,15 @@ TEST(Lint, ScriptNamingOnlyWhatTheGameHoldsIsClean) {
       "@clickmap TOWN\n{\n@go START\n{@5\n}\n"
       "@switch CASE\n{:CASE(V001>1)\n{:CASE\n}:CASE\n"
       "@viewer VIEW_1\n@roll staff\n@ptset 0,0,V001,100,10,10\n@chain main:START\n"
-      "@effect flash\n@bg_anim 5,A_SKY,A_SKY,#0101\n@bg_anim RELEASE\n@manpu PARTS,2,10,10\n";
+      "@effect flash\n@bg_anim 5,A_SKY,A_SKY,#0101\n@bg_anim RELEASE\n@manpu PARTS,2,10,10\n"
+      "@obj_load 0,PARTS\n@obj_set 0,V001+10,420,120\n@obj_b_show\n";
   MemoryGame game = SmallGame(main);
   game.AddScript("staff", Decoded("*RESET\nZorvel\n"));
   game.AddScript("effect", Decoded(":FLASH\nF,100,FGGG,50\n"));
   const LintReport report = LintScripts(game);
   EXPECT_EQ(Messages(report), "");
   EXPECT_EQ(report.errors, 0);
-  EXPECT_EQ(report.lines, 51 + 2);  // main and sub; map, view and the roll script are data
+  EXPECT_EQ(report.lines, 54 + 2);  // main and sub; map, view and the roll script are data
 }
 
 TEST(Lint, ReportsEachKindOfFaultOnItsLine) {
@@ -143,6 +144,9 @@ TEST(Lint, ReportsEachKindOfFaultOnItsLine) {
       {"@effect FLASH",
        "MAIN:1: error: effect \"FLASH\": the \"effect\" script has no \":FLASH\" block; nothing "
        "is played"},
+      {"@obj_load 1,O_BALL", "MAIN:1: error: obj_load \"O_BALL\": no picture archive holds it"},
+      {"@obj_set 0,1 0,5", "MAIN:1: error: obj_: the expression \"1 0\" does not parse"},
+      {"@obj_spin 1", "MAIN:1: error: unknown object command \"obj_spin\""},
       {"@movie movie/ed.mpg", "MAIN:1: error: movie \"movie/ed.mpg\" is missing beside the game"},
       {"@viewer VIEW_9",
        "MAIN:1: error: viewer \"VIEW_9\": the \"view\" script has no \":VIEW_9\""},

@@ -11,6 +11,7 @@
 #include "extras/gallery.h"
 #include "graphics/animation.h"
 #include "graphics/layers.h"
+#include "graphics/objects.h"
 #include "platform/files.h"
 #include "resources/game_config.h"
 #include "script/commands.h"
@@ -634,6 +635,27 @@ void Linter::LintCommand(int command, const char* line, int depth) {
         if (fields[i].empty() || fields[i][0] == '#' || fields[i][0] == '>') break;
         CheckPicture(fields[i], "bg_anim");
       }
+      break;
+    }
+    case kObj: {
+      // The objects' own reader, with every number it reads checked by the expression reader.
+      std::vector<std::string> invalid;
+      const Hook<int32_t(const char*)> evaluate([this, &invalid](const char* text) {
+        const char* stop = nullptr;
+        if (!expr_.Evaluate(text, &stop)) invalid.emplace_back(text, stop ? stop : text);
+        return 0;
+      });
+      const ObjectCommand parsed = ParseObjectCommand(arg, evaluate);
+      if (parsed.verb == ObjectVerb::kNone) {
+        std::string_view verb(arg);
+        verb = verb.substr(0, std::min(verb.find_first_of(" ,"), verb.size()));
+        Error("unknown object command \"obj_" + SjisToUtf8(verb) + "\"");
+        break;
+      }
+      for (const std::string& e : invalid) {
+        Error("obj_: the expression " + Quoted(e) + " does not parse");
+      }
+      if (parsed.verb == ObjectVerb::kLoad) CheckPicture(parsed.name, "obj_load");
       break;
     }
     case kManpu: {
