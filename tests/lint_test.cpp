@@ -170,12 +170,13 @@ TEST(Lint, ReportsEachKindOfFaultOnItsLine) {
   }
 }
 
-// A label reached from a data script (the viewer's scene list) draws no warning; one that only
-// a missing script's call names is reached in no script.
+// A label reached from a data script (the viewer's scene list) or kept for the right click's
+// jump (string variable 8) draws no warning; one that only another script's label of the same
+// name matches is not reached.
 TEST(Lint, LabelsNamedByDataScriptsCountAsReached) {
   MemoryGame game = SmallGame("@end\n");
   game.AddScript("sys_seltree", Decoded(":TREE_0\n0,0,title,main:BACK\n"));
-  game.AddScript("other", Decoded(":BACK\n"));
+  game.AddScript("other", Decoded(":BACK\n:MENU\n@string 8 menu\n"));
   const LintReport report = LintScripts(game);
   EXPECT_EQ(Messages(report), "OTHER:1: warning: label \"BACK\" is never jumped to\n");
 }

@@ -119,6 +119,8 @@ TEST_F(ToolTest, UsageErrorsExitTwo) {
       {"script-encode", "in.txt"},
       {"script-decode", "a", "b", "c"},
       {"build-game", "src"},
+      {"lint"},
+      {"lint", "a", "b"},
       {"wady-encode", "in.wav", "out"},
       {"wady-encode", "--coding", "adpcm", "in.wav", "out"},
       {"wady-encode", "--coding", "run", "--loop-start", "5", "in.wav", "out"},

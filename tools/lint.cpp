@@ -855,6 +855,8 @@ void Linter::LintCommand(int command, const char* line, int depth) {
     }
     case kString: {
       const char digit = arg[0];
+      // A right click may jump to the label string variable 8 holds.
+      if (digit == '8' && arg[1] != 0) script_->reached.insert(Folded(arg + 2));
       if (digit < '0' || digit > '9') {
         Error("string: " + Quoted(arg) + " names no string variable 0 to 9");
       } else if (arg[1] != 0 && std::strlen(arg + 2) > kLongestText) {
