@@ -199,14 +199,23 @@ struct ScriptIndex {
     uint32_t size = 0;
   };
   std::vector<Line> lines;
-  // The text after every ":" up to its line's end, folded: what GotoLabel can land on.
-  std::unordered_set<std::string> labels;
-  // The text after every "}:" up to its line's end, folded, and where the last one starts.
-  std::unordered_map<std::string, uint32_t> lastNamedEnd;
+  // Every text from after a ":" to its line's end: what GotoLabel can land on. Keyed by a hash
+  // of the folded text, so a line of many colons costs one pass, not one copy per colon; a
+  // lookup compares the candidates' bytes.
+  struct Tail {
+    uint32_t start = 0;
+    uint32_t size = 0;
+  };
+  std::unordered_multimap<uint64_t, Tail> labels;
+  // The same for the texts after "}:", the ends of named blocks.
+  std::unordered_multimap<uint64_t, Tail> namedEnds;
   // For each line, the first later line that starts with "}" (and is not "}:"), or -1.
   std::vector<int32_t> nextBlockEnd;
   // For each line, the first later line that starts with "}" of either kind, or -1.
   std::vector<int32_t> nextClose;
+  // The lines that start with "{", in order, and how many come before each line.
+  std::vector<int32_t> opens;
+  std::vector<int32_t> opensBefore;
   // Labels that something jumps to (folded).
   std::unordered_set<std::string> reached;
 
@@ -216,7 +225,34 @@ struct ScriptIndex {
   uint32_t NextLineStart(size_t i) const {
     return i + 1 < lines.size() ? lines[i + 1].start : static_cast<uint32_t>(text.size());
   }
-  bool HasLabel(std::string_view label) const { return labels.count(Folded(label)) != 0; }
+  std::string_view TailText(const Tail& t) const {
+    return {reinterpret_cast<const char*>(text.data()) + t.start, t.size};
+  }
+  bool HasLabel(std::string_view label) const {
+    const auto range = labels.equal_range(TailHash(label));
+    for (auto it = range.first; it != range.second; ++it) {
+      if (EqualFolded(TailText(it->second), label)) return true;
+    }
+    return false;
+  }
+  // Whether "}:" and `name` end a line that starts at or after `from`.
+  bool HasNamedEnd(std::string_view name, uint32_t from) const {
+    const auto range = namedEnds.equal_range(TailHash(name));
+    for (auto it = range.first; it != range.second; ++it) {
+      if (it->second.start >= from && EqualFolded(TailText(it->second), name)) return true;
+    }
+    return false;
+  }
+  // The folded text's hash, built from its end so that every tail of a line comes in one pass.
+  static uint64_t TailHash(std::string_view text) {
+    uint64_t h = kHashSeed;
+    for (size_t i = text.size(); i-- > 0;) h = Step(h, text[i]);
+    return h;
+  }
+  static uint64_t Step(uint64_t h, char c) {
+    return (h ^ static_cast<uint8_t>(Fold(c))) * 0x100000001B3ull;
+  }
+  static constexpr uint64_t kHashSeed = 0xCBF29CE484222325ull;
 };
 
 void BuildIndex(ScriptIndex& index) {
@@ -228,17 +264,27 @@ void BuildIndex(ScriptIndex& index) {
     index.lines.push_back({static_cast<uint32_t>(pos), static_cast<uint32_t>(end - pos)});
     // Only a text ended by its 0 byte can be matched by a label search.
     if (zero != nullptr) {
-      for (size_t i = pos; i < end; ++i) {
-        if (buf[i] != ':') continue;
-        const std::string_view after(reinterpret_cast<const char*>(buf) + i + 1, end - i - 1);
-        index.labels.insert(Folded(after));
-        if (i > pos && buf[i - 1] == '}')
-          index.lastNamedEnd[Folded(after)] = static_cast<uint32_t>(i);
+      uint64_t h = ScriptIndex::kHashSeed;
+      for (size_t i = end; i-- > pos;) {
+        if (buf[i] == ':') {
+          const ScriptIndex::Tail tail{static_cast<uint32_t>(i + 1),
+                                       static_cast<uint32_t>(end - i - 1)};
+          index.labels.emplace(h, tail);
+          if (i > pos && buf[i - 1] == '}') index.namedEnds.emplace(h, tail);
+        }
+        h = ScriptIndex::Step(h, static_cast<char>(buf[i]));
       }
     }
     pos = end + 1;
   }
   const size_t n = index.lines.size();
+  index.opensBefore.assign(n + 1, 0);
+  for (size_t i = 0; i < n; ++i) {
+    const std::string_view line = index.LineText(i);
+    const bool open = !line.empty() && line[0] == '{';
+    if (open) index.opens.push_back(static_cast<int32_t>(i));
+    index.opensBefore[i + 1] = index.opensBefore[i] + (open ? 1 : 0);
+  }
   index.nextBlockEnd.assign(n, -1);
   index.nextClose.assign(n, -1);
   int32_t blockEnd = -1;
@@ -354,6 +400,8 @@ class Linter {
   // Whether each viewer name read so far is defined.
   std::unordered_map<std::string, bool> viewers_;
 
+  // The "{" lines of the script a select or clickmap list has read.
+  std::vector<bool> listLineRead_;
   // The line being linted.
   std::string scriptName_;
   ScriptIndex* script_ = nullptr;
@@ -474,6 +522,7 @@ void Linter::Add(bool error, const std::string& text) {
 void Linter::LintScript(const std::string& name, ScriptIndex& index) {
   scriptName_ = name;
   script_ = &index;
+  listLineRead_.assign(index.lines.size(), false);
   report_.lines += static_cast<int64_t>(index.lines.size());
   for (lineIndex_ = 0; lineIndex_ < index.lines.size(); ++lineIndex_) {
     const std::string_view line = index.LineText(lineIndex_);
@@ -551,8 +600,7 @@ void Linter::LintBlockStart(std::string_view line) {
   if (line.size() >= 2 && line[1] == ':') {
     std::string_view name = line.substr(2);
     name = name.substr(0, std::min(name.find('('), name.size()));
-    const auto it = script_->lastNamedEnd.find(Folded(name));
-    if (it == script_->lastNamedEnd.end() || it->second < script_->NextLineStart(lineIndex_)) {
+    if (!script_->HasNamedEnd(name, script_->NextLineStart(lineIndex_))) {
       Error("the block \"{:" + SjisToUtf8(name) + "\" has no \"}:" + SjisToUtf8(name) +
             "\" line after it; reaching it skips the rest of the script");
     }
@@ -813,10 +861,7 @@ void Linter::LintCommand(int command, const char* line, int depth) {
         }
         break;
       }
-      const std::string folded = Folded(name);
-      const auto end = script_->lastNamedEnd.find(folded);
-      const uint32_t from = script_->NextLineStart(lineIndex_);
-      if (end == script_->lastNamedEnd.end() || end->second < from) {
+      if (!script_->HasNamedEnd(name, script_->NextLineStart(lineIndex_))) {
         Error("switch " + Quoted(name) + " has no \"}:" + SjisToUtf8(name) +
               "\" line after it; when no case is taken the script ends");
       }
@@ -933,11 +978,19 @@ void Linter::LintList(const char* what, bool clickmap) {
     Error(std::string(what) + " has no \"}\" line closing its list");
     return;
   }
-  int entries = 0;
-  for (int32_t i = static_cast<int32_t>(lineIndex_) + 1; i < close; ++i) {
-    const std::string_view line = script_->LineText(static_cast<size_t>(i));
-    if (line.empty() || line[0] != '{') continue;
-    entries += 1;
+  const int entries =
+      script_->opensBefore[static_cast<size_t>(close)] - script_->opensBefore[lineIndex_ + 1];
+  // Lists that share their "}" share their lines: each line is read by the first list only, and
+  // the lines after one already read were read with it.
+  // What is wrong with a choice line is reported on that line.
+  const size_t listLine = lineIndex_;
+  auto it = std::lower_bound(script_->opens.begin(), script_->opens.end(),
+                             static_cast<int32_t>(listLine) + 1);
+  for (; it != script_->opens.end() && *it < close; ++it) {
+    lineIndex_ = static_cast<size_t>(*it);
+    if (listLineRead_[lineIndex_]) break;
+    listLineRead_[lineIndex_] = true;
+    const std::string_view line = script_->LineText(lineIndex_);
     const std::string text(line.substr(1));
     if (clickmap) {
       if (!text.empty() && text[0] == '(' && !expr_.Condition(text.c_str())) {
@@ -968,14 +1021,12 @@ void Linter::LintList(const char* what, bool clickmap) {
       p += n;
     }
     if (len > static_cast<size_t>(kChoiceTextMax)) {
-      const int32_t saved = static_cast<int32_t>(lineIndex_);
-      lineIndex_ = static_cast<size_t>(i);
       Error(std::string(what) + ": the choice text is " + std::to_string(len) +
             " bytes, more than the " + std::to_string(kChoiceTextMax) +
             " a choice holds; it is not offered");
-      lineIndex_ = static_cast<size_t>(saved);
     }
   }
+  lineIndex_ = listLine;
   if (entries > kMaxChoices) {
     Error(std::string(what) + " lists " + std::to_string(entries) + " entries; only the first " +
           std::to_string(kMaxChoices) + " are read");
