@@ -108,6 +108,12 @@ TEST(Lint, ReportsEachKindOfFaultOnItsLine) {
       {"@select\n{" + longChoice + "\n}",
        "MAIN:2: error: select: the choice text is 70 bytes, more than the 64 a choice holds; it "
        "is not offered"},
+      {"@select\n{(V001=x)go\n}",
+       "MAIN:2: error: select: the condition in choice \"(V001=x)go\" does not parse"},
+      {"@switch\n{(V001=1)\n",
+       "MAIN:1: error: switch has no \"}\" line after it; when no case is "
+       "taken the script ends",
+       2},
       {"@clickmap NOWHERE\n{\n}",
        "MAIN:1: error: clickmap \"NOWHERE\": the map script has no \":NOWHERE\""},
       {"@clickmap TOWN\n{", "MAIN:1: error: clickmap has no \"}\" line closing its list", 2},
