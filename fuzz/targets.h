@@ -36,6 +36,9 @@ void FuzzMapScript(const uint8_t* data, size_t size);
 void FuzzSettingsStore(const uint8_t* data, size_t size);
 // The bytes are a headless events file; what parses is replayed through the headless platform.
 void FuzzEventsFile(const uint8_t* data, size_t size);
+// The bytes are the decoded text of a story script (and, for odd lengths, of a second script and
+// of the map and viewer definitions) that the lint walks.
+void FuzzLintScript(const uint8_t* data, size_t size);
 // The bytes are an archive file, indexed by the tool with its layout guessed and forced.
 void FuzzToolArchive(const uint8_t* data, size_t size);
 // The bytes are a stored script to decode, and UTF-8 script text to encode.

@@ -35,6 +35,7 @@ const Target kTargets[] = {
     {"settings_store", zorvel::fuzz::FuzzSettingsStore},
     {"events_file", zorvel::fuzz::FuzzEventsFile},
     {"tool_archive", zorvel::fuzz::FuzzToolArchive},
+    {"lint_script", zorvel::fuzz::FuzzLintScript},
     {"script_codec", zorvel::fuzz::FuzzScriptCodec},
     {"transition_args", zorvel::fuzz::FuzzTransitionArgs},
     {"layer_args", zorvel::fuzz::FuzzLayerArgs},

@@ -119,6 +119,8 @@ TEST_F(ToolTest, UsageErrorsExitTwo) {
       {"script-encode", "in.txt"},
       {"script-decode", "a", "b", "c"},
       {"build-game", "src"},
+      {"lint"},
+      {"lint", "a", "b"},
       {"wady-encode", "in.wav", "out"},
       {"wady-encode", "--coding", "adpcm", "in.wav", "out"},
       {"wady-encode", "--coding", "run", "--loop-start", "5", "in.wav", "out"},
@@ -498,6 +500,23 @@ TEST_F(ToolTest, BuildGameMakesAPlayableDemo) {
     ASSERT_EQ(Run({"script-decode", P("entry"), P("back.txt")}).exitCode, 0);
     EXPECT_EQ(ReadBytes(Path("back.txt")), ReadBytes(demo + "/" + script + ".txt")) << script;
   }
+}
+
+// The demo as `make demo` builds it, its animations made from their frames, lints without an
+// error: every name its scripts use is in the game.
+TEST_F(ToolTest, LintFindsNoErrorInTheBuiltDemo) {
+  const fs::path src = Path("demo");
+  fs::copy(std::string(ZORVEL_SOURCE_DIR) + "/demo", src, fs::copy_options::recursive);
+  fs::remove_all(src / "anim");
+  const std::string animations =
+      Quote((src / "animation" / "build.sh").string()) + " " + Quote(ZORVEL_TOOL) + " >/dev/null";
+  ASSERT_EQ(std::system(animations.c_str()), 0);
+  ASSERT_TRUE(fs::is_directory(src / "anim"));
+  ASSERT_EQ(Run({"build-game", src.string(), P("game")}).exitCode, 0);
+  const RunResult r = Run({"lint", P("game")});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(r.out.find(": error: "), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find(": 0 errors, "), std::string::npos) << r.err;
 }
 
 TEST_F(ToolTest, UnpackedDemoRepacksWithDefaultsAndPlaysTheSame) {

@@ -49,6 +49,10 @@ constexpr Command kCommands[] = {
      RunAniBuild},
     {"ani-info", kAniInfoUsage, "an animated cursor's header, frames, steps and rates", RunAniInfo},
     {"build-game", kBuildGameUsage, "build a game directory from a source folder", RunBuildGame},
+    {"lint", kLintUsage,
+     "report what would go wrong when the game's scripts run (SCRIPT:LINE: lines;\n"
+     "      exit 1 when there is an error, 0 with warnings only)",
+     RunLint},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -130,6 +130,10 @@ void Layers::ClearArrangement() {
   s_.characterSpec[0] = 0;
 }
 
+std::string GraArgumentName(const char* arg) {
+  return ScanGraArgs(arg).name;
+}
+
 int Layers::Gra(const char* arg) {
   s_.windowPictureValid = false;
   const GraArgs a = ScanGraArgs(arg);

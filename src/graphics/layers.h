@@ -26,6 +26,10 @@ constexpr int kFirstPositionRegister = 80;
 constexpr std::array<int32_t, 20> kDefaultPositions = {
     400, 250, 550, 200, 400, 600, 100, 300, 500, 700, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
+// The picture name of a `gra`, `grb` or `bg` argument (and of the [gra] tag), read as those
+// commands read it, for tools that check scripts against the archives.
+std::string GraArgumentName(const char* arg);
+
 struct LayerHooks {
   // Presents ScreenSurface with a numbered transition.
   Hook<void(int transition)> runTransition;
