@@ -49,6 +49,12 @@ constexpr Command kCommands[] = {
      RunAniBuild},
     {"ani-info", kAniInfoUsage, "an animated cursor's header, frames, steps and rates", RunAniInfo},
     {"build-game", kBuildGameUsage, "build a game directory from a source folder", RunBuildGame},
+    {"text-export", kTextExportUsage,
+     "story texts, speaker names, choices and click-map captions as a gettext\n"
+     "      template (msgctxt SCRIPT:LINE)",
+     RunTextExport},
+    {"text-import", kTextImportUsage,
+     "script archives with a PO translation's texts written in, into OUT_DIR", RunTextImport},
 };
 
 void PrintUsage(std::ostream& out) {
