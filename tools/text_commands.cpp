@@ -27,7 +27,7 @@ constexpr const char* kScriptArchives[] = {"vx_data2.kpz", "vx_data.kpz"};
 
 // Scripts read in configuration mode: their lines are settings, lists and roll text, not story.
 // The map script's area names are exported on their own.
-constexpr std::string_view kConfigScripts[] = {"_CONFIG",      "EFFECT",       "VIEW",  "SROLL",
+constexpr std::string_view kConfigScripts[] = {"_CONFIG",      "EFFECT",      "VIEW",   "SROLL",
                                                "SYS_FLASHBAK", "SYS_SELTREE", "ENDROLL"};
 
 struct ScriptArchive {
@@ -176,8 +176,8 @@ int RunTextExport(Args args) {
       "[col N], %N, <ruby>)\n# and the page marks (\xE2\x96\xBC) where the sentence needs "
       "them.\n";
   pot += "msgid \"\"\nmsgstr \"\"\n";
-  pot += PoQuote("Project-Id-Version: " + (title.empty() ? std::string("game") : title) + "\n") +
-         "\n";
+  pot +=
+      PoQuote("Project-Id-Version: " + (title.empty() ? std::string("game") : title) + "\n") + "\n";
   pot += "\"PO-Revision-Date: YEAR-MO-DA HO:MI+ZONE\\n\"\n";
   pot += "\"Last-Translator: FULL NAME <EMAIL@ADDRESS>\\n\"\n";
   pot += "\"Language-Team: LANGUAGE <LL@li.org>\\n\"\n";

@@ -154,8 +154,8 @@ void Interpreter::IndexTranslation() {
 const TranslatedText* Interpreter::TranslationAt(int32_t lineOffset) {
   if (translation_ == nullptr) return nullptr;
   if (translatedForLoad_ != loader_.StoryLoads() || translatedForSize_ != s_.scriptSize ||
-      translatedForScript_ != std::string_view(s_.loadedScriptName,
-                                               strnlen(s_.loadedScriptName, kNameSize))) {
+      translatedForScript_ !=
+          std::string_view(s_.loadedScriptName, strnlen(s_.loadedScriptName, kNameSize))) {
     IndexTranslation();
   }
   const auto it = translated_.find(lineOffset);

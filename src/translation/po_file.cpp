@@ -79,17 +79,33 @@ std::string ReadQuoted(std::string_view s, std::string& out) {
       if (i >= s.size()) return "the string has no closing quote";
       const char e = s[i++];
       switch (e) {
-        case 'n': out.push_back('\n'); break;
-        case 't': out.push_back('\t'); break;
-        case 'r': out.push_back('\r'); break;
-        case 'a': out.push_back('\a'); break;
-        case 'b': out.push_back('\b'); break;
-        case 'f': out.push_back('\f'); break;
-        case 'v': out.push_back('\v'); break;
+        case 'n':
+          out.push_back('\n');
+          break;
+        case 't':
+          out.push_back('\t');
+          break;
+        case 'r':
+          out.push_back('\r');
+          break;
+        case 'a':
+          out.push_back('\a');
+          break;
+        case 'b':
+          out.push_back('\b');
+          break;
+        case 'f':
+          out.push_back('\f');
+          break;
+        case 'v':
+          out.push_back('\v');
+          break;
         case '\\':
         case '"':
         case '\'':
-        case '?': out.push_back(e); break;
+        case '?':
+          out.push_back(e);
+          break;
         case 'x': {
           int value = 0;
           int digits = 0;
@@ -239,9 +255,8 @@ class Reader {
     key += e.id;
     const auto [it, added] = seen_.emplace(std::move(key), e.line);
     if (!added) {
-      Problem(e.line,
-              "duplicate message definition (first defined at line " + std::to_string(it->second) +
-                  ")");
+      Problem(e.line, "duplicate message definition (first defined at line " +
+                          std::to_string(it->second) + ")");
       return;
     }
     if (e.id.empty() && !e.hasContext) {
@@ -265,12 +280,17 @@ class Reader {
 
   std::string* Target() {
     switch (field_) {
-      case Field::kContext: return &entry_.context;
-      case Field::kId: return &entry_.id;
-      case Field::kStr: return &entry_.str;
+      case Field::kContext:
+        return &entry_.context;
+      case Field::kId:
+        return &entry_.id;
+      case Field::kStr:
+        return &entry_.str;
       case Field::kPlural:
-      case Field::kOtherStr: return &scratch_;
-      case Field::kNone: return nullptr;
+      case Field::kOtherStr:
+        return &scratch_;
+      case Field::kNone:
+        return nullptr;
     }
     return nullptr;
   }
@@ -425,11 +445,21 @@ std::string PoQuote(std::string_view utf8) {
   for (const char c : utf8) {
     const auto b = static_cast<uint8_t>(c);
     switch (c) {
-      case '\\': q += "\\\\"; break;
-      case '"': q += "\\\""; break;
-      case '\n': q += "\\n"; break;
-      case '\t': q += "\\t"; break;
-      case '\r': q += "\\r"; break;
+      case '\\':
+        q += "\\\\";
+        break;
+      case '"':
+        q += "\\\"";
+        break;
+      case '\n':
+        q += "\\n";
+        break;
+      case '\t':
+        q += "\\t";
+        break;
+      case '\r':
+        q += "\\r";
+        break;
       default:
         if (b < 0x20 || b == 0x7F) {
           const char digits[] = {'\\', static_cast<char>('0' + (b >> 6)),

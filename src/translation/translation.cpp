@@ -379,8 +379,9 @@ std::optional<std::string> RewriteLine(std::string_view line, TextKind kind, std
       // A condition may stand inside the text; an unchanged choice keeps the line as written.
       if (str == id) return std::string(line);
       if (str.find_first_of("($") != std::string_view::npos) {
-        why = "a choice's translation cannot hold \"(\" or \"$\", which the choice list reads as "
-              "a condition or a string variable";
+        why =
+            "a choice's translation cannot hold \"(\" or \"$\", which the choice list reads as "
+            "a condition or a string variable";
         return std::nullopt;
       }
       return "{" + parts->conditions + std::string(str);

@@ -163,7 +163,9 @@ bool ReadMapEntries(std::span<const uint8_t> text, std::string_view name, MapEnt
     const size_t lineStart = pos;
     const std::string line(LineAt(text, pos, pos));
     MapEntry& entry = out.entries[static_cast<size_t>(read)];
-    entry.line = 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(lineStart), uint8_t{0}));
+    entry.line =
+        1 + static_cast<int>(std::count(
+                text.begin(), text.begin() + static_cast<ptrdiff_t>(lineStart), uint8_t{0}));
     const size_t comma = line.find(',');
     const std::string entryName = line.substr(0, std::min(comma, line.size()));
     CopyField(entry.name, sizeof entry.name, entryName.c_str());
