@@ -322,6 +322,31 @@ TEST_F(PlayedTranslation, SavesLoadWithAndWithoutTheTranslation) {
   }
 }
 
+// The command line names the file (a missing one is a bad argument); the setting names one
+// relative to the game directory.
+TEST_F(PlayedTranslation, CommandLineAndSettingTurnItOn) {
+  const ProcessResult run = RunZorvelProcess({"--headless", "--translation", game_ / "en.po",
+                                              "--run-ms", "2000", "--dump-state", game_ / "d.json",
+                                              "--config-dir", config_.Path(), game_.Path()});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(ReadText(game_ / "d.json").find("\"Morning. Nice day, huh.\""), std::string::npos);
+
+  const ProcessResult missing = RunZorvelProcess({"--headless", "--translation", game_ / "none.po",
+                                                  "--config-dir", config_.Path(), game_.Path()});
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_NE(missing.err.find("--translation"), std::string::npos) << missing.err;
+
+  WriteGame(game_.Path(), {{"main", kMain},
+                           {"_config", std::string(kConfig) +
+                                           "MAKER_REG:Software\\Zorvel\\Test\nGAME_ID:test\n"}});
+  fs::create_directories(config_ / "Software/Zorvel");
+  WriteText(config_ / "Software/Zorvel/Test.ini", "[test]\nTranslation=en.po\n");
+  Session s(game_.Path(), config_.Path());
+  s.RunFor(2000);
+  EXPECT_TRUE(s.engine().TranslationInUse());
+  EXPECT_EQ(s.PageRow(1), "Morning. Nice day, huh.");
+}
+
 // The scripts change after the PO was made: a line that no longer says what the msgid says
 // shows as the script has it.
 TEST_F(PlayedTranslation, StaleEntriesShowTheScript) {
