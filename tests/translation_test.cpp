@@ -347,6 +347,23 @@ TEST_F(PlayedTranslation, CommandLineAndSettingTurnItOn) {
   EXPECT_EQ(s.PageRow(1), "Morning. Nice day, huh.");
 }
 
+// text-import writes the translation into the archives: the patched game plays it without the
+// PO file, choices included.
+TEST_F(PlayedTranslation, ImportedArchivesPlayTranslatedWithoutThePo) {
+  const std::string command = std::string(ZORVEL_TOOL) + " text-import " + game_.Path() + " " +
+                              (game_ / "en.po") + " " + (game_ / "patched") + " >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  Session s(game_ / "patched", config_.Path());
+  s.RunFor(2000);
+  EXPECT_FALSE(s.engine().TranslationInUse());
+  EXPECT_EQ(s.PageRow(0), "Aoi");
+  EXPECT_EQ(s.PageRow(1), "Morning. Nice day, huh.");
+  Click(s, 400, 300);
+  s.RunFor(500);
+  ASSERT_EQ(s.engine().ChoiceList().Count(), 2);
+  EXPECT_STREQ(s.engine().ChoiceList().Text(1), "Go south");
+}
+
 // The scripts change after the PO was made: a line that no longer says what the msgid says
 // shows as the script has it.
 TEST_F(PlayedTranslation, StaleEntriesShowTheScript) {
