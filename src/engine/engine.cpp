@@ -264,6 +264,8 @@ void Engine::LoadTranslation() {
     return;
   }
   interpreter_.UseTranslation(&translation_);
+  // Translations are written in languages with spaces between words.
+  text_.SetWordWrap(true);
   // A speaker's colour is looked up by the name the plate shows.
   for (SpeakerColour& speaker : config_.speakers) {
     if (!speaker.defined) continue;
