@@ -5,7 +5,7 @@ JOBS ?= 2
 FUZZ_SECONDS ?= 30
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DZORVEL_WERROR=ON -DZORVEL_BENCH=ON -DZORVEL_TESTS=ON
 
-.PHONY: all deps build demo run test bench fuzz format clean
+.PHONY: all deps build demo run run-en test bench fuzz format clean
 
 all: build
 
@@ -20,9 +20,13 @@ demo: build
 	@demo/animation/build.sh $(BUILD)/zorvel-tool
 	@$(BUILD)/zorvel-tool build-game demo $(BUILD)/demo
 	@demo/cursors/build.sh $(BUILD)/zorvel-tool $(BUILD)/demo
+	@mkdir -p $(BUILD)/demo/translations && cp demo/translations/*.po $(BUILD)/demo/translations/
 
 run: demo
 	$(BUILD)/zorvel $(BUILD)/demo
+
+run-en: demo
+	$(BUILD)/zorvel --translation $(BUILD)/demo/translations/en.po $(BUILD)/demo
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

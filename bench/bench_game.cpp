@@ -64,13 +64,14 @@ void WriteGame(const std::string& dir, const std::map<std::string, std::string>&
   if (!out) throw std::runtime_error("cannot write " + dir + "/vx_data.kpz");
 }
 
-HeadlessGame::HeadlessGame(const std::string& gameDir)
+HeadlessGame::HeadlessGame(const std::string& gameDir, const std::string& translation)
     : store_(std::make_unique<IniSettingsStore>(settingsDir_.Path())),
       platform_(std::make_unique<HeadlessPlatform>(*store_)) {
   // As the command line runs headless: window updates go uncounted.
   platform_->SetCountPresents(false);
   EngineOptions options;
   options.gameDir = gameDir;
+  options.translationFile = translation;
   options.randomSeed = 1;
   options.seedGiven = true;
   engine_ = std::make_unique<Engine>(*platform_, options);

@@ -36,7 +36,8 @@ void WriteGame(const std::string& dir, const std::map<std::string, std::string>&
 // An engine on the headless platform with its own settings directory.
 class HeadlessGame {
  public:
-  explicit HeadlessGame(const std::string& gameDir);
+  // `translation`: a PO file shown in place of the scripts' texts (empty: none).
+  explicit HeadlessGame(const std::string& gameDir, const std::string& translation = "");
 
   Engine& engine() { return *engine_; }
   EngineState& state() { return engine_->State(); }

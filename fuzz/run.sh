@@ -14,7 +14,7 @@ export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(archive_index config expressions script gra jpeg bmp
   settings_store events_file tool_archive script_codec transition_args layer_args wady ogg slot_file global_file
-  roll_script end_roll scroll_roll selection_tree effect_script effect_args view animation object_args flashbak kaiso_file ani map_script lint_script)
+  roll_script end_roll scroll_roll selection_tree effect_script effect_args view animation object_args flashbak kaiso_file ani map_script lint_script po_file)
 
 status=0
 for t in "${targets[@]}"; do

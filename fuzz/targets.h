@@ -34,6 +34,9 @@ void FuzzMapScript(const uint8_t* data, size_t size);
 // The bytes are a settings file on disk, read through the INI store into the settings; then one
 // value is changed as the settings dialog would, and the others must read back unchanged.
 void FuzzSettingsStore(const uint8_t* data, size_t size);
+// The bytes are a PO translation: read, written out and read back the same; built into a
+// translation; and, as a script, walked for its translatable texts.
+void FuzzPoFile(const uint8_t* data, size_t size);
 // The bytes are a headless events file; what parses is replayed through the headless platform.
 void FuzzEventsFile(const uint8_t* data, size_t size);
 // The bytes are the decoded text of a story script (and, for odd lengths, of a second script and

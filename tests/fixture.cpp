@@ -191,11 +191,13 @@ void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-Session::Session(const std::string& gameDir, const std::string& configDir)
+Session::Session(const std::string& gameDir, const std::string& configDir,
+                 const std::string& translation)
     : store_(std::make_unique<IniSettingsStore>(configDir)),
       platform_(std::make_unique<HeadlessPlatform>(*store_)) {
   EngineOptions options;
   options.gameDir = gameDir;
+  options.translationFile = translation;
   engine_ = std::make_unique<Engine>(*platform_, options);
 }
 

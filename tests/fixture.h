@@ -64,7 +64,9 @@ void WriteText(const std::string& path, const std::string& text);
 // An engine playing a game directory headless, in this process.
 class Session {
  public:
-  Session(const std::string& gameDir, const std::string& configDir);
+  // `translation`: a PO file shown in place of the scripts' texts (empty: none).
+  Session(const std::string& gameDir, const std::string& configDir,
+          const std::string& translation = "");
   // Adds events in the events-file format.
   void Events(const std::string& text);
   // Runs until `ms` of game time have passed (or the game closes).

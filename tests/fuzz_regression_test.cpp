@@ -54,6 +54,7 @@ const Target kTargets[] = {
     {"object_args", zorvel::fuzz::FuzzObjectArgs},
     {"flashbak", zorvel::fuzz::FuzzFlashbackList},
     {"kaiso_file", zorvel::fuzz::FuzzKaisoFile},
+    {"po_file", zorvel::fuzz::FuzzPoFile},
 };
 
 // Test listings show the target's name, not the bytes of the struct.

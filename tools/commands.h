@@ -34,6 +34,8 @@ inline constexpr std::string_view kAniBuildUsage =
     "ani-build OUT.ani FRAME.png... [--rate JIFFIES] [--hotspot X,Y]";
 inline constexpr std::string_view kAniInfoUsage = "ani-info FILE";
 inline constexpr std::string_view kLintUsage = "lint GAME_DIR";
+inline constexpr std::string_view kTextExportUsage = "text-export GAME_DIR OUT.pot";
+inline constexpr std::string_view kTextImportUsage = "text-import GAME_DIR FILE.po OUT_DIR";
 
 int RunPack(Args args);
 int RunList(Args args);
@@ -56,6 +58,8 @@ bool CheckAnimationEntry(std::span<const uint8_t> bytes, std::string& error);
 int RunAniBuild(Args args);
 int RunAniInfo(Args args);
 int RunLint(Args args);
+int RunTextExport(Args args);
+int RunTextImport(Args args);
 
 // Pictures, shared by gra-encode, build-game and list.
 // A PNG of any colour type as a GRA picture; false with `error` set when it cannot be one.

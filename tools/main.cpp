@@ -53,6 +53,12 @@ constexpr Command kCommands[] = {
      "report what would go wrong when the game's scripts run (SCRIPT:LINE: lines;\n"
      "      exit 1 when there is an error, 0 with warnings only)",
      RunLint},
+    {"text-export", kTextExportUsage,
+     "story texts, speaker names, choices and click-map captions as a gettext\n"
+     "      template (msgctxt SCRIPT:LINE)",
+     RunTextExport},
+    {"text-import", kTextImportUsage,
+     "script archives with a PO translation's texts written in, into OUT_DIR", RunTextImport},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -35,6 +36,7 @@ struct Options {
   std::string audioOut;
   std::string configDir;
   std::string saveDir;
+  std::string translation;
   std::string gameDir = ".";
 };
 
@@ -49,6 +51,7 @@ void Usage(FILE* to) {
                "  --audio-out FILE    headless: write everything mixed as a 16-bit stereo WAV\n"
                "  --config-dir DIR    where settings live (default ~/.config/zorvel)\n"
                "  --save-dir DIR      where save files live (default GAME_DIR)\n"
+               "  --translation FILE  show the texts of a PO translation in place of the game's\n"
                "\n"
                "events (--events FILE), verbs and key names in any letter case:\n"
                "  MS click X Y [left|right|middle]   MS press X Y BUTTON   MS release X Y BUTTON\n"
@@ -105,6 +108,8 @@ bool ParseArgs(int argc, char** argv, Options& o) {
       if (!value(o.configDir)) return false;
     } else if (a == "--save-dir") {
       if (!value(o.saveDir)) return false;
+    } else if (a == "--translation") {
+      if (!value(o.translation)) return false;
     } else if (a == "--help" || a == "-h") {
       Usage(stdout);
       std::exit(kExitOk);
@@ -184,6 +189,16 @@ int main(int argc, char** argv) {
     }
   }
   if (o.configDir.empty()) o.configDir = DefaultConfigDir();
+  if (!o.translation.empty()) {
+    if (const std::string why = zorvel::ReadProblem(o.translation); !why.empty()) {
+      std::fprintf(stderr, "zorvel: --translation %s: %s\n", o.translation.c_str(), why.c_str());
+      return kExitUsage;
+    }
+    // The engine reads a relative name from the game directory; this one was given from here.
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(o.translation, ec);
+    if (!ec) o.translation = absolute.string();
+  }
 
   int lockFd = -1;
   if (!TakeInstanceLock(o.configDir, lockFd)) {
@@ -205,6 +220,7 @@ int main(int argc, char** argv) {
   zorvel::EngineOptions engineOptions;
   engineOptions.gameDir = o.gameDir;
   engineOptions.saveDir = o.saveDir;
+  engineOptions.translationFile = o.translation;
 
   std::unique_ptr<zorvel::Platform> platform;
   zorvel::HeadlessPlatform* headless = nullptr;

@@ -177,6 +177,7 @@ void Engine::Start() {
   cdDir_ = ReadCdDir(platform_.Settings(), settingsWhere_);
   platform_.SetTitle(SjisToUtf8(config_.TITLE));
   ReadSettingsIntoState();
+  LoadTranslation();
   PlaceWindow();
   LoadFont();
 
@@ -241,6 +242,41 @@ void Engine::Start() {
   recollection_.ReadRecollectionList();
   tree_.ReadTrees();
   cursors_.LoadCursorsAndMeter();
+}
+
+void Engine::LoadTranslation() {
+  std::string path = options_.translationFile;
+  if (path.empty()) path = SjisToUtf8(settings_.Translation);
+  if (path.empty()) return;
+  if (path[0] != '/') path = JoinPath(options_.gameDir, path);
+  const auto bytes = ReadWholeFile(path);
+  if (!bytes) {
+    const std::string why = ReadProblem(path);
+    LogMessage("translation " + path + " cannot be read" + (why.empty() ? "" : ": " + why) +
+               "; the game shows its own texts");
+    return;
+  }
+  std::vector<std::string> messages;
+  translation_.Load(*bytes, path, messages);
+  for (const std::string& m : messages) LogMessage(m);
+  if (!translation_.InUse()) {
+    LogMessage("translation " + path + " translates no text; the game shows its own texts");
+    return;
+  }
+  interpreter_.UseTranslation(&translation_);
+  // Translations are written in languages with spaces between words.
+  text_.SetWordWrap(true);
+  // A speaker's colour is looked up by the name the plate shows.
+  for (SpeakerColour& speaker : config_.speakers) {
+    if (!speaker.defined) continue;
+    speaker.translatedName.clear();
+    for (const auto& [script, lines] : translation_.Scripts()) {
+      for (const auto& [line, text] : lines) {
+        if (text.id == speaker.name) speaker.translatedName = text.str;
+      }
+      if (!speaker.translatedName.empty()) break;
+    }
+  }
 }
 
 ClickMapHooks Engine::MakeClickMapHooks() {

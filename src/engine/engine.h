@@ -39,6 +39,7 @@
 #include "text/font.h"
 #include "text/message_text.h"
 #include "text/system_text.h"
+#include "translation/translation.h"
 #include "ui/player_input.h"
 #include "ui/player_ui.h"
 #include "ui/ui_layer.h"
@@ -62,6 +63,8 @@ struct EngineOptions {
   uint32_t randomSeed = 0;
   bool seedGiven = false;
   EngineStock* stock = nullptr;  // null: allocate everything
+  // A PO file shown in place of the scripts' texts; empty: the `Translation` setting decides.
+  std::string translationFile;
 };
 
 struct ShownMessageBox {
@@ -137,6 +140,9 @@ class Engine : public ScriptHost {
   NameEntryDialog& NameEntry() { return nameEntry_; }
   PlaylistNameDialog& PlaylistNaming() { return playlistName_; }
   ChoicePresetDialog& ChoicePresets() { return choicePresets_; }
+  // A translation's texts are shown in place of the scripts' (the text layout wraps words then).
+  bool TranslationInUse() const { return translation_.InUse(); }
+  const Translation& CurrentTranslation() const { return translation_; }
 
   // The playlist naming dialog over the current name (Shift-JIS): the new name, at most 30
   // bytes and never a split character, or nothing when the player cancelled.
@@ -177,6 +183,8 @@ class Engine : public ScriptHost {
 
  private:
   void ReadSettingsIntoState();
+  // The translation named on the command line or by the `Translation` setting, if any.
+  void LoadTranslation();
   LayerHooks MakeLayerHooks();
   MessageTextHooks MakeTextHooks();
   QuickBarHooks MakeQuickBarHooks();
@@ -228,6 +236,7 @@ class Engine : public ScriptHost {
   SettingsLocation settingsWhere_;
   std::string cdDir_ = "NULL";
 
+  Translation translation_;
   RandomGenerator random_;
   DeveloperLog devLog_;
   Expressions expressions_;

@@ -127,6 +127,12 @@ const SpeakerColour* GameConfig::FindSpeaker(const std::string& sjisName) const 
   for (int i = 1; i < kSpeakerEntries; ++i) {
     if (speakers[i].defined && speakers[i].name == sjisName) return &speakers[i];
   }
+  for (int i = 1; i < kSpeakerEntries; ++i) {
+    if (speakers[i].defined && !speakers[i].translatedName.empty() &&
+        speakers[i].translatedName == sjisName) {
+      return &speakers[i];
+    }
+  }
   return nullptr;
 }
 

@@ -13,6 +13,8 @@ namespace zorvel {
 struct SpeakerColour {
   bool defined = false;
   std::string name;  // Shift-JIS, as speaker lines write it
+  // The name a translation shows for it, which keeps the colour.
+  std::string translatedName;
   uint8_t r = 255, g = 255, b = 255;
 };
 

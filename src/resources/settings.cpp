@@ -44,6 +44,7 @@ constexpr SettingKey kKeys[] = {
     NUM(TXBG_R),        NUM(TXBG_G),
     NUM(TXBG_B),        NUM(TXBG_A),
     NUM(TXBG_A2),       NUM(WordWrap),
+    TEXT(Translation),
 };
 
 #undef TEXT

@@ -31,6 +31,9 @@ struct Settings {
   // Ours, for games played in a language written with spaces: words of half-width letters are
   // kept whole at the wrap column.
   int32_t WordWrap = 0;
+  // A PO file whose texts are shown in place of the scripts' (relative to the game directory);
+  // empty for none.
+  std::string Translation;
 };
 
 // Every value in the order start-up reads it.

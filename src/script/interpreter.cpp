@@ -8,6 +8,7 @@
 #include "script/commands.h"
 #include "script/decimal.h"
 #include "text/sjis.h"
+#include "translation/translation.h"
 
 namespace zorvel {
 
@@ -24,6 +25,8 @@ constexpr uint8_t kRoot = 0xE3;           // √
 // へたれ: the nickname that replaces the player's names while F028 is set.
 constexpr char kNickname[] = "\x82\xD6\x82\xBD\x82\xEA";
 constexpr int kNicknameFlag = 28;
+// A choice text and a click-map area's name hold this many bytes.
+constexpr int kChoiceTextLimit = 64;
 
 char FoldAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
@@ -89,7 +92,82 @@ Interpreter::Flow Interpreter::FetchLine() {
   // A final line without its 0 byte still counts as a line.
   s_.lineBuffer[n] = 0;
   s_.scriptPos = pos < s_.scriptSize ? pos + 1 : s_.scriptSize;
+  if (translation_ != nullptr) TranslateFetchedLine();
   return Flow::kContinue;
+}
+
+void Interpreter::UseTranslation(const Translation* translation) {
+  translation_ = translation;
+  translated_.clear();
+  translatedForLoad_ = UINT64_MAX;
+}
+
+void Interpreter::ReportTranslation(int poLine, const std::string& what) {
+  if (!reportedPoLines_.insert(poLine).second) return;
+  LogMessage(translation_->FileLabel() + ":" + std::to_string(poLine) + ": " + what);
+}
+
+void Interpreter::IndexTranslation() {
+  translated_.clear();
+  translatedForLoad_ = loader_.StoryLoads();
+  translatedForSize_ = s_.scriptSize;
+  translatedForScript_.assign(s_.loadedScriptName, strnlen(s_.loadedScriptName, kNameSize));
+  const auto* lines = translation_ ? translation_->Lines(translatedForScript_) : nullptr;
+  if (lines == nullptr) return;
+  const std::string where = " of script " + SjisToUtf8(translatedForScript_);
+  const auto* buf = reinterpret_cast<const char*>(s_.scriptBuffer.data());
+  int number = 0;
+  for (int32_t pos = 0; pos < s_.scriptSize;) {
+    const auto* zero = static_cast<const char*>(
+        std::memchr(buf + pos, 0, static_cast<size_t>(s_.scriptSize - pos)));
+    const int32_t end = zero ? static_cast<int32_t>(zero - buf) : s_.scriptSize;
+    ++number;
+    const auto it = lines->find(number);
+    if (it != lines->end()) {
+      const TranslatedText& t = it->second;
+      const std::string_view line(buf + pos, static_cast<size_t>(end - pos));
+      TranslatedLine entry{&t, {}};
+      std::string why;
+      const std::string at = "line " + std::to_string(number) + where;
+      if (!line.empty() && line[0] == '{') {
+        if (t.str.size() > static_cast<size_t>(kChoiceTextLimit)) {
+          ReportTranslation(t.poLine, "the translation of " + at + " is " +
+                                          std::to_string(t.str.size()) +
+                                          " bytes; a choice or an area name shows at most " +
+                                          std::to_string(kChoiceTextLimit) + ", the rest is cut");
+        }
+      } else if (const auto rewritten = RewriteLine(
+                     line, line.starts_with('>') ? TextKind::kSpeaker : TextKind::kStory, t.id,
+                     t.str, why)) {
+        entry.line = *rewritten;
+      } else {
+        ReportTranslation(t.poLine, at + ": " + why + "; the original is shown");
+        entry.text = nullptr;
+      }
+      if (entry.text != nullptr) translated_.emplace(pos, std::move(entry));
+    }
+    pos = end + 1;
+  }
+  bytesRead_ += s_.scriptSize;
+}
+
+const TranslatedText* Interpreter::TranslationAt(int32_t lineOffset) {
+  if (translation_ == nullptr) return nullptr;
+  if (translatedForLoad_ != loader_.StoryLoads() || translatedForSize_ != s_.scriptSize ||
+      translatedForScript_ !=
+          std::string_view(s_.loadedScriptName, strnlen(s_.loadedScriptName, kNameSize))) {
+    IndexTranslation();
+  }
+  const auto it = translated_.find(lineOffset);
+  return it == translated_.end() ? nullptr : it->second.text;
+}
+
+void Interpreter::TranslateFetchedLine() {
+  if (TranslationAt(s_.lineStart) == nullptr) return;
+  const std::string& line = translated_.find(s_.lineStart)->second.line;
+  if (line.empty()) return;
+  // Cut on a character boundary: a translation never runs past the line buffer.
+  CopyField(s_.lineBuffer, kLineBufferSize, line.c_str());
 }
 
 Interpreter::Flow Interpreter::DispatchLine() {

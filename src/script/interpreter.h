@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/engine_state.h"
 #include "resources/archive_set.h"
@@ -14,6 +15,8 @@
 namespace zorvel {
 
 class CommandTable;
+class Translation;
+struct TranslatedText;
 
 // Offset returned by the searches when nothing matches: past the end of any script.
 constexpr int32_t kNotFound = 16777215;
@@ -53,6 +56,14 @@ class Interpreter {
     maxBytes_ = bytes;
   }
 
+  // Story lines and speaker names are shown from `translation` (null: none) as they are fetched;
+  // positions stay those of the script as it is.
+  void UseTranslation(const Translation* translation);
+  const Translation* CurrentTranslation() const { return translation_; }
+  // The translation of the loaded script's line that starts at `lineOffset`, or null; readers of
+  // choice and branch lines check that it still translates what they read there.
+  const TranslatedText* TranslationAt(int32_t lineOffset);
+
  private:
   enum class Flow { kContinue, kReturn };
   Flow FetchLine();
@@ -72,6 +83,12 @@ class Interpreter {
   int WordLetters() const;
   bool LineStartsWith(int32_t pos, const char* text) const;
   void IndexLabels();
+  // Which lines of the loaded script have a translation, by their offsets, with the story and
+  // speaker lines rewritten once for every fetch.
+  void IndexTranslation();
+  void TranslateFetchedLine();
+  // A problem with one PO entry, said once however often its script loads.
+  void ReportTranslation(int poLine, const std::string& what);
 
   EngineState& s_;
   ScriptLoader& loader_;
@@ -86,6 +103,16 @@ class Interpreter {
   std::unordered_multimap<uint64_t, int32_t> labels_;
   uint64_t labelsForLoad_ = UINT64_MAX;
   int32_t labelsForSize_ = -1;
+  struct TranslatedLine {
+    const TranslatedText* text = nullptr;
+    std::string line;  // the line to fetch instead; empty when the line is read elsewhere
+  };
+  const Translation* translation_ = nullptr;
+  std::unordered_map<int32_t, TranslatedLine> translated_;
+  uint64_t translatedForLoad_ = UINT64_MAX;
+  int32_t translatedForSize_ = -1;
+  std::string translatedForScript_;
+  std::unordered_set<int> reportedPoLines_;
   // Script bytes read since the current Step began; the searches are const but count too.
   mutable int64_t bytesRead_ = 0;
   // Between a word's first letter and the space or full-width character after it: the page

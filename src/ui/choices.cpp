@@ -8,6 +8,7 @@
 #include "graphics/pixel_ops.h"
 #include "platform/files.h"
 #include "text/sjis.h"
+#include "translation/translation.h"
 
 namespace zorvel {
 
@@ -183,6 +184,11 @@ void Choices::ReadChoices() {
       int32_t end = open;
       while (end < s_.scriptSize && buf[end] != 0) ++end;
       std::memcpy(texts_[count_], text, sizeof text);
+      // A translation shows in place of the text it was made for; a text from a string
+      // variable, or a script changed since, keeps what the script says.
+      if (const TranslatedText* t = interp_.TranslationAt(open); t && t->id == text) {
+        CopyField(texts_[count_], sizeof texts_[count_], t->str.c_str());
+      }
       targets_[count_] = std::min(end + 1, s_.scriptSize);
       count_ += 1;
     }

@@ -9,6 +9,7 @@
 #include "script/commands.h"
 #include "script/decimal.h"
 #include "text/sjis.h"
+#include "translation/translation.h"
 
 namespace zorvel {
 
@@ -159,8 +160,12 @@ bool ReadMapEntries(std::span<const uint8_t> text, std::string_view name, MapEnt
   const int count = std::clamp(wanted, 0, kMaxMapEntries);
   int read = 0;
   for (; read < count && pos < text.size(); ++read) {
+    const size_t lineStart = pos;
     const std::string line(LineAt(text, pos, pos));
     MapEntry& entry = out.entries[static_cast<size_t>(read)];
+    entry.line =
+        1 + static_cast<int>(std::count(
+                text.begin(), text.begin() + static_cast<ptrdiff_t>(lineStart), uint8_t{0}));
     const size_t comma = line.find(',');
     const std::string entryName = line.substr(0, std::min(comma, line.size()));
     CopyField(entry.name, sizeof entry.name, entryName.c_str());
@@ -248,6 +253,12 @@ int ClickMap::Clickmap(const char* arg) {
   if (!problem.empty()) LogMessage(where + ": " + problem);
   entries_ = read.entries;
   mapCount_ = read.count;
+  if (interp_.CurrentTranslation() != nullptr) {
+    for (int i = 0; i < mapCount_; ++i) {
+      MapEntry& entry = entries_[static_cast<size_t>(i)];
+      TranslateName(entry, kMapScriptName, entry.line, -1);
+    }
+  }
   for (int i = 0; i < mapCount_; ++i) ComputeLabel(entries_[static_cast<size_t>(i)]);
   ReadBranches();
 
@@ -267,6 +278,19 @@ void ClickMap::ComputeLabel(MapEntry& entry) {
   entry.labelLeft = cx - width / 2;
   entry.labelRight = entry.labelLeft + width;
   entry.labelTop = cy - kLabelHeight / 2;
+}
+
+void ClickMap::TranslateName(MapEntry& entry, std::string_view script, int line, int32_t offset) {
+  const Translation* translation = interp_.CurrentTranslation();
+  if (translation == nullptr) return;
+  const TranslatedText* t =
+      offset >= 0 ? interp_.TranslationAt(offset) : translation->Find(script, line);
+  if (t == nullptr) return;
+  std::string why;
+  const auto name = RenameArea(entry.name, t->id, t->str, offset < 0, why);
+  if (!name) return;
+  CopyField(entry.name, sizeof entry.name, name->c_str());
+  entry.Derive();
 }
 
 void ClickMap::ReadBranches() {
@@ -309,6 +333,7 @@ void ClickMap::ReadBranches() {
       const std::string text(reinterpret_cast<const char*>(buf + p),
                              static_cast<size_t>(lineEnd - p));
       CopyField(entry.name, sizeof entry.name, text.c_str());
+      TranslateName(entry, {}, 0, open);
       entry.Derive();
       ComputeLabel(entry);
     }

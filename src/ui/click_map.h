@@ -59,6 +59,8 @@ struct MapEntry {
   uint8_t keyR = 0, keyG = 0, keyB = 0;
   int cursor = 0;
   int labelLeft = 0, labelRight = 0, labelTop = 0;
+  // The line of the map script the entry was read from (1-based).
+  int line = 0;
   bool enabled = true;
   int32_t target = 0;
 
@@ -119,6 +121,9 @@ class ClickMap {
   // The entry (1-based) under a point, 0 for none; `cursor` receives the map cursor it asks for.
   int EntryAt(int x, int y, int& cursor) const;
   void ComputeLabel(MapEntry& entry);
+  // The entry's name with its caption translated, when a translation has it for `line` of
+  // `script`.
+  void TranslateName(MapEntry& entry, std::string_view script, int line, int32_t offset);
   void ReadBranches();
   void Unhighlight(int entry);
   void Highlight(int entry);
