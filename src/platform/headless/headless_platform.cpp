@@ -425,10 +425,14 @@ bool HeadlessPlatform::PromisePicture(std::function<void()> draw) {
 }
 
 void HeadlessPlatform::KeepPromise() {
-  if (!promise_) return;
+  KeepPromiseOf(promise_);
+}
+
+void HeadlessPlatform::KeepPromiseOf(std::function<void()>& promise) {
+  if (!promise) return;
   // Taken out first: the drawing presents, and a present keeps the promise.
-  const std::function<void()> draw = std::move(promise_);
-  promise_ = nullptr;
+  const std::function<void()> draw = std::move(promise);
+  promise = nullptr;
   draw();
 }
 

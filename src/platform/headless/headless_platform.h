@@ -61,8 +61,8 @@ class HeadlessPlatform : public Platform {
   }
 
   // What the window's game area shows: the presents up to the last flush.
-  const Surface& LastFrame() {
-    KeepPromise();
+  const Surface& LastFrame() const {
+    KeepPromiseOf(promise_);
     return batch_.Shown();
   }
   // Window updates so far (a flush that changed pixels or the interface layer's picture), and a
@@ -178,7 +178,10 @@ class HeadlessPlatform : public Platform {
   bool uiChanged_ = false;
   uint64_t presentCount_ = 0;
   std::function<void()> presentHook_;
-  std::function<void()> promise_;
+  // Mutable: reading the picture keeps it. The drawing reaches the platform through the
+  // engine's own reference, not through this const view.
+  mutable std::function<void()> promise_;
+  static void KeepPromiseOf(std::function<void()>& promise);
   std::vector<std::pair<int, int>> windowPositions_{{0, 0}};
   std::pair<int, int> pictureOffset_{0, 0};
   std::vector<std::pair<int, int>> pictureOffsets_;
