@@ -63,6 +63,35 @@ TEST(MixerTest, ResamplesByLinearInterpolationIntoStereo) {
   }
 }
 
+TEST(MixerTest, SteadyOutputRoundsHalvesToEvenAndClampsAtTheEnds) {
+  {
+    // A ramp of single steps at half the device rate: every other frame is a half, which
+    // rounds to the even neighbour (0.5 -> 0, 1.5 -> 2).
+    Mixer m(16000);
+    std::vector<int16_t> ramp;
+    for (int i = 0; i < 400; ++i) ramp.push_back(static_cast<int16_t>(i));
+    ASSERT_TRUE(m.Load(0, Signal(1, 8000, ramp)));
+    m.Play(0, false);
+    const auto out = Pull(m, 600);
+    for (int k = m.RampFrames(); k < 600; ++k) {
+      const int expected = static_cast<int>(std::nearbyint(k / 2.0));
+      ASSERT_EQ(out[2 * k], expected) << "frame " << k;
+      ASSERT_EQ(out[2 * k + 1], expected) << "frame " << k;
+    }
+  }
+  for (const int16_t value : {30000, -30000}) {
+    Mixer m(8000);
+    ASSERT_TRUE(m.Load(0, Constant(value, 800)));
+    ASSERT_TRUE(m.Load(1, Constant(value, 800)));
+    m.Play(0, false);
+    m.Play(1, false);
+    const auto out = Pull(m, 400);
+    for (int k = m.RampFrames(); k < 400; ++k) {
+      ASSERT_EQ(out[2 * k], value > 0 ? 32767 : -32768) << "frame " << k;
+    }
+  }
+}
+
 TEST(MixerTest, VolumesAreHundredthsOfADecibel) {
   struct Case {
     int slot;

@@ -3,6 +3,7 @@
 // picture, at exit and inside a transition.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "fixture.h"
@@ -238,6 +239,65 @@ TEST_F(Presents, UncountedPresentsShowTheSamePictures) {
   // The run was not still: the end shows the last picture, the middle showed others.
   EXPECT_EQ(PixelAt(last[true], 400, 300), kOne);
   EXPECT_FALSE(shots[1][20] == shots[1].back());
+}
+
+TEST_F(Presents, FramesNobodySawAreTheSameWhenAScreenshotAsksForThem) {
+  // Uncounted runs leave whole frames undrawn until something reads the window: every picture a
+  // screenshot takes (at times that fall anywhere inside the steps of fades, the star, zoom,
+  // slides, a push, the message window's fade and a movie), the end and the dump must still be
+  // what a run that draws every frame gives, and so must a run that takes no screenshot at all.
+  Surface shaded(800, 600);
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 0; x < 800; ++x) {
+      uint8_t* px = shaded.Row(y) + x * 3;
+      px[0] = static_cast<uint8_t>(x / 4);
+      px[1] = static_cast<uint8_t>(y * 2 / 5);
+      px[2] = static_cast<uint8_t>((x + y) / 6);
+    }
+  }
+  WritePictures(game_ / "vx_gra.kpz", {{"A_ONE", shaded},
+                                       {"A_TWO", Solid(800, 600, kTwo[0], kTwo[1], kTwo[2])},
+                                       {"sys_clickw", ClickIcons()}});
+  std::filesystem::create_directories(game_ / "movie");
+  std::filesystem::copy_file(std::string(ZORVEL_SOURCE_DIR) + "/demo/files/movie/opening.mpg",
+                             game_ / "movie/opening.mpg");
+  const std::string script =
+      "@gra A_ONE 0\n@gra A_TWO 6\n@gra A_ONE 9\n@gra A_TWO 19\n@gra A_ONE 21\n"
+      "@gra A_TWO 22\n@gra A_ONE 23\n@gra A_TWO 24\nあいう\n@win_close\n"
+      "@movie movie\\opening.mpg\n@sleep 60\n@gra A_ONE 9\n";
+  constexpr int kRunMs = 16000;
+  std::string events;
+  for (int ms = 7; ms < kRunMs; ms += 59) {
+    events += std::to_string(ms) + " screenshot " + game_ / ("shot" + std::to_string(ms)) + "\n";
+  }
+  std::vector<std::vector<uint8_t>> shots[2];
+  Surface last[3];
+  std::string dump[3];
+  for (const int run : {0, 1, 2}) {
+    const bool counted = run == 1;
+    Session& s = Start(script);
+    s.platform().SetCountPresents(counted);
+    if (run < 2) s.Events(events);
+    s.RunFor(kRunMs);
+    if (run < 2) {
+      for (int ms = 7; ms < kRunMs; ms += 59) {
+        shots[run].push_back(ReadWholeFile(game_ / ("shot" + std::to_string(ms))).value());
+      }
+    }
+    s.platform().ShownPicture(last[run]);
+    dump[run] = s.engine().DumpState(0);
+  }
+  size_t differing = 0;
+  for (size_t i = 0; i < shots[0].size(); ++i) {
+    EXPECT_TRUE(shots[0][i] == shots[1][i]) << "screenshot at " << 7 + 59 * i << " ms";
+    if (i > 0 && shots[1][i] != shots[1][i - 1]) ++differing;
+  }
+  // The screenshots caught the steps: most of them differ from the one before.
+  EXPECT_GT(differing, shots[1].size() / 2);
+  for (const int run : {0, 2}) {
+    ExpectPicture(last[run], last[1], "unseen_end" + std::to_string(run));
+    EXPECT_EQ(dump[run], dump[1]);
+  }
 }
 
 }  // namespace

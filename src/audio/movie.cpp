@@ -303,16 +303,29 @@ void Movie::KeepUp(double target) {
 void Movie::RenderFrame() {
   if (!frameDue_.exchange(false)) return;
   if ((mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME) == 0) return;
+  // A frame nobody sees before the next is only stepped past; should anyone look, the player
+  // draws it then, as it is still the player's current frame (Destroy forgets the promise).
+  if (platform_.PromisePicture([this] { DrawFrame(false); })) {
+    if (!DrawFrame(true)) platform_.DropPromise();
+    return;
+  }
+  DrawFrame(false);
+}
+
+bool Movie::DrawFrame(bool skip) {
   int size[2] = {kWidth, kHeight};
   char format[] = "bgr0";
   size_t stride = kStride;
+  int skipRendering = skip ? 1 : 0;
   mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, size},
                                {MPV_RENDER_PARAM_SW_FORMAT, format},
                                {MPV_RENDER_PARAM_SW_STRIDE, &stride},
                                {MPV_RENDER_PARAM_SW_POINTER, pixels_},
+                               {MPV_RENDER_PARAM_SKIP_RENDERING, &skipRendering},
                                {MPV_RENDER_PARAM_INVALID, nullptr}};
-  if (mpv_render_context_render(render_, params) < 0) return;
+  if (mpv_render_context_render(render_, params) < 0) return false;
   frameShown_ = true;
+  if (skip) return true;
   // The last frame's pixels may still be with the window; this one is drawn whole.
   frame_.WillOverwrite();
   for (int y = 0; y < kHeight; ++y) {
@@ -325,6 +338,7 @@ void Movie::RenderFrame() {
     }
   }
   platform_.Present(frame_);
+  return true;
 }
 
 bool Movie::Over() {
@@ -373,6 +387,7 @@ void Movie::EndMovie() {
 }
 
 void Movie::Destroy() {
+  if (handle_ != nullptr) platform_.DropPromise();
   if (handle_ != nullptr) {
     // Stopped first so that the sound ends at once, not when the player's threads have gone.
     const char* stop[] = {"stop", nullptr};

@@ -76,6 +76,9 @@ class Movie {
   bool TakeEvents(double wait = 0);
   // Renders the player's frame when it has a new one.
   void RenderFrame();
+  // Draws the player's current frame into the picture and shows it; with `skip` the player only
+  // moves on to it.
+  bool DrawFrame(bool skip);
   // Under a virtual clock: steps the paused player until its frame is the one for `target`
   // seconds into the movie, so that the pictures come out the same on every run.
   void KeepUp(double target);

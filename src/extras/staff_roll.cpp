@@ -339,10 +339,15 @@ void StaffRoll::Gra(std::string_view arg) {
   if (step > 0 && scene.Width() == kScreenWidth && screen.Width() == kScreenWidth) {
     clock_.StartFrameClock();
     for (int64_t a = step; a < 256 && !stop_;) {
-      CrossfadeFrame(scene, screen, static_cast<int>(a), screen_.workSurface);
-      platform_.Present(screen_.workSurface);
+      // A frame nobody sees is left to the platform's promise; the closing present keeps it.
+      const auto frame = [this, &scene, &screen, level = static_cast<int>(a)] {
+        CrossfadeFrame(scene, screen, level, screen_.workSurface);
+        platform_.Present(screen_.workSurface);
+      };
+      if (!platform_.PromisePicture(frame)) frame();
       a += int64_t{step} * clock_.WaitFrames(kRollFramePeriod);
     }
+    platform_.KeepPromise();
   }
   screen = scene;
   platform_.Present(screen);

@@ -178,9 +178,12 @@ void MessageWindow::CloseMessageWindow() {
     // 64 bits: a stalled machine can report billions of missed frames.
     int64_t a = 0;
     do {
-      CrossfadeFrame(screen_.sceneSurface, screen_.screenSurface, static_cast<int>(a),
-                     screen_.workSurface);
-      platform_.Present(screen_.workSurface);
+      // A frame nobody sees is left to the platform's promise; the closing present keeps it.
+      const auto frame = [this, level = static_cast<int>(a)] {
+        CrossfadeFrame(screen_.sceneSurface, screen_.screenSurface, level, screen_.workSurface);
+        platform_.Present(screen_.workSurface);
+      };
+      if (!platform_.PromisePicture(frame)) frame();
       if (s_.closeRequest != 0) break;
       a += int64_t{kCloseFadeStep} * clock_.WaitFrames(kCloseFadeInterval);
     } while (a < 256);

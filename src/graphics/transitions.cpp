@@ -140,6 +140,16 @@ void Transitions::Show(const Surface& picture) {
   platform_.Flush();
 }
 
+void Transitions::ShowFrame(const Surface& picture, std::function<void()> draw) {
+  PresentQueued();
+  const auto drawAndPresent = [this, &picture, draw] {
+    draw();
+    platform_.Present(picture);
+  };
+  if (!platform_.PromisePicture(drawAndPresent)) drawAndPresent();
+  platform_.Flush();
+}
+
 void Transitions::Reveal(const Surface& from, int x, int y, int w, int h) {
   const int x0 = std::max(x, 0);
   const int y0 = std::max(y, 0);
@@ -378,11 +388,12 @@ void Transitions::Tiles() {
 void Transitions::QuickFade() {
   clock_.StartFrameClock();
   for (int64_t a = 48; a < 256;) {
-    SetBlendLevel(static_cast<int>(a));
-    // Each step is drawn whole: the last one's pixels may stay with the window.
-    screen_.workSurface.WillOverwrite();
-    BlendPresetPicture(screen_.workSurface, screen_.previousSurface, screen_.screenSurface);
-    Show(screen_.workSurface);
+    ShowFrame(screen_.workSurface, [this, level = static_cast<int>(a)] {
+      SetBlendLevel(level);
+      // Each step is drawn whole: the last one's pixels may stay with the window.
+      screen_.workSurface.WillOverwrite();
+      BlendPresetPicture(screen_.workSurface, screen_.previousSurface, screen_.screenSurface);
+    });
     a += int64_t{16} * clock_.WaitFrames(10);
   }
   Show(screen_.screenSurface);
@@ -580,14 +591,14 @@ void Transitions::Push() {
   Surface& work = screen_.workSurface;
   clock_.StartFrameClock();
   for (int64_t a64 = 0; a64 < kW;) {
-    const int a = static_cast<int>(a64);
-    for (int y = 0; y < kH; ++y) {
-      std::memcpy(work.Row(y), screen_.screenSurface.Row(y) + (kW - a) * 3,
-                  static_cast<size_t>(a) * 3);
-      std::memcpy(work.Row(y) + a * 3, screen_.previousSurface.Row(y),
-                  static_cast<size_t>(kW - a) * 3);
-    }
-    Show(work);
+    ShowFrame(work, [this, &work, a = static_cast<int>(a64)] {
+      for (int y = 0; y < kH; ++y) {
+        std::memcpy(work.Row(y), screen_.screenSurface.Row(y) + (kW - a) * 3,
+                    static_cast<size_t>(a) * 3);
+        std::memcpy(work.Row(y) + a * 3, screen_.previousSurface.Row(y),
+                    static_cast<size_t>(kW - a) * 3);
+      }
+    });
     a64 += int64_t{20} * clock_.WaitFrames(15);
     if (Interrupted()) return;
   }
@@ -614,25 +625,26 @@ void Transitions::Zoom() {
   const Surface& old = screen_.previousSurface;
   clock_.StartFrameClock();
   for (int64_t a = 8; a < 256;) {
-    SetBlendLevel(static_cast<int>(a));
-    const int scale = static_cast<int>(a) + 300;
-    for (int x = 0; x < kW; ++x) {
-      zoomColumn_[x] = std::clamp(400 + 76800 * (x - 400) / scale / 256, 0, kW - 1);
-    }
-    int builtRow = -1;
-    for (int y = 0; y < kH; ++y) {
-      const int sy = std::clamp(300 + 76800 * (y - 300) / scale / 256, 0, kH - 1);
-      // Neighbouring rows magnify the same old row; build it once.
-      if (sy != builtRow) {
-        const uint8_t* from = old.Row(sy);
-        for (int x = 0; x < kW; ++x) {
-          std::memcpy(zoomRow_.data() + x * 3, from + zoomColumn_[x] * 3, 3);
-        }
-        builtRow = sy;
+    ShowFrame(work, [this, &work, &old, level = static_cast<int>(a)] {
+      SetBlendLevel(level);
+      const int scale = level + 300;
+      for (int x = 0; x < kW; ++x) {
+        zoomColumn_[x] = std::clamp(400 + 76800 * (x - 400) / scale / 256, 0, kW - 1);
       }
-      BlendPreset(work.Row(y), zoomRow_.data(), screen_.screenSurface.Row(y), kRowGroups);
-    }
-    Show(work);
+      int builtRow = -1;
+      for (int y = 0; y < kH; ++y) {
+        const int sy = std::clamp(300 + 76800 * (y - 300) / scale / 256, 0, kH - 1);
+        // Neighbouring rows magnify the same old row; build it once.
+        if (sy != builtRow) {
+          const uint8_t* from = old.Row(sy);
+          for (int x = 0; x < kW; ++x) {
+            std::memcpy(zoomRow_.data() + x * 3, from + zoomColumn_[x] * 3, 3);
+          }
+          builtRow = sy;
+        }
+        BlendPreset(work.Row(y), zoomRow_.data(), screen_.screenSurface.Row(y), kRowGroups);
+      }
+    });
     a += int64_t{8} * clock_.WaitFrames(15);
     if (Interrupted()) return;
   }
@@ -647,22 +659,22 @@ void Transitions::Slide(bool right) {
   uint8_t* rowB = slideB_.data() + kSlidePad * 3;
   clock_.StartFrameClock();
   for (int64_t a64 = 8; a64 < 256;) {
-    const int a = static_cast<int>(a64);
-    SetBlendLevel(a);
-    for (int y = 0; y < kH; ++y) {
-      if (right) {
-        std::memcpy(rowA + 256 * 3, screen_.previousSurface.Row(y), kRowBytes);
-        std::memcpy(rowB, screen_.screenSurface.Row(y), kRowBytes);
-        // 245, not 256: the new picture ends 11 pixels short of its place and jumps there at
-        // the end. Its last frame reads 3 pixels before the row, from the black pad.
-        BlendPreset(work.Row(y), rowA + (256 - a) * 3, rowB + (245 - a) * 3, kRowGroups);
-      } else {
-        std::memcpy(rowA, screen_.previousSurface.Row(y), kRowBytes);
-        std::memcpy(rowB + 256 * 3, screen_.screenSurface.Row(y), kRowBytes);
-        BlendPreset(work.Row(y), rowA + a * 3, rowB + a * 3, kRowGroups);
+    ShowFrame(work, [this, &work, rowA, rowB, right, a = static_cast<int>(a64)] {
+      SetBlendLevel(a);
+      for (int y = 0; y < kH; ++y) {
+        if (right) {
+          std::memcpy(rowA + 256 * 3, screen_.previousSurface.Row(y), kRowBytes);
+          std::memcpy(rowB, screen_.screenSurface.Row(y), kRowBytes);
+          // 245, not 256: the new picture ends 11 pixels short of its place and jumps there at
+          // the end. Its last frame reads 3 pixels before the row, from the black pad.
+          BlendPreset(work.Row(y), rowA + (256 - a) * 3, rowB + (245 - a) * 3, kRowGroups);
+        } else {
+          std::memcpy(rowA, screen_.previousSurface.Row(y), kRowBytes);
+          std::memcpy(rowB + 256 * 3, screen_.screenSurface.Row(y), kRowBytes);
+          BlendPreset(work.Row(y), rowA + a * 3, rowB + a * 3, kRowGroups);
+        }
       }
-    }
-    Show(work);
+    });
     a64 += int64_t{8} * clock_.WaitFrames(15);
     if (Interrupted()) return;
   }
@@ -715,10 +727,12 @@ void Transitions::Star() {
   int64_t r = 5;
   int64_t u = 0;
   while (r < 660) {
-    FillStar(mask, static_cast<int>(r), static_cast<int>(u));
-    screen_.workSurface.WillOverwrite();
-    BlendThroughMask(screen_.workSurface, screen_.previousSurface, screen_.screenSurface, mask);
-    Show(screen_.workSurface);
+    ShowFrame(screen_.workSurface, [this, &mask, radius = static_cast<int>(r),
+                                    inner = static_cast<int>(u)] {
+      FillStar(mask, radius, inner);
+      screen_.workSurface.WillOverwrite();
+      BlendThroughMask(screen_.workSurface, screen_.previousSurface, screen_.screenSurface, mask);
+    });
     // Cut short without telling the script.
     if (s_.closeRequest != 0) {
       Show(screen_.screenSurface);
@@ -743,10 +757,10 @@ void Transitions::Crossfade(int step, int interval) {
   // Beneath a movie only the end shows.
   if (platform_.GameAreaTaken()) a = 257;
   while (a <= 256) {
-    if (SurfacesReady()) screen_.workSurface.WillOverwrite();
-    CrossfadeFrame(screen_.screenSurface, screen_.previousSurface, static_cast<int>(a),
-                   screen_.workSurface);
-    Show(screen_.workSurface);
+    ShowFrame(screen_.workSurface, [this, level = static_cast<int>(a)] {
+      if (SurfacesReady()) screen_.workSurface.WillOverwrite();
+      CrossfadeFrame(screen_.screenSurface, screen_.previousSurface, level, screen_.workSurface);
+    });
     if (s_.closeRequest != 0) break;
     a += increment * clock_.WaitFrames(interval);
   }

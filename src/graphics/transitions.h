@@ -98,6 +98,12 @@ class Transitions {
  private:
   bool SurfacesReady() const;
   void Show(const Surface& picture);
+  // A whole frame: `draw` puts it into `picture`, which is then shown. Where nobody would see
+  // it before the next frame, the platform keeps the drawing as a promise instead; a later
+  // present (at the latest the closing picture) keeps it, so the surfaces end as if every frame
+  // had been drawn. `draw` must depend only on what it captures and on surfaces the loop does
+  // not change.
+  void ShowFrame(const Surface& picture, std::function<void()> draw);
   // Queues the rectangle of `from` (clipped to the screen) for the window; Flush presents the
   // queue and ends the frame with one window update.
   void Reveal(const Surface& from, int x, int y, int w, int h);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -148,6 +149,20 @@ class Platform {
   // What the window's game area shows now (800 x 600), for drawing straight onto the window:
   // the presents not yet flushed included.
   virtual void ShownGameArea(Surface& out) = 0;
+  // A whole game-area picture that nobody may look at before the next one need not be drawn.
+  // Where the platform can tell (a virtual clock that keeps one picture and has no screenshot
+  // due), it takes `draw` instead, which draws the picture and presents it: it is called before
+  // anything reads the window or presents onto it, and dropped when another promise replaces it
+  // unread. False, keeping nothing, when the picture must be drawn now. The caller keeps what
+  // `draw` refers to alive and unchanged until KeepPromise or a later promise.
+  virtual bool PromisePicture(std::function<void()> draw) {
+    (void)draw;
+    return false;
+  }
+  // Draws the promised picture now, if one is pending.
+  virtual void KeepPromise() {}
+  // Forgets a pending promise unread: what it would have drawn is about to go from the window.
+  virtual void DropPromise() {}
   // Updates the window with what the presents (and the interface layer's picture) changed since
   // the last flush, in one window update that costs what changed; nothing when no pixel did.
   // The engine flushes once a pass of its loops, and once a frame in its animations.

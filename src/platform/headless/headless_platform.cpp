@@ -292,6 +292,7 @@ void HeadlessPlatform::Sleep(uint32_t ms) {
 }
 
 void HeadlessPlatform::WriteScreenshot(const std::string& file) {
+  KeepPromise();
   Flush();
   Surface shown;
   ShownPicture(shown);
@@ -417,18 +418,39 @@ bool HeadlessPlatform::PollEvent(InputEvent& event) {
   return false;
 }
 
+bool HeadlessPlatform::PromisePicture(std::function<void()> draw) {
+  if (!batch_.SinglePicture() || presentHook_) return false;
+  promise_ = std::move(draw);
+  return true;
+}
+
+void HeadlessPlatform::KeepPromise() {
+  KeepPromiseOf(promise_);
+}
+
+void HeadlessPlatform::KeepPromiseOf(std::function<void()>& promise) {
+  if (!promise) return;
+  // Taken out first: the drawing presents, and a present keeps the promise.
+  const std::function<void()> draw = std::move(promise);
+  promise = nullptr;
+  draw();
+}
+
 void HeadlessPlatform::Present(const Surface& gameArea) {
   if (!MayPresent(gameArea)) return;
+  KeepPromise();
   batch_.Copy(gameArea, ScreenRect{0, 0, gameArea.Width(), gameArea.Height()});
 }
 
 void HeadlessPlatform::PresentRect(const Surface& gameArea, int x, int y, int w, int h) {
   if (!MayPresent(gameArea)) return;
+  KeepPromise();
   batch_.Copy(gameArea, ScreenRect{x, y, w, h});
 }
 
 void HeadlessPlatform::PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) {
   if (!MayPresent(gameArea)) return;
+  KeepPromise();
   for (const ScreenRect& r : rects) batch_.Copy(gameArea, r);
 }
 
@@ -445,6 +467,7 @@ void HeadlessPlatform::Flush() {
 }
 
 void HeadlessPlatform::ShownGameArea(Surface& out) {
+  KeepPromise();
   out = batch_.Drawn();
 }
 
@@ -488,6 +511,7 @@ bool HeadlessPlatform::UiRendererReady() {
 }
 
 void HeadlessPlatform::ShownPicture(Surface& out, bool withStrip) {
+  KeepPromise();
   Surface moved;
   if (pictureOffset_ != std::pair{0, 0}) {
     moved.Resize(800, 600);

@@ -61,7 +61,10 @@ class HeadlessPlatform : public Platform {
   }
 
   // What the window's game area shows: the presents up to the last flush.
-  const Surface& LastFrame() const { return batch_.Shown(); }
+  const Surface& LastFrame() const {
+    KeepPromiseOf(promise_);
+    return batch_.Shown();
+  }
   // Window updates so far (a flush that changed pixels or the interface layer's picture), and a
   // hook that sees every flush of presents, right after LastFrame() took them in, also one that
   // changed no pixel: tests record the frames of an animation with it.
@@ -93,6 +96,11 @@ class HeadlessPlatform : public Platform {
   void PresentRects(const Surface& gameArea, std::span<const ScreenRect> rects) override;
   void ShownGameArea(Surface& out) override;
   void Flush() override;
+  // Promises are taken only when no update is counted and no present hook watches: then the
+  // picture is read only by screenshots and the engine, which keep the promise first.
+  bool PromisePicture(std::function<void()> draw) override;
+  void KeepPromise() override;
+  void DropPromise() override { promise_ = nullptr; }
   void SetTitle(const std::string& utf8Title) override { title_ = utf8Title; }
   MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption,
                                   MessageBoxKind kind) override;
@@ -170,6 +178,10 @@ class HeadlessPlatform : public Platform {
   bool uiChanged_ = false;
   uint64_t presentCount_ = 0;
   std::function<void()> presentHook_;
+  // Mutable: reading the picture keeps it. The drawing reaches the platform through the
+  // engine's own reference, not through this const view.
+  mutable std::function<void()> promise_;
+  static void KeepPromiseOf(std::function<void()>& promise);
   std::vector<std::pair<int, int>> windowPositions_{{0, 0}};
   std::pair<int, int> pictureOffset_{0, 0};
   std::vector<std::pair<int, int>> pictureOffsets_;
