@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -206,6 +207,47 @@ void Session::Events(const std::string& text) {
   std::string error;
   ASSERT_TRUE(ParseEvents(text, events, error)) << error;
   platform_->AddEvents(events);
+}
+
+int ClickThrough(Session& s, const char* endScript, const std::function<void()>& atChoice) {
+  const auto mouse = [&s](InputEvent::Kind kind, int x, int y) {
+    InputEvent e;
+    e.kind = kind;
+    e.x = x;
+    e.y = y;
+    s.engine().HandleEvent(e);
+  };
+  const auto click = [&mouse](int x, int y) {
+    mouse(InputEvent::Kind::kMouseDown, x, y);
+    mouse(InputEvent::Kind::kMouseUp, x, y);
+  };
+  int pages = 0;
+  for (int ms = 0; ms < 300000 && std::string(s.state().scriptName) != endScript; ms += 100) {
+    s.RunFor(100);
+    if (s.state().interactionMode != 0) {
+      if (atChoice) atChoice();
+      for (int y = 0; y < 600; y += 5) {
+        mouse(InputEvent::Kind::kMouseMove, 400, y);
+        if (s.engine().ChoiceList().Current() == 0 && s.engine().Map().Highlighted() == 0) continue;
+        click(400, y);
+        break;
+      }
+      continue;
+    }
+    if (s.state().waitKind != 0) {
+      const bool novel = s.state().vars.S[150] != 0;
+      const GameConfig& config = s.engine().Config();
+      const int shown = std::clamp(novel ? config.MOJI_MAX2_Y : config.MOJI_MAX_Y, 0, kPageRows);
+      for (int row = shown; row < kPageRows; ++row) {
+        EXPECT_EQ(s.PageRow(row), "") << "page " << pages << " (" << s.PageRow(1) << ")";
+      }
+      pages += 1;
+      click(400, 300);
+    } else if (ms % 1000 == 0) {
+      click(400, 300);  // sleeps and the movie end on a click too
+    }
+  }
+  return pages;
 }
 
 void Session::Do(std::initializer_list<std::string> events, uint32_t ms) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -90,6 +91,14 @@ class Session {
   bool started_ = false;
   uint32_t nextTick_ = 0;
 };
+
+// Plays a game as a player clicks through it, until its script is `endScript` or 300 s of game
+// time have passed: at a choice list or click map the first entry that lights under the pointer
+// going down the screen (`atChoice` sees the list first), at a page end a click, and a click
+// every second otherwise for sleeps and movies. Every page end checks that nothing was typed
+// past the rows the window shows (such a row lies under the quick-button bar or past the novel
+// page). Returns the page ends seen.
+int ClickThrough(Session& s, const char* endScript, const std::function<void()>& atChoice = {});
 
 // Runs the zorvel binary; returns its exit code.
 int RunZorvel(const std::vector<std::string>& args);

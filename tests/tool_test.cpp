@@ -627,44 +627,7 @@ TEST_F(ToolTest, DemoPagesFitTheirWindow) {
   ASSERT_EQ(Run({"build-game", std::string(ZORVEL_SOURCE_DIR) + "/demo", P("game")}).exitCode, 0);
   fs::create_directories(Path("config"));
   zorvel::test::Session s(P("game"), P("config"));
-  const auto mouse = [&s](zorvel::InputEvent::Kind kind, int x, int y) {
-    zorvel::InputEvent e;
-    e.kind = kind;
-    e.x = x;
-    e.y = y;
-    s.engine().HandleEvent(e);
-  };
-  const auto click = [&mouse](int x, int y) {
-    mouse(zorvel::InputEvent::Kind::kMouseDown, x, y);
-    mouse(zorvel::InputEvent::Kind::kMouseUp, x, y);
-  };
-  int pages = 0;
-  for (int ms = 0; ms < 300000 && std::string(s.state().scriptName) != "STITLE"; ms += 100) {
-    s.RunFor(100);
-    if (s.state().interactionMode != 0) {
-      // The first entry that lights under the pointer, as a player takes it.
-      for (int y = 0; y < 600; y += 5) {
-        mouse(zorvel::InputEvent::Kind::kMouseMove, 400, y);
-        if (s.engine().ChoiceList().Current() == 0 && s.engine().Map().Highlighted() == 0) continue;
-        click(400, y);
-        break;
-      }
-      continue;
-    }
-    if (s.state().waitKind != 0) {
-      const bool novel = s.state().vars.S[150] != 0;
-      const zorvel::GameConfig& config = s.engine().Config();
-      const int shown =
-          std::clamp(novel ? config.MOJI_MAX2_Y : config.MOJI_MAX_Y, 0, zorvel::kPageRows);
-      for (int row = shown; row < zorvel::kPageRows; ++row) {
-        EXPECT_EQ(s.PageRow(row), "") << "page " << pages << " (" << s.PageRow(1) << ")";
-      }
-      pages += 1;
-      click(400, 300);
-    } else if (ms % 1000 == 0) {
-      click(400, 300);  // sleeps and the movie end on a click too
-    }
-  }
+  const int pages = zorvel::test::ClickThrough(s, "STITLE");
   EXPECT_STREQ(s.state().scriptName, "STITLE");
   EXPECT_GT(pages, 20);
 }

@@ -463,46 +463,12 @@ TEST(DemoTranslation, EnglishDemoPlaysToTheEndInsideItsWindow) {
             0);
   fs::create_directories(tmp / "config");
   Session s(tmp / "game", tmp / "config", demo + "/translations/en.po");
-  const auto mouse = [&s](InputEvent::Kind kind, int x, int y) {
-    InputEvent e;
-    e.kind = kind;
-    e.x = x;
-    e.y = y;
-    s.engine().HandleEvent(e);
-  };
-  const auto click = [&mouse](int x, int y) {
-    mouse(InputEvent::Kind::kMouseDown, x, y);
-    mouse(InputEvent::Kind::kMouseUp, x, y);
-  };
   std::vector<std::string> choices;
-  int pages = 0;
-  for (int ms = 0; ms < 300000 && std::string(s.state().scriptName) != "STITLE"; ms += 100) {
-    s.RunFor(100);
-    if (s.state().interactionMode != 0) {
-      for (int i = 0; i < s.engine().ChoiceList().Count(); ++i) {
-        choices.push_back(SjisToUtf8(s.engine().ChoiceList().Text(i)));
-      }
-      for (int y = 0; y < 600; y += 5) {
-        mouse(InputEvent::Kind::kMouseMove, 400, y);
-        if (s.engine().ChoiceList().Current() == 0 && s.engine().Map().Highlighted() == 0) continue;
-        click(400, y);
-        break;
-      }
-      continue;
+  const int pages = ClickThrough(s, "STITLE", [&] {
+    for (int i = 0; i < s.engine().ChoiceList().Count(); ++i) {
+      choices.push_back(SjisToUtf8(s.engine().ChoiceList().Text(i)));
     }
-    if (s.state().waitKind != 0) {
-      const bool novel = s.state().vars.S[150] != 0;
-      const GameConfig& config = s.engine().Config();
-      const int shown = std::clamp(novel ? config.MOJI_MAX2_Y : config.MOJI_MAX_Y, 0, kPageRows);
-      for (int row = shown; row < kPageRows; ++row) {
-        EXPECT_EQ(s.PageRow(row), "") << "page " << pages << " (" << s.PageRow(1) << ")";
-      }
-      pages += 1;
-      click(400, 300);
-    } else if (ms % 1000 == 0) {
-      click(400, 300);  // sleeps and the movie end on a click too
-    }
-  }
+  });
   EXPECT_STREQ(s.state().scriptName, "STITLE");
   EXPECT_GT(pages, 20);
   EXPECT_TRUE(s.engine().MessageBoxes().empty());
