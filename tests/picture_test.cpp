@@ -525,6 +525,39 @@ TEST(PictureLoader, LooksUpJpegThenLaterPictureArchivesFirst) {
   }
 }
 
+// Pictures loaded again come from those kept in memory, shared until drawn on: drawing on one
+// loaded copy never shows in the next, and pictures pushed out of the kept ones load anew.
+TEST(PictureLoader, PicturesLoadedAgainAreTheirOwnCopies) {
+  zorvel::test::TempDir dir;
+  const auto name = [](char first, int i) {
+    std::string n(1, first);
+    n += static_cast<char>('0' + i);
+    return n;
+  };
+  std::map<std::string, Bytes> entries;
+  // Ten pictures of 3 MB: more than are kept at once.
+  for (int i = 0; i < 10; ++i) {
+    entries[name('P', i)] = FlatGra(1024, 1024, static_cast<uint8_t>(i));
+  }
+  WriteArchiveB(dir / "vx_gra.kpz", entries);
+  zorvel::ArchiveSet archives(dir.Path());
+  archives.OpenArchives(zorvel::GameConfig{}, "");
+  zorvel::PictureLoader loader(archives);
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 10; ++i) {
+      SCOPED_TRACE(testing::Message() << "round " << round << ", picture " << i);
+      Surface first;
+      ASSERT_TRUE(loader.LoadPicture(name('p', i).c_str(), first));
+      first.Row(1023)[3071] = 200;
+      Surface again;
+      ASSERT_TRUE(loader.LoadPicture(name('P', i).c_str(), again));
+      EXPECT_EQ(again.Width(), 1024);
+      EXPECT_EQ(again.Row(0)[0], i);
+      EXPECT_EQ(again.Row(1023)[3071], i);
+    }
+  }
+}
+
 // A GRA entry is as long as its header says, whatever the index says: an index size that is
 // too small (only the header) or too large still loads the picture, and a stream that the file
 // cuts short is refused.

@@ -483,6 +483,13 @@ bool PictureLoader::LoadPicture(const char* name, Surface& bitmap) {
   }
   if (!archive) return false;
 
+  for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+    if (it->archive != archive || it->entry != entry) continue;
+    bitmap = it->picture;
+    std::rotate(it, it + 1, kept_.end());
+    return true;
+  }
+
   entryBytes_.clear();
   std::string error;
   bool ok = false;
@@ -496,8 +503,21 @@ bool PictureLoader::LoadPicture(const char* name, Surface& bitmap) {
   if (!ok) {
     LogMessage(archive->FileName() + ": picture " + SjisToUtf8(UpperSjis(name)) +
                " not shown: " + error);
+    return false;
   }
-  return ok;
+  const auto bytes = [](const Surface& p) {
+    return static_cast<size_t>(p.Stride()) * static_cast<size_t>(p.Height());
+  };
+  if (bytes(bitmap) <= kKeptBytes / 4) {
+    kept_.push_back({archive, entry, bitmap});
+    size_t held = 0;
+    for (const KeptPicture& k : kept_) held += bytes(k.picture);
+    while (held > kKeptBytes) {
+      held -= bytes(kept_.front().picture);
+      kept_.erase(kept_.begin());
+    }
+  }
+  return true;
 }
 
 }  // namespace zorvel

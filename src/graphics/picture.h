@@ -94,6 +94,17 @@ class PictureLoader {
   // Reads a GRA picture's header and packed stream into entryBytes_.
   bool ReadGraEntry(const ResourceArchive& archive, int entry, std::string* error);
 
+  // Pictures decoded lately, the latest last. Scenes show the same backgrounds and characters
+  // again and again; a kept picture shares its pixels with whoever loads it until one side
+  // draws on them.
+  struct KeptPicture {
+    const ResourceArchive* archive;
+    int entry;
+    Surface picture;
+  };
+  static constexpr size_t kKeptBytes = size_t{24} << 20;
+  std::vector<KeptPicture> kept_;
+
   const ArchiveSet& archives_;
   // The entry being decoded, emptied before and after each picture so that no picture's bytes
   // stay in memory once it is shown.
