@@ -9,6 +9,7 @@
 #include "fuzz_check.h"
 #include "graphics/effects.h"
 #include "graphics/picture.h"
+#include "pattern_pictures.h"
 #include "platform/files.h"
 #include "platform/forgetful_settings_store.h"
 #include "platform/headless/headless_platform.h"
@@ -23,23 +24,14 @@ namespace {
 
 // Pictures of odd sizes, a mark picture of odd width among them.
 void WritePictureArchive(const std::string& path) {
-  struct Picture {
-    const char* name;
-    int width, height;
-  };
-  const Picture pictures[] = {{"A1", 800, 600}, {"A2", 37, 21}, {"A3", 1000, 700},
-                              {"M1", 41, 9},    {"M2", 1, 1},   {"M3", 2000, 3}};
-  std::vector<std::pair<std::string, std::vector<uint8_t>>> entries;
-  for (const Picture& p : pictures) {
-    Surface s(p.width, p.height);
-    for (int y = 0; y < p.height; ++y) {
-      uint8_t* row = s.Row(y);
-      for (int x = 0; x < p.width * 3; ++x) row[x] = static_cast<uint8_t>(x * 5 + y * 17);
-    }
-    entries.emplace_back(p.name, EncodeGraPicture(s));
-  }
-  const std::vector<uint8_t> file = BuildArchive(IndexLayout::kB, 32, entries);
-  WriteFileAtomic(path, file.data(), file.size());
+  WritePatternArchive(path,
+                      {{"A1", 800, 600},
+                       {"A2", 37, 21},
+                       {"A3", 1000, 700},
+                       {"M1", 41, 9},
+                       {"M2", 1, 1},
+                       {"M3", 2000, 3}},
+                      5, 17);
 }
 
 struct Harness {

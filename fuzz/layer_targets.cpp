@@ -10,6 +10,7 @@
 #include "../tests/inert_hooks.h"
 #include "graphics/layers.h"
 #include "graphics/picture.h"
+#include "pattern_pictures.h"
 #include "platform/files.h"
 #include "platform/forgetful_settings_store.h"
 #include "platform/headless/headless_platform.h"
@@ -25,24 +26,18 @@ namespace {
 
 // Pictures of odd sizes, some larger than the screen, so that clipping is exercised.
 void WritePictureArchive(const std::string& path) {
-  struct Picture {
-    const char* name;
-    int width, height;
-  };
-  const Picture pictures[] = {{"A1", 800, 600}, {"A2", 37, 21},  {"B1", 41, 600}, {"B2", 1000, 7},
-                              {"B3", 2, 2},     {"B4", 1, 1},    {"B5", 64, 650}, {"B6", 300, 40},
-                              {"O1", 101, 33},  {"O2", 900, 700}};
-  std::vector<std::pair<std::string, std::vector<uint8_t>>> entries;
-  for (const Picture& p : pictures) {
-    Surface s(p.width, p.height);
-    for (int y = 0; y < p.height; ++y) {
-      uint8_t* row = s.Row(y);
-      for (int x = 0; x < p.width * 3; ++x) row[x] = static_cast<uint8_t>(x * 7 + y * 13);
-    }
-    entries.emplace_back(p.name, EncodeGraPicture(s));
-  }
-  const std::vector<uint8_t> file = BuildArchive(IndexLayout::kB, 32, entries);
-  WriteFileAtomic(path, file.data(), file.size());
+  WritePatternArchive(path,
+                      {{"A1", 800, 600},
+                       {"A2", 37, 21},
+                       {"B1", 41, 600},
+                       {"B2", 1000, 7},
+                       {"B3", 2, 2},
+                       {"B4", 1, 1},
+                       {"B5", 64, 650},
+                       {"B6", 300, 40},
+                       {"O1", 101, 33},
+                       {"O2", 900, 700}},
+                      7, 13);
 }
 
 struct Harness {
